@@ -1,0 +1,248 @@
+#include "KvxuUsbDriver.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "DeviceIo.h"
+
+namespace {
+
+class CLock {
+public:
+    explicit CLock(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
+    ~CLock() { LeaveCriticalSection(&m_cs); }
+    CLock(const CLock&) = delete;
+    CLock& operator=(const CLock&) = delete;
+
+private:
+    CRITICAL_SECTION& m_cs;
+};
+
+}  // namespace
+
+CKvxuUsbDriver::CKvxuUsbDriver() { InitializeCriticalSection(&m_Lock); }
+
+CKvxuUsbDriver::~CKvxuUsbDriver()
+{
+    Close();
+    DeleteCriticalSection(&m_Lock);
+}
+
+DWORD CKvxuUsbDriver::Open(const char* deviceName)
+{
+    CLock lock(m_Lock);
+    if (m_hDevice)
+        return 0;  // the open handle stays, whatever name was asked for
+    // A longer name would not fit the path; it is refused before any device call.
+    if (!deviceName || std::strlen(deviceName) > MAX_DEVICE_NAME)
+        return ERROR_FILENAME_EXCED_RANGE;
+
+    char path[300];
+    std::snprintf(path, sizeof path, "\\\\.\\%s", deviceName);
+    HANDLE device = DeviceIo().Open(path);
+    if (device == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    m_hDevice = device;
+
+    _KVX_USB_DRIVER_INFO info;
+    DWORD status = GetDriverInfo(&info);
+    if (status == 0 && info.InterfaceVersionMajor != 2)
+        status = KVX_USB_E_INTERFACE_VERSION;
+    if (status != 0)
+        CloseHandleLocked();
+    return status;
+}
+
+void CKvxuUsbDriver::Close()
+{
+    CLock lock(m_Lock);
+    CloseHandleLocked();
+}
+
+void CKvxuUsbDriver::CloseHandleLocked()
+{
+    if (m_hDevice) {
+        DeviceIo().Close(m_hDevice);
+        m_hDevice = nullptr;
+    }
+}
+
+bool CKvxuUsbDriver::IsOpen() const
+{
+    CLock lock(m_Lock);
+    return m_hDevice != nullptr;
+}
+
+DWORD CKvxuUsbDriver::IoControl(DWORD code, const void* in, DWORD inSize, void* out,
+                                DWORD outSize, DWORD* bytesReturned)
+{
+    CLock lock(m_Lock);
+    if (!m_hDevice)
+        return KVX_USB_E_NOT_OPEN;
+    DWORD count = 0;
+    DWORD status = 0;
+    if (!DeviceIo().Control(m_hDevice, code, in, inSize, out, outSize, &count))
+        status = GetLastError();
+    if (bytesReturned)
+        *bytesReturned = count;
+    return status;
+}
+
+DWORD CKvxuUsbDriver::GetDriverInfo(_KVX_USB_DRIVER_INFO* info)
+{
+    return IoControl(IOCTL_KVX_USB_GET_DRIVER_INFO, nullptr, 0, info, sizeof *info);
+}
+
+DWORD CKvxuUsbDriver::GetAsioNameOption(uint32_t* option)
+{
+    return IoControl(IOCTL_KVX_USB_GET_ASIO_NAME_OPTION, nullptr, 0, option, sizeof *option);
+}
+
+DWORD CKvxuUsbDriver::SetAsioNameOption(const uint32_t* option)
+{
+    return IoControl(IOCTL_KVX_USB_SET_ASIO_NAME_OPTION, option, sizeof *option, nullptr, 0);
+}
+
+DWORD CKvxuUsbDriver::RegisterNotificationEvent(HANDLE event)
+{
+    // The driver takes the handle's 32-bit value.
+    DWORD value = DWORD(UINT_PTR(event));
+    return IoControl(IOCTL_KVX_USB_REGISTER_NOTIFICATION_EVENT, &value, sizeof value, nullptr, 0);
+}
+
+DWORD CKvxuUsbDriver::GetNotification(_KVX_USB_NOTIFICATION* notification)
+{
+    return IoControl(IOCTL_KVX_USB_GET_NOTIFICATION, nullptr, 0, notification,
+                     sizeof *notification);
+}
+
+DWORD CKvxuUsbDriver::GetDeviceIdList(_KVX_USB_DEVICE_ID_LIST* list)
+{
+    return IoControl(IOCTL_KVX_USB_GET_DEVICE_ID_LIST, nullptr, 0, list, sizeof *list);
+}
+
+DWORD CKvxuUsbDriver::GetChannelIdLists(_KVX_USB_CHANNEL_ID_LISTS* lists)
+{
+    return IoControl(IOCTL_KVX_USB_GET_CHANNEL_ID_LISTS, nullptr, 0, lists, sizeof *lists);
+}
+
+DWORD CKvxuUsbDriver::GetClockMaster(_KVX_USB_CLOCK_MASTER* master)
+{
+    return IoControl(IOCTL_KVX_USB_GET_CLOCK_MASTER, nullptr, 0, master, sizeof *master);
+}
+
+DWORD CKvxuUsbDriver::SetClockMaster(const _KVX_USB_CLOCK_MASTER* master)
+{
+    return IoControl(IOCTL_KVX_USB_SET_CLOCK_MASTER, master, sizeof *master, nullptr, 0);
+}
+
+DWORD CKvxuUsbDriver::GetSampleRateMode(uint32_t* mode)
+{
+    _KVX_USB_SAMPLE_RATE_MODE record = {};
+    DWORD status =
+        IoControl(IOCTL_KVX_USB_GET_SAMPLE_RATE_MODE, nullptr, 0, &record, sizeof record);
+    if (status == 0)
+        *mode = record.Mode;
+    return status;
+}
+
+DWORD CKvxuUsbDriver::SetSampleRateMode(uint32_t mode)
+{
+    _KVX_USB_SAMPLE_RATE_MODE record = {0, mode};
+    return IoControl(IOCTL_KVX_USB_SET_SAMPLE_RATE_MODE, &record, sizeof record, nullptr, 0);
+}
+
+DWORD CKvxuUsbDriver::GetSampleRateInfo(_KVX_USB_SAMPLE_RATE_INFO* info)
+{
+    return IoControl(IOCTL_KVX_USB_GET_SAMPLE_RATE_INFO, nullptr, 0, info, sizeof *info);
+}
+
+DWORD CKvxuUsbDriver::SetSampleRate(uint32_t rateHz)
+{
+    _KVX_USB_SAMPLE_RATE_SELECT record = {0, rateHz};
+    return IoControl(IOCTL_KVX_USB_SET_SAMPLE_RATE, &record, sizeof record, nullptr, 0);
+}
+
+DWORD CKvxuUsbDriver::GetSynchModeInfo(const uint32_t* deviceId,
+                                       _KVX_USB_DEVICE_SYNCH_MODE_INFO* info)
+{
+    return IoControl(IOCTL_KVX_USB_GET_SYNCH_MODE_INFO, deviceId, sizeof *deviceId, info,
+                     sizeof *info);
+}
+
+DWORD CKvxuUsbDriver::SetSynchMode(const _KVX_USB_SYNCH_MODE_SELECT* select)
+{
+    return IoControl(IOCTL_KVX_USB_SET_SYNCH_MODE, select, sizeof *select, nullptr, 0);
+}
+
+DWORD CKvxuUsbDriver::GetDeviceProperties(const uint32_t* deviceId,
+                                          _KVX_USB_DEVICE_PROPERTIES* properties)
+{
+    return IoControl(IOCTL_KVX_USB_GET_DEVICE_PROPERTIES, deviceId, sizeof *deviceId, properties,
+                     sizeof *properties);
+}
+
+DWORD CKvxuUsbDriver::SetDeviceProperties(const _KVX_USB_DEVICE_PROPERTIES* properties)
+{
+    return IoControl(IOCTL_KVX_USB_SET_DEVICE_PROPERTIES, properties, sizeof *properties, nullptr,
+                     0);
+}
+
+DWORD CKvxuUsbDriver::GetChannelProperties(const uint32_t* channelId,
+                                           _KVX_USB_CHANNEL_PROPERTIES* properties)
+{
+    return IoControl(IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES, channelId, sizeof *channelId,
+                     properties, sizeof *properties);
+}
+
+DWORD CKvxuUsbDriver::SetChannelProperties(const _KVX_USB_CHANNEL_PROPERTIES* properties)
+{
+    return IoControl(IOCTL_KVX_USB_SET_CHANNEL_PROPERTIES, properties, sizeof *properties,
+                     nullptr, 0);
+}
+
+DWORD CKvxuUsbDriver::StartStreams()
+{
+    return IoControl(IOCTL_KVX_USB_START_STREAMS, nullptr, 0, nullptr, 0);
+}
+
+DWORD CKvxuUsbDriver::StopStreams()
+{
+    return IoControl(IOCTL_KVX_USB_STOP_STREAMS, nullptr, 0, nullptr, 0);
+}
+
+DWORD CKvxuUsbDriver::GetStreamBufferDepth(_KVX_USB_STREAM_BUFFER_DEPTH* depth)
+{
+    return IoControl(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH, nullptr, 0, depth, sizeof *depth);
+}
+
+DWORD CKvxuUsbDriver::SetStreamBufferDepth(const _KVX_USB_STREAM_BUFFER_DEPTH* depth)
+{
+    return IoControl(IOCTL_KVX_USB_SET_STREAM_BUFFER_DEPTH, depth, sizeof *depth, nullptr, 0);
+}
+
+DWORD CKvxuUsbDriver::GetAsioBufferDepth(_KVX_USB_BUFFER_DEPTH* depth)
+{
+    return IoControl(IOCTL_KVX_USB_GET_ASIO_BUFFER_DEPTH, nullptr, 0, depth, sizeof *depth);
+}
+
+DWORD CKvxuUsbDriver::SetAsioBufferDepth(const _KVX_USB_BUFFER_DEPTH* depth)
+{
+    return IoControl(IOCTL_KVX_USB_SET_ASIO_BUFFER_DEPTH, depth, sizeof *depth, nullptr, 0);
+}
+
+DWORD CKvxuUsbDriver::GetWdmBufferDepth(_KVX_USB_BUFFER_DEPTH* depth)
+{
+    return IoControl(IOCTL_KVX_USB_GET_WDM_BUFFER_DEPTH, nullptr, 0, depth, sizeof *depth);
+}
+
+DWORD CKvxuUsbDriver::SetWdmBufferDepth(const _KVX_USB_BUFFER_DEPTH* depth)
+{
+    return IoControl(IOCTL_KVX_USB_SET_WDM_BUFFER_DEPTH, depth, sizeof *depth, nullptr, 0);
+}
+
+DWORD CKvxuUsbDriver::GetAsioStatistics(_KVX_USB_ASIO_STATISTICS* statistics)
+{
+    return IoControl(IOCTL_KVX_USB_GET_ASIO_STATISTICS, nullptr, 0, statistics,
+                     sizeof *statistics);
+}

@@ -1,0 +1,72 @@
+// The channel to the driver's control device and its catalogue of operations. Every
+// operation is one synchronous request under the channel's recursive lock and returns a
+// status: 0, a system error code, or one of the codes below.
+#pragma once
+
+#include <windows.h>
+
+#include "KvxUsbCatalogue.h"
+#include "KvxUsbRecords.h"
+
+enum : DWORD {
+    KVX_USB_E_THREAD = 0xE0000001,             // notification thread not started or not ended
+    KVX_USB_E_NOT_OPEN = 0xE0000013,           // channel closed; no device call was made
+    KVX_USB_E_INTERFACE_VERSION = 0xE0000014,  // driver's interface major version is not 2
+    KVX_USB_E_STREAMING_ACTIVE = 0xE0000047,   // the driver refuses the change while streaming
+};
+
+// The driver's interface identifier: the control device's name, and as a GUID the
+// device-interface class of its arrival and removal broadcasts.
+#define KVX_USB_DEVICE_NAME "{5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0}"
+
+class CKvxuUsbDriver {
+public:
+    // "\\.\" and the name must fit a path of 300 characters with its terminator.
+    static constexpr size_t MAX_DEVICE_NAME = 295;
+
+    CKvxuUsbDriver();
+    virtual ~CKvxuUsbDriver();
+    CKvxuUsbDriver(const CKvxuUsbDriver&) = delete;
+    CKvxuUsbDriver& operator=(const CKvxuUsbDriver&) = delete;
+
+    DWORD Open(const char* deviceName);
+    void Close();
+    bool IsOpen() const;
+    DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
+                    DWORD* bytesReturned = nullptr);
+
+    DWORD GetDriverInfo(_KVX_USB_DRIVER_INFO* info);
+    DWORD GetAsioNameOption(uint32_t* option);
+    DWORD SetAsioNameOption(const uint32_t* option);
+    DWORD RegisterNotificationEvent(HANDLE event);
+    DWORD GetNotification(_KVX_USB_NOTIFICATION* notification);
+    DWORD GetDeviceIdList(_KVX_USB_DEVICE_ID_LIST* list);
+    DWORD GetChannelIdLists(_KVX_USB_CHANNEL_ID_LISTS* lists);
+    DWORD GetClockMaster(_KVX_USB_CLOCK_MASTER* master);
+    DWORD SetClockMaster(const _KVX_USB_CLOCK_MASTER* master);
+    DWORD GetSampleRateMode(uint32_t* mode);
+    DWORD SetSampleRateMode(uint32_t mode);
+    DWORD GetSampleRateInfo(_KVX_USB_SAMPLE_RATE_INFO* info);
+    DWORD SetSampleRate(uint32_t rateHz);
+    DWORD GetSynchModeInfo(const uint32_t* deviceId, _KVX_USB_DEVICE_SYNCH_MODE_INFO* info);
+    DWORD SetSynchMode(const _KVX_USB_SYNCH_MODE_SELECT* select);
+    DWORD GetDeviceProperties(const uint32_t* deviceId, _KVX_USB_DEVICE_PROPERTIES* properties);
+    DWORD SetDeviceProperties(const _KVX_USB_DEVICE_PROPERTIES* properties);
+    DWORD GetChannelProperties(const uint32_t* channelId, _KVX_USB_CHANNEL_PROPERTIES* properties);
+    DWORD SetChannelProperties(const _KVX_USB_CHANNEL_PROPERTIES* properties);
+    DWORD StartStreams();
+    DWORD StopStreams();
+    DWORD GetStreamBufferDepth(_KVX_USB_STREAM_BUFFER_DEPTH* depth);
+    DWORD SetStreamBufferDepth(const _KVX_USB_STREAM_BUFFER_DEPTH* depth);
+    DWORD GetAsioBufferDepth(_KVX_USB_BUFFER_DEPTH* depth);
+    DWORD SetAsioBufferDepth(const _KVX_USB_BUFFER_DEPTH* depth);
+    DWORD GetWdmBufferDepth(_KVX_USB_BUFFER_DEPTH* depth);
+    DWORD SetWdmBufferDepth(const _KVX_USB_BUFFER_DEPTH* depth);
+    DWORD GetAsioStatistics(_KVX_USB_ASIO_STATISTICS* statistics);
+
+private:
+    void CloseHandleLocked();
+
+    mutable CRITICAL_SECTION m_Lock;
+    HANDLE m_hDevice = nullptr;
+};

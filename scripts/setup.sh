@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what building and testing need, from Debian's packages, when it is missing.
+set -euo pipefail
+packages=(cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 googletest
+          nlohmann-json3-dev wine wine32:i386 xvfb x11-utils imagemagick)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "installing: ${missing[*]}"
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+# Wine runs 32-bit Windows programs with the i386 libraries.
+dpkg --print-foreign-architectures | grep -qx i386 || "${as_root[@]}" dpkg --add-architecture i386
+"${as_root[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends \
+  "${missing[@]}" >/dev/null
