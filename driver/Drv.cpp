@@ -1,0 +1,130 @@
+#include "Drv.h"
+
+#include <algorithm>
+
+namespace {
+
+// Reads one record per id into a fresh array, keeping those that load. The id list was
+// cleared before it was read, so a short answer gives no ids; its count is bounded by the
+// list's capacity before any id is used.
+template <class Record, class ReadRecord>
+DWORD LoadRecords(std::vector<std::unique_ptr<Record>>& records, const uint32_t* ids,
+                  uint32_t count, uint32_t capacity, ReadRecord readRecord)
+{
+    const uint32_t bounded = std::min(count, capacity);
+    DWORD result = 0;
+    for (uint32_t index = 0; index < bounded; ++index) {
+        auto record = std::make_unique<Record>();
+        DWORD status = readRecord(&ids[index], record.get());
+        if (status == 0)
+            records.push_back(std::move(record));
+        else if (result == 0)
+            result = status;
+    }
+    return result;
+}
+
+// Sends every record in order and returns the first failure; the rest are still sent.
+template <class Record, class StoreRecord>
+DWORD StoreRecords(const std::vector<std::unique_ptr<Record>>& records, StoreRecord storeRecord)
+{
+    DWORD result = 0;
+    for (const std::unique_ptr<Record>& record : records) {
+        DWORD status = storeRecord(*record);
+        if (status != 0 && result == 0)
+            result = status;
+    }
+    return result;
+}
+
+// Deletes the records from index 0 upward, then releases the array's storage.
+template <class Record> void FreeRecords(std::vector<std::unique_ptr<Record>>& records)
+{
+    for (std::unique_ptr<Record>& record : records)
+        record.reset();
+    std::vector<std::unique_ptr<Record>>().swap(records);
+}
+
+} // namespace
+
+CDrv::CDrv() = default;
+
+CDrv::~CDrv()
+{
+    FreeChannels(m_InputChannels);
+    FreeChannels(m_OutputChannels);
+    FreeDevices();
+    FreeSynchModes();
+}
+
+DWORD CDrv::LoadDevices()
+{
+    FreeDevices();
+    _KVX_USB_DEVICE_ID_LIST list = {};
+    DWORD status = GetDeviceIdList(&list);
+    if (status != 0)
+        return status;
+    return LoadRecords(m_Devices, list.DeviceIds, list.Count, KVX_USB_MAX_DEVICES,
+                       [this](const uint32_t* id, _KVX_USB_DEVICE_PROPERTIES* record) {
+                           return GetDeviceProperties(id, record);
+                       });
+}
+
+DWORD CDrv::LoadSynchModes()
+{
+    FreeSynchModes();
+    _KVX_USB_DEVICE_ID_LIST list = {};
+    DWORD status = GetDeviceIdList(&list);
+    if (status != 0)
+        return status;
+    return LoadRecords(m_SynchModes, list.DeviceIds, list.Count, KVX_USB_MAX_DEVICES,
+                       [this](const uint32_t* id, _KVX_USB_DEVICE_SYNCH_MODE_INFO* record) {
+                           return GetSynchModeInfo(id, record);
+                       });
+}
+
+DWORD CDrv::LoadChannels(CChannelArray& channels, BOOL output)
+{
+    FreeChannels(channels);
+    _KVX_USB_CHANNEL_ID_LISTS lists = {};
+    DWORD status = GetChannelIdLists(&lists);
+    if (status != 0)
+        return status;
+    const _KVX_USB_CHANNEL_ID_LIST& half = output ? lists.Output : lists.Input;
+    return LoadRecords(channels, half.ChannelIds, half.Count, KVX_USB_MAX_CHANNELS,
+                       [this](const uint32_t* id, _KVX_USB_CHANNEL_PROPERTIES* record) {
+                           return GetChannelProperties(id, record);
+                       });
+}
+
+DWORD CDrv::StoreDevices()
+{
+    return StoreRecords(m_Devices, [this](const _KVX_USB_DEVICE_PROPERTIES& record) {
+        return SetDeviceProperties(&record);
+    });
+}
+
+DWORD CDrv::StoreSynchModes()
+{
+    // Every device's selection goes out, changed or not: the head of its cached record.
+    return StoreRecords(m_SynchModes, [this](const _KVX_USB_DEVICE_SYNCH_MODE_INFO& record) {
+        _KVX_USB_SYNCH_MODE_SELECT select = {record.DeviceId, record.Current.SourceKind,
+                                             record.Current.SourceId};
+        return SetSynchMode(&select);
+    });
+}
+
+void CDrv::FreeDevices()
+{
+    FreeRecords(m_Devices);
+}
+
+void CDrv::FreeSynchModes()
+{
+    FreeRecords(m_SynchModes);
+}
+
+void CDrv::FreeChannels(CChannelArray& channels)
+{
+    FreeRecords(channels);
+}
