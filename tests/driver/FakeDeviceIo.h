@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -40,18 +41,14 @@ public:
     {
         const unsigned char* bytes = static_cast<const unsigned char*>(in);
         requests.push_back({code, std::vector<unsigned char>(bytes, bytes + inSize), outSize});
+        DWORD status = 0;
+        std::vector<unsigned char> answer;
+        if (respond && respond(requests.back(), status, answer))
+            return Reply(status, answer, out, outSize, bytesReturned);
         auto failure = failures.find(code);
-        if (failure != failures.end()) {
-            *bytesReturned = 0;
-            SetLastError(failure->second);
-            return FALSE;
-        }
-        std::vector<unsigned char> answer = AnswerFor(code);
-        DWORD written = DWORD(answer.size()) < outSize ? DWORD(answer.size()) : outSize;
-        if (written)
-            std::memcpy(out, answer.data(), written);
-        *bytesReturned = written;
-        return TRUE;
+        if (failure != failures.end())
+            return Reply(failure->second, {}, out, outSize, bytesReturned);
+        return Reply(0, AnswerFor(code), out, outSize, bytesReturned);
     }
 
     void Close(HANDLE) override { --openHandles; }
@@ -79,6 +76,10 @@ public:
         answers[code] = Bytes(record);
     }
 
+    // When set, sees every request first: it returns true after setting the status and,
+    // for success, the answer, or false to let the fake answer as below.
+    std::function<bool(const Request& request, DWORD& status, std::vector<unsigned char>& answer)>
+        respond;
     bool present = true;
     _KVX_USB_DRIVER_INFO driverInfo = {};
     std::map<DWORD, DWORD> failures;  // code -> status the device fails it with
@@ -88,5 +89,20 @@ public:
     int openHandles = 0;
 
 private:
+    static BOOL Reply(DWORD status, const std::vector<unsigned char>& answer, void* out,
+                      DWORD outSize, DWORD* bytesReturned)
+    {
+        if (status != 0) {
+            *bytesReturned = 0;
+            SetLastError(status);
+            return FALSE;
+        }
+        DWORD written = DWORD(answer.size()) < outSize ? DWORD(answer.size()) : outSize;
+        if (written)
+            std::memcpy(out, answer.data(), written);
+        *bytesReturned = written;
+        return TRUE;
+    }
+
     IDeviceIo* m_previous;
 };

@@ -1,0 +1,241 @@
+// The model cache against a fake device: first-error-wins loads and stores, bounded id
+// lists, byte-exact records, and what a closed channel keeps.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "Drv.h"
+#include "FakeDriverModel.h"
+
+CDrv theDrv;
+
+namespace {
+
+class ModelCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(0u, drv.Open(KVX_USB_DEVICE_NAME)); }
+
+    // Codes and ids of the requests after Open, in the order they reached the device.
+    std::vector<std::pair<DWORD, uint32_t>> Requests() const
+    {
+        std::vector<std::pair<DWORD, uint32_t>> sent;
+        for (const FakeDeviceIo::Request& request : device.requests) {
+            if (request.code == IOCTL_KVX_USB_GET_DRIVER_INFO)
+                continue;
+            uint32_t id = 0;
+            if (request.in.size() >= sizeof id)
+                std::memcpy(&id, request.in.data(), sizeof id);
+            sent.push_back({request.code, id});
+        }
+        return sent;
+    }
+
+    template <class Record>
+    static std::vector<uint32_t> Ids(const std::vector<std::unique_ptr<Record>>& records)
+    {
+        std::vector<uint32_t> ids;
+        for (const auto& record : records) {
+            uint32_t id;
+            std::memcpy(&id, record.get(), sizeof id); // every record starts with its id
+            ids.push_back(id);
+        }
+        return ids;
+    }
+
+    template <class Record> static bool SameBytes(const Record& a, const Record& b)
+    {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    }
+
+    FakeDeviceIo device;
+    FakeDriverModel model{device};
+    CDrv drv;
+};
+
+TEST_F(ModelCacheTest, NoDevicesLoadsNothingAndSucceeds)
+{
+    EXPECT_EQ(0u, drv.LoadDevices());
+    EXPECT_TRUE(drv.m_Devices.empty());
+    EXPECT_EQ(0u, drv.LoadSynchModes());
+    EXPECT_TRUE(drv.m_SynchModes.empty());
+    EXPECT_EQ(2u, Requests().size()); // the two id lists, nothing else
+}
+
+TEST_F(ModelCacheTest, FailedDeviceIsLeftOutAndItsStatusReturned)
+{
+    model.deviceIds = {11, 22, 33};
+    model.readFailures[22] = ERROR_GEN_FAILURE;
+
+    EXPECT_EQ(DWORD(ERROR_GEN_FAILURE), drv.LoadDevices());
+    EXPECT_EQ((std::vector<uint32_t>{11, 33}), Ids(drv.m_Devices));
+    EXPECT_TRUE(SameBytes(FakeDriverModel::Device(33), *drv.m_Devices[1]));
+    const std::vector<std::pair<DWORD, uint32_t>> expected = {
+        {IOCTL_KVX_USB_GET_DEVICE_ID_LIST, 0},
+        {IOCTL_KVX_USB_GET_DEVICE_PROPERTIES, 11},
+        {IOCTL_KVX_USB_GET_DEVICE_PROPERTIES, 22},
+        {IOCTL_KVX_USB_GET_DEVICE_PROPERTIES, 33}};
+    EXPECT_EQ(expected, Requests());
+
+    EXPECT_EQ(DWORD(ERROR_GEN_FAILURE), drv.LoadSynchModes());
+    EXPECT_EQ((std::vector<uint32_t>{11, 33}), Ids(drv.m_SynchModes));
+    EXPECT_TRUE(SameBytes(FakeDriverModel::SynchMode(11), *drv.m_SynchModes[0]));
+}
+
+TEST_F(ModelCacheTest, EarlierOfTwoFailuresWins)
+{
+    model.deviceIds = {1, 2, 3, 4};
+    model.readFailures[2] = ERROR_NOT_READY;
+    model.readFailures[4] = ERROR_GEN_FAILURE;
+    EXPECT_EQ(DWORD(ERROR_NOT_READY), drv.LoadDevices());
+    EXPECT_EQ((std::vector<uint32_t>{1, 3}), Ids(drv.m_Devices));
+
+    model.inputIds = {100, 101, 102};
+    model.readFailures[100] = ERROR_IO_DEVICE;
+    model.readFailures[102] = ERROR_NOT_READY;
+    EXPECT_EQ(DWORD(ERROR_IO_DEVICE), drv.LoadChannels(drv.m_InputChannels, 0));
+    EXPECT_EQ((std::vector<uint32_t>{101}), Ids(drv.m_InputChannels));
+}
+
+TEST_F(ModelCacheTest, ChannelLoadReadsTheHalfItIsAskedFor)
+{
+    model.inputIds = {100, 101};
+    model.outputIds = {200, 201, 202};
+
+    EXPECT_EQ(0u, drv.LoadChannels(drv.m_OutputChannels, 1));
+    EXPECT_EQ((std::vector<uint32_t>{200, 201, 202}), Ids(drv.m_OutputChannels));
+    EXPECT_TRUE(SameBytes(FakeDriverModel::Channel(202), *drv.m_OutputChannels[2]));
+    EXPECT_EQ(0u, drv.LoadChannels(drv.m_InputChannels, 0));
+    EXPECT_EQ((std::vector<uint32_t>{100, 101}), Ids(drv.m_InputChannels));
+    EXPECT_EQ(3u, drv.m_OutputChannels.size()); // the other array is untouched
+}
+
+TEST_F(ModelCacheTest, CountsAboveCapacityAreBounded)
+{
+    for (uint32_t id = 1; id <= KVX_USB_MAX_DEVICES; ++id)
+        model.deviceIds.push_back(id);
+    model.deviceCount = 1000;
+    for (uint32_t id = 1; id <= KVX_USB_MAX_CHANNELS + 10; ++id)
+        model.outputIds.push_back(id);
+
+    EXPECT_EQ(0u, drv.LoadDevices());
+    EXPECT_EQ(size_t(KVX_USB_MAX_DEVICES), drv.m_Devices.size());
+    EXPECT_EQ(0u, drv.LoadChannels(drv.m_OutputChannels, 1));
+    EXPECT_EQ(size_t(KVX_USB_MAX_CHANNELS), drv.m_OutputChannels.size());
+    EXPECT_EQ(uint32_t(KVX_USB_MAX_CHANNELS), drv.m_OutputChannels.back()->ChannelId);
+}
+
+TEST_F(ModelCacheTest, IdListsWithNoAnswerGiveEmptyArrays)
+{
+    model.deviceIds = {1, 2};
+    ASSERT_EQ(0u, drv.LoadDevices());
+    model.inputIds = {7};
+    ASSERT_EQ(0u, drv.LoadChannels(drv.m_InputChannels, 0));
+
+    model.idListsAnswerNothing = true;
+    device.requests.clear();
+    EXPECT_EQ(0u, drv.LoadDevices());
+    EXPECT_TRUE(drv.m_Devices.empty());
+    EXPECT_EQ(0u, drv.LoadChannels(drv.m_InputChannels, 0));
+    EXPECT_TRUE(drv.m_InputChannels.empty());
+    EXPECT_EQ(2u, Requests().size()); // no property read with a stale id
+}
+
+TEST_F(ModelCacheTest, FailedIdListReadEmptiesTheArray)
+{
+    model.deviceIds = {1, 2};
+    ASSERT_EQ(0u, drv.LoadSynchModes());
+    model.idListFailure = ERROR_BAD_COMMAND;
+    device.requests.clear();
+    EXPECT_EQ(DWORD(ERROR_BAD_COMMAND), drv.LoadSynchModes());
+    EXPECT_TRUE(drv.m_SynchModes.empty());
+    EXPECT_EQ(1u, Requests().size());
+}
+
+TEST_F(ModelCacheTest, ClosingKeepsTheModelAndAClosedLoadKeepsTheSettings)
+{
+    model.deviceIds = {5};
+    model.inputIds = {50};
+    ASSERT_EQ(0u, drv.LoadDevices());
+    ASSERT_EQ(0u, drv.LoadChannels(drv.m_InputChannels, 0));
+    drv.m_AsioNameOption = 1;
+    drv.m_ClockMaster.ClockMaster = 1;
+    drv.m_SampleRateMode = 1;
+    drv.m_SampleRateInfo.CurrentRate = 48000;
+
+    drv.Close();
+    EXPECT_EQ(1u, drv.m_Devices.size());
+    EXPECT_EQ(1u, drv.m_InputChannels.size());
+
+    EXPECT_EQ(DWORD(KVX_USB_E_NOT_OPEN), drv.LoadDevices());
+    EXPECT_TRUE(drv.m_Devices.empty());
+    EXPECT_EQ(DWORD(KVX_USB_E_NOT_OPEN), drv.LoadChannels(drv.m_InputChannels, 0));
+    EXPECT_TRUE(drv.m_InputChannels.empty());
+    EXPECT_EQ(1u, drv.m_AsioNameOption);
+    EXPECT_EQ(1u, drv.m_ClockMaster.ClockMaster);
+    EXPECT_EQ(1u, drv.m_SampleRateMode);
+    EXPECT_EQ(48000u, drv.m_SampleRateInfo.CurrentRate);
+}
+
+TEST_F(ModelCacheTest, StoringAnEmptyModelSendsNothing)
+{
+    EXPECT_EQ(0u, drv.StoreDevices());
+    EXPECT_EQ(0u, drv.StoreSynchModes());
+    EXPECT_TRUE(Requests().empty());
+}
+
+TEST_F(ModelCacheTest, StoreDevicesSendsEveryRecordAsCachedAndReportsTheFirstFailure)
+{
+    model.deviceIds = {1, 2, 3};
+    ASSERT_EQ(0u, drv.LoadDevices());
+    for (uint32_t rank = 0; rank < 3; ++rank)
+        drv.m_Devices[rank]->Ranking = 2 - rank;
+    model.storeFailures[2] = ERROR_NOT_READY;
+    model.storeFailures[3] = ERROR_GEN_FAILURE;
+    device.requests.clear();
+
+    EXPECT_EQ(DWORD(ERROR_NOT_READY), drv.StoreDevices());
+    ASSERT_EQ(3u, device.requests.size());
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(DWORD(IOCTL_KVX_USB_SET_DEVICE_PROPERTIES), device.requests[i].code);
+        ASSERT_EQ(sizeof(_KVX_USB_DEVICE_PROPERTIES), device.requests[i].in.size());
+        EXPECT_EQ(0, std::memcmp(drv.m_Devices[i].get(), device.requests[i].in.data(),
+                                 sizeof(_KVX_USB_DEVICE_PROPERTIES)));
+    }
+    EXPECT_EQ(3u, drv.m_Devices.size()); // nothing rolled back or dropped
+}
+
+TEST_F(ModelCacheTest, StoreSynchModesSendsEachDevicesSelectionInOrder)
+{
+    model.deviceIds = {8, 9};
+    ASSERT_EQ(0u, drv.LoadSynchModes());
+    drv.m_SynchModes[0]->Current = drv.m_SynchModes[0]->Sources[3]; // only device 0 changes
+    device.requests.clear();
+
+    EXPECT_EQ(0u, drv.StoreSynchModes());
+    ASSERT_EQ(2u, device.requests.size());
+    for (size_t i = 0; i < 2; ++i) {
+        const _KVX_USB_DEVICE_SYNCH_MODE_INFO& cached = *drv.m_SynchModes[i];
+        EXPECT_EQ(DWORD(IOCTL_KVX_USB_SET_SYNCH_MODE), device.requests[i].code);
+        ASSERT_EQ(sizeof(_KVX_USB_SYNCH_MODE_SELECT), device.requests[i].in.size());
+        _KVX_USB_SYNCH_MODE_SELECT sent;
+        std::memcpy(&sent, device.requests[i].in.data(), sizeof sent);
+        EXPECT_EQ(cached.DeviceId, sent.DeviceId);
+        EXPECT_EQ(cached.Current.SourceKind, sent.SourceKind);
+        EXPECT_EQ(cached.Current.SourceId, sent.SourceId);
+    }
+    EXPECT_EQ(8u, device.requests[0].in[0]); // index 0 first
+}
+
+TEST_F(ModelCacheTest, ReloadReplacesTheWholeArray)
+{
+    model.deviceIds = {1, 2, 3};
+    ASSERT_EQ(0u, drv.LoadDevices());
+    model.deviceIds = {4};
+    ASSERT_EQ(0u, drv.LoadDevices());
+    EXPECT_EQ((std::vector<uint32_t>{4}), Ids(drv.m_Devices));
+    drv.FreeDevices();
+    EXPECT_TRUE(drv.m_Devices.empty());
+    EXPECT_EQ(0u, drv.m_Devices.capacity());
+}
+
+} // namespace

@@ -1,0 +1,70 @@
+// A message-only window that counts the notices posted to it, and a message pump that waits
+// for a condition with a deadline (never a blind sleep).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+#include "AppMessages.h"
+
+class NoticeWindow {
+public:
+    NoticeWindow()
+    {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = &WindowProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "KvxNoticeWindow";
+        RegisterClassA(&windowClass); // fails harmlessly when already registered
+        hwnd = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                               nullptr, windowClass.hInstance, nullptr);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, LONG_PTR(this));
+    }
+    ~NoticeWindow() { DestroyWindow(hwnd); }
+    NoticeWindow(const NoticeWindow&) = delete;
+    NoticeWindow& operator=(const NoticeWindow&) = delete;
+
+    // Pumps messages until done() holds or timeoutMs have passed; returns done().
+    static bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+    {
+        const DWORD start = GetTickCount();
+        for (;;) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&msg);
+            if (done())
+                return true;
+            DWORD elapsed = GetTickCount() - start;
+            if (elapsed >= timeoutMs)
+                return false;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        }
+    }
+
+    bool WaitForNotices(int count, DWORD timeoutMs = 5000)
+    {
+        return PumpUntil([&] { return notices >= count; }, timeoutMs);
+    }
+
+    HWND hwnd = nullptr;
+    int notices = 0;
+    WPARAM lastWParam = 0;
+    LPARAM lastLParam = 0;
+    std::function<void()> onNotice; // runs on each notice, as the view's drain would
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* self = reinterpret_cast<NoticeWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (self && message == WM_DRIVER_NOTIFY) {
+            ++self->notices;
+            self->lastWParam = wParam;
+            self->lastLParam = lParam;
+            if (self->onNotice)
+                self->onNotice();
+            return 0;
+        }
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+};

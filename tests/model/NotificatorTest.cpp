@@ -1,0 +1,140 @@
+// The change notificator against a fake device whose queue signals the registered event:
+// start and stop in every state, posting to the target, and the failed starts.
+#include <gtest/gtest.h>
+
+#include "FakeDriverModel.h"
+#include "KvxuUsbNotificator.h"
+#include "NoticeWindow.h"
+
+namespace {
+
+class NotificatorTest : public ::testing::Test {
+protected:
+    void Drain()
+    {
+        _KVX_USB_NOTIFICATION record;
+        while (notificator.GetNotification(&record) == 0)
+            drained.push_back(record.Kind);
+    }
+
+    FakeDeviceIo device;
+    FakeDriverModel model{device};
+    NoticeWindow window;
+    CKvxuUsbNotificator notificator;
+    std::vector<int32_t> drained;
+};
+
+TEST_F(NotificatorTest, SignalPostsTheStoredMessageAndTheDrainTakesEveryRecord)
+{
+    notificator.SetTarget(window.hwnd, WM_DRIVER_NOTIFY, 7, 9);
+    ASSERT_EQ(0u, notificator.Start(KVX_USB_DEVICE_NAME));
+    ASSERT_TRUE(notificator.IsRunning());
+    ASSERT_NE(nullptr, model.registeredEvent);
+    window.onNotice = [this] { Drain(); };
+
+    for (int32_t kind = 1; kind <= 5; ++kind)
+        model.QueueNotification(kind);
+    ASSERT_TRUE(window.WaitForNotices(1));
+    EXPECT_LE(window.notices, 5);
+    EXPECT_EQ((std::vector<int32_t>{1, 2, 3, 4, 5}), drained);
+    EXPECT_EQ(7u, window.lastWParam);
+    EXPECT_EQ(9, window.lastLParam);
+
+    model.QueueNotification(3); // a later signal wakes the thread again
+    ASSERT_TRUE(window.WaitForNotices(window.notices + 1));
+    EXPECT_EQ(3, drained.back());
+    EXPECT_EQ(0u, notificator.Stop());
+}
+
+TEST_F(NotificatorTest, NullTargetDropsNoticesAndStopStillEndsTheThread)
+{
+    notificator.SetTarget(nullptr, WM_DRIVER_NOTIFY, 0, 0);
+    ASSERT_EQ(0u, notificator.Start(KVX_USB_DEVICE_NAME));
+    model.QueueNotification(2);
+    EXPECT_FALSE(window.WaitForNotices(1, 300));
+
+    notificator.SetTarget(window.hwnd, WM_DRIVER_NOTIFY, 0, 0); // takes effect for the next
+    model.QueueNotification(2);
+    EXPECT_TRUE(window.WaitForNotices(1));
+    EXPECT_EQ(0u, notificator.Stop());
+    EXPECT_FALSE(notificator.IsRunning());
+}
+
+TEST_F(NotificatorTest, StopClosesTheChannelWithOrWithoutAThread)
+{
+    EXPECT_EQ(0u, notificator.Stop()); // no thread: 0 at once
+
+    ASSERT_EQ(0u, notificator.Start(KVX_USB_DEVICE_NAME));
+    EXPECT_EQ(1, device.openHandles);
+    EXPECT_EQ(0u, notificator.Stop());
+    EXPECT_EQ(0, device.openHandles);
+    _KVX_USB_NOTIFICATION record;
+    EXPECT_EQ(DWORD(KVX_USB_E_NOT_OPEN), notificator.GetNotification(&record));
+    EXPECT_EQ(0u, notificator.Stop()); // a second Stop finds no thread
+}
+
+TEST_F(NotificatorTest, FailedStartsLeaveNoThreadAndTheChannelClosed)
+{
+    device.present = false;
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), notificator.Start(KVX_USB_DEVICE_NAME));
+    EXPECT_FALSE(notificator.IsRunning());
+
+    device.present = true;
+    device.driverInfo.InterfaceVersionMajor = 3;
+    EXPECT_EQ(DWORD(KVX_USB_E_INTERFACE_VERSION), notificator.Start(KVX_USB_DEVICE_NAME));
+    EXPECT_FALSE(notificator.IsRunning());
+
+    device.driverInfo.InterfaceVersionMajor = 2;
+    model.registrationFailure = ERROR_ACCESS_DENIED;
+    EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), notificator.Start(KVX_USB_DEVICE_NAME));
+    EXPECT_FALSE(notificator.IsRunning());
+    EXPECT_EQ(0, device.openHandles);
+}
+
+TEST_F(NotificatorTest, StartAfterStopRunsAFreshThread)
+{
+    notificator.SetTarget(window.hwnd, WM_DRIVER_NOTIFY, 0, 0);
+    for (int round = 1; round <= 3; ++round) {
+        ASSERT_EQ(0u, notificator.Start(KVX_USB_DEVICE_NAME));
+        model.QueueNotification(2);
+        ASSERT_TRUE(window.WaitForNotices(round)) << "round " << round;
+        Drain();
+        EXPECT_EQ(0u, notificator.Stop());
+    }
+    EXPECT_EQ(3u, drained.size());
+}
+
+TEST_F(NotificatorTest, SecondStartKeepsTheOneThread)
+{
+    ASSERT_EQ(0u, notificator.Start(KVX_USB_DEVICE_NAME));
+    EXPECT_EQ(0u, notificator.Start(KVX_USB_DEVICE_NAME));
+    size_t registrations = 0;
+    for (const FakeDeviceIo::Request& request : device.requests)
+        registrations += request.code == IOCTL_KVX_USB_REGISTER_NOTIFICATION_EVENT;
+    EXPECT_EQ(1u, registrations);
+    EXPECT_EQ(1, device.openHandles);
+    EXPECT_EQ(0u, notificator.Stop());
+}
+
+TEST_F(NotificatorTest, DestroyedWhileRunningEndsQuietly)
+{
+    NoticeWindow other;
+    {
+        CKvxuUsbNotificator running;
+        running.SetTarget(other.hwnd, WM_DRIVER_NOTIFY, 0, 0);
+        ASSERT_EQ(0u, running.Start(KVX_USB_DEVICE_NAME));
+        model.QueueNotification(2);
+        ASSERT_TRUE(other.WaitForNotices(1));
+    } // no Stop: the thread is told to end and keeps its own events alive
+    EXPECT_EQ(0, device.openHandles);
+
+    // The process goes on normally: another notificator starts and stops as usual.
+    notificator.SetTarget(window.hwnd, WM_DRIVER_NOTIFY, 0, 0);
+    ASSERT_EQ(0u, notificator.Start(KVX_USB_DEVICE_NAME));
+    model.QueueNotification(2);
+    EXPECT_TRUE(window.WaitForNotices(1));
+    EXPECT_EQ(0u, notificator.Stop());
+    EXPECT_FALSE(other.WaitForNotices(2, 100));
+}
+
+} // namespace
