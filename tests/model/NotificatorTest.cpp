@@ -2,11 +2,38 @@
 // start and stop in every state, posting to the target, and the failed starts.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <set>
+
 #include "FakeDriverModel.h"
 #include "KvxuUsbNotificator.h"
 #include "NoticeWindow.h"
 
 namespace {
+
+std::set<DWORD> ThreadsOfThisProcess()
+{
+    std::set<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            ids.insert(entry.th32ThreadID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+// The one thread that appeared since `before`, opened to be suspended and waited for.
+HANDLE OpenNewThread(const std::set<DWORD>& before)
+{
+    for (DWORD id : ThreadsOfThisProcess())
+        if (!before.count(id))
+            return OpenThread(SYNCHRONIZE | THREAD_SUSPEND_RESUME, FALSE, id);
+    return nullptr;
+}
 
 class NotificatorTest : public ::testing::Test {
 protected:
@@ -135,6 +162,40 @@ TEST_F(NotificatorTest, DestroyedWhileRunningEndsQuietly)
     EXPECT_TRUE(window.WaitForNotices(1));
     EXPECT_EQ(0u, notificator.Stop());
     EXPECT_FALSE(other.WaitForNotices(2, 100));
+}
+
+// A wait thread that cannot run (suspended here) makes Stop give up after its limit. The
+// thread then keeps its own events and no target: the object starts again with fresh
+// events and is destroyed, and the old thread still ends cleanly once it runs.
+TEST_F(NotificatorTest, StopThatTimesOutLeavesTheThreadItsOwnState)
+{
+    auto owner = std::make_unique<CKvxuUsbNotificator>();
+    owner->SetTarget(window.hwnd, WM_DRIVER_NOTIFY, 0, 0);
+    std::set<DWORD> before = ThreadsOfThisProcess();
+    ASSERT_EQ(0u, owner->Start(KVX_USB_DEVICE_NAME));
+    model.QueueNotification(2);
+    ASSERT_TRUE(window.WaitForNotices(1)); // the thread is back in its wait
+    HANDLE stuck = OpenNewThread(before);
+    ASSERT_NE(nullptr, stuck);
+    ASSERT_NE(DWORD(-1), SuspendThread(stuck));
+
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(DWORD(KVX_USB_E_THREAD), owner->Stop());
+    EXPECT_GE(GetTickCount() - start, CKvxuUsbNotificator::STOP_TIMEOUT_MS - 100);
+    EXPECT_FALSE(owner->IsRunning());
+    EXPECT_EQ(0, device.openHandles);
+
+    // Fresh events: the new thread is not ended by the old one's pending stop signal.
+    ASSERT_EQ(0u, owner->Start(KVX_USB_DEVICE_NAME));
+    model.QueueNotification(2);
+    EXPECT_TRUE(window.WaitForNotices(2));
+    EXPECT_EQ(0u, owner->Stop());
+    owner.reset();
+
+    ResumeThread(stuck);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(stuck, 5000));
+    CloseHandle(stuck);
+    EXPECT_FALSE(window.WaitForNotices(3, 100));
 }
 
 } // namespace
