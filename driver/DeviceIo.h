@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <string>
+
 class IDeviceIo {
 public:
     // A handle to the control device at path, or INVALID_HANDLE_VALUE with the reason in
@@ -25,3 +28,28 @@ IDeviceIo& DeviceIo();
 // Puts io in place of the current device I/O (nullptr: the system's again) and returns
 // the one it replaced. For tests only; call it while no channel is in use.
 IDeviceIo* ReplaceDeviceIo(IDeviceIo* io);
+
+// The stand-in driver (kvxusim.exe) serves the control protocol on a named pipe when no
+// real control device exists. The system's device I/O falls back to it only when opening
+// the device fails with "not found".
+//
+// Pipe name: "\\.\pipe\" followed by the device path without its "\\.\" prefix, e.g.
+// \\.\pipe\{5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0}. When the environment variable
+// KVX_SIMDRIVER_PIPE is set and not empty, its value replaces that last part, so that each
+// test program can run a stand-in of its own; both sides read it.
+constexpr const char* KVX_SIMDRIVER_PIPE_VARIABLE = "KVX_SIMDRIVER_PIPE";
+std::string StandInPipeName(const char* devicePath);
+
+// Framing on the pipe (message mode): one request message, one reply message.
+//   request: KvxPipeRequest, then InSize input bytes
+//   reply:   KvxPipeReply, then BytesReturned output bytes (never more than OutSize)
+// The status becomes the caller's last error, as with a real device.
+struct KvxPipeRequest {
+    uint32_t Code;
+    uint32_t InSize;
+    uint32_t OutSize;
+};
+struct KvxPipeReply {
+    uint32_t Status;
+    uint32_t BytesReturned;
+};

@@ -1,0 +1,52 @@
+// Faults the stand-in can be told to inject, to exercise a client's failure paths.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+
+// Counts reported by the overcount fault: far above every record's capacity.
+constexpr uint32_t SIM_OVERCOUNT = 1000;
+
+class CSimFaults {
+public:
+    // The next count requests of the operation fail with status and change nothing.
+    void FailNext(DWORD code, uint32_t count, DWORD status);
+    // Answers of the operation carry half their record.
+    void AnswerShort(DWORD code) { m_short.insert(code); }
+    // Id lists, clock-source and rate counts above their records' capacity.
+    void Overcount() { m_overcount = true; }
+    // Names and serial numbers fill their whole field, without a terminator.
+    void Unterminated() { m_unterminated = true; }
+    // The stream buffer depth reports a step of 0.
+    void ZeroStep() { m_zeroStep = true; }
+    // No request is answered for the next milliseconds.
+    void Stall(DWORD milliseconds);
+    void Clear();
+
+    // Before a request: the status it must fail with (one of its injected failures used
+    // up), or 0.
+    DWORD TakeFailure(DWORD code);
+    // How long a request must still wait before it is answered.
+    DWORD StallLeft() const;
+    // After a successful answer: damages it as told.
+    void Alter(DWORD code, void* out, DWORD* returned) const;
+
+    std::string Describe() const;
+
+private:
+    struct Failure {
+        uint32_t count;
+        DWORD status;
+    };
+    std::map<DWORD, Failure> m_failures;
+    std::set<DWORD> m_short;
+    bool m_overcount = false;
+    bool m_unterminated = false;
+    bool m_zeroStep = false;
+    DWORD m_stallEnd = 0;
+    bool m_stalling = false;
+};

@@ -1,0 +1,19 @@
+// The driver protocol on the pipe: one request message, one reply message (see DeviceIo.h
+// for the framing). A malformed message gets an error reply; the client may go on.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CSimDriver;
+
+// The largest request a client may send: the header and the largest record.
+constexpr DWORD SIM_MAX_REQUEST = 12 + 2056;
+
+// The reply to one request message.
+std::string AnswerSimRequest(CSimDriver& driver, uint64_t client, const std::string& message,
+                             bool tooLong);
+
+// Serves one client until it goes.
+void ServeDriverClient(CSimDriver& driver, HANDLE pipe);
