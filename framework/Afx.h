@@ -1,0 +1,12 @@
+// The framework in one include: windows and message maps (AfxWnd.h), dialogs and data
+// exchange (AfxDialog.h), document, views, frame and template (AfxDocView.h), the application
+// and its message loop (AfxApp.h), control wrappers (AfxCtrls.h), framework ids (AfxRes.h).
+// Each header starts with how its classes are used.
+#pragma once
+
+#include "AfxRes.h"
+#include "AfxWnd.h"
+#include "AfxDialog.h"
+#include "AfxDocView.h"
+#include "AfxApp.h"
+#include "AfxCtrls.h"

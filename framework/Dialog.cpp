@@ -1,0 +1,121 @@
+// Modal and modeless dialogs.
+#include "AfxDialog.h"
+#include "AfxApp.h"
+
+void AfxEnsureCommonControls();
+
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
+    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd)
+{
+}
+
+CDialog::~CDialog()
+{
+    if (AfxGetApp())
+        AfxGetApp()->RemoveMessageFilter(this);
+}
+
+BEGIN_MESSAGE_MAP(CDialog, CWnd)
+ON_COMMAND(IDOK, OnOK)
+ON_COMMAND(IDCANCEL, OnCancel)
+END_MESSAGE_MAP()
+
+namespace {
+
+HWND OwnerFor(CWnd* pParentWnd)
+{
+    if (pParentWnd && pParentWnd->m_hWnd)
+        return pParentWnd->m_hWnd;
+    CWnd* pMain = AfxGetMainWnd();
+    return pMain ? pMain->m_hWnd : nullptr;
+}
+
+} // namespace
+
+INT_PTR CDialog::DoModal()
+{
+    if (m_hWnd)
+        return -1;
+    AfxEnsureCommonControls();
+    m_bModal = true;
+    INT_PTR result = ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
+                                       OwnerFor(m_pParentWnd), DlgProc, (LPARAM)this);
+    m_bModal = false;
+    return result;
+}
+
+bool CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
+{
+    if (m_hWnd)
+        return false;
+    AfxEnsureCommonControls();
+    m_nIDTemplate = nIDTemplate;
+    if (pParentWnd)
+        m_pParentWnd = pParentWnd;
+    m_bModal = false;
+    HWND hWnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDTemplate),
+                                     OwnerFor(m_pParentWnd), DlgProc, (LPARAM)this);
+    if (!hWnd || m_hWnd != hWnd)
+        return false;
+    // A child dialog is a host of controls: keyboard navigation descends into it.
+    if (GetStyle() & WS_CHILD)
+        ModifyStyleEx(0, WS_EX_CONTROLPARENT);
+    return true;
+}
+
+void CDialog::EndDialog(int nResult)
+{
+    if (!m_hWnd)
+        return;
+    if (m_bModal)
+        ::EndDialog(m_hWnd, nResult);
+    else
+        ::DestroyWindow(m_hWnd);
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    if (!UpdateData(TRUE))
+        return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        if (!m_bModal && AfxGetApp())
+            AfxGetApp()->AddMessageFilter(this);
+        lResult = OnInitDialog();
+        return true;
+    case WM_DESTROY:
+        if (AfxGetApp())
+            AfxGetApp()->RemoveMessageFilter(this);
+        break;
+    default:
+        break;
+    }
+    return CWnd::OnWndMsg(message, wParam, lParam, lResult);
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* pMsg)
+{
+    if (!m_hWnd || (pMsg->hwnd != m_hWnd && !::IsChild(m_hWnd, pMsg->hwnd)))
+        return FALSE;
+    if (pMsg->message < WM_KEYFIRST || pMsg->message > WM_KEYLAST)
+        return FALSE;
+    // Child dialogs navigate as part of their top-level window.
+    HWND hWndNav = (GetStyle() & WS_CHILD) ? ::GetAncestor(m_hWnd, GA_ROOT) : m_hWnd;
+    return ::IsDialogMessageA(hWndNav, pMsg);
+}
