@@ -36,6 +36,12 @@ HANDLE OpenStandInPipe(const char* devicePath)
     return INVALID_HANDLE_VALUE;
 }
 
+bool IsPipeGone(DWORD error)
+{
+    return error == ERROR_BROKEN_PIPE || error == ERROR_BAD_PIPE ||
+           error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_NO_DATA;
+}
+
 bool IsPipe(HANDLE h)
 {
     return GetFileType(h) == FILE_TYPE_PIPE;
@@ -62,6 +68,10 @@ BOOL PipeControl(HANDLE pipe, DWORD code, const void* in, DWORD inSize, void* ou
     if (!TransactNamedPipe(pipe, request.data(), DWORD(request.size()), reply.data(),
                            DWORD(reply.size()), &received, nullptr)) {
         DWORD error = GetLastError();
+        if (IsPipeGone(error)) {
+            SetLastError(ERROR_BROKEN_PIPE); // one status for "the stand-in went away"
+            return FALSE;
+        }
         if (error != ERROR_MORE_DATA)
             return FALSE;
         // An answer larger than asked for: read the rest so the next request starts clean.

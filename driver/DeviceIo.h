@@ -43,7 +43,8 @@ std::string StandInPipeName(const char* devicePath);
 // Framing on the pipe (message mode): one request message, one reply message.
 //   request: KvxPipeRequest, then InSize input bytes
 //   reply:   KvxPipeReply, then BytesReturned output bytes (never more than OutSize)
-// The status becomes the caller's last error, as with a real device.
+// The status becomes the caller's last error, as with a real device. Once the stand-in has
+// gone, every request on its handle fails with ERROR_BROKEN_PIPE.
 struct KvxPipeRequest {
     uint32_t Code;
     uint32_t InSize;
