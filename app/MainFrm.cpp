@@ -1,0 +1,139 @@
+#include "MainFrm.h"
+
+#include "KVX_USB_CPL.h"
+#include "KVX_USB_CPLView.h"
+#include "resource.h"
+
+BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
+ON_WM_CREATE()
+ON_WM_DESTROY()
+ON_WM_SYSCOMMAND()
+ON_MESSAGE(WM_SHOW_ASIO_SETTINGS, OnShowAsioSettings)
+ON_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
+ON_COMMAND(ID_APP_OPEN, OnAppOpen)
+ON_COMMAND(ID_APP_QUIT, OnAppQuit)
+ON_COMMAND(ID_APP_HIDE, OnAppHide)
+END_MESSAGE_MAP()
+
+BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs)
+{
+    if (!CFrameWnd::PreCreateWindow(cs))
+        return FALSE;
+    // Fixed size, no maximise box, and a title that stays as set (no document name in it).
+    cs.dwExStyle &= ~WS_EX_CLIENTEDGE;
+    const DWORD removed = WS_THICKFRAME | WS_MAXIMIZEBOX | FWS_ADDTOTITLE | FWS_PREFIXTITLE;
+    static_assert(~removed == 0xFFFA3FFF, "the frame's style mask");
+    cs.style &= ~removed;
+    return TRUE;
+}
+
+int CMainFrame::OnCreate(LPCREATESTRUCT lpcs)
+{
+    if (CFrameWnd::OnCreate(lpcs) == -1)
+        return -1;
+    if (!CreateStatusBar())
+        return -1;
+    const std::string title = AfxLoadString(IDS_MAIN_TITLE);
+    SetWindowText(title.c_str());
+    // Without a tray the program still runs and can be quit from its File menu.
+    m_trayIcon.Init(m_hWnd, TRAY_ICON_ID);
+    m_trayIcon.Add(theApp.m_hTrayIcon, title.c_str());
+    // Shown only when the application first activates the frame with its show command.
+    ShowWindow(SW_HIDE);
+    return 0;
+}
+
+bool CMainFrame::CreateStatusBar()
+{
+    static const UINT indicators[] = {ID_SEPARATOR, ID_SEPARATOR};
+    if (!m_wndStatusBar.Create(this) || !m_wndStatusBar.SetIndicators(indicators, 2))
+        return false;
+    m_wndStatusBar.SetPaneInfo(0, 0, SBPS_STRETCH, 200);
+    m_wndStatusBar.SetPaneInfo(1, 1, SBPS_NORMAL, 150);
+    return true;
+}
+
+void CMainFrame::SetStatusText(LPCSTR text)
+{
+    m_wndStatusBar.SetWindowText(text);
+}
+
+void CMainFrame::OnDestroy()
+{
+    // Explicitly: a shell may keep the icon of a destroyed window until the mouse passes.
+    m_trayIcon.Remove();
+    CFrameWnd::OnDestroy();
+}
+
+void CMainFrame::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    if ((nID & 0xFFF0) == SC_CLOSE) {
+        OnAppHide();
+        return;
+    }
+    CFrameWnd::OnSysCommand(nID, lParam);
+}
+
+LRESULT CMainFrame::OnShowAsioSettings(WPARAM, LPARAM)
+{
+    CFrameWnd* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd());
+    CKVX_USB_CPLView* view =
+        frame ? dynamic_cast<CKVX_USB_CPLView*>(frame->GetActiveView()) : nullptr;
+    if (view)
+        view->m_PageTree.SelectItem(view->m_hSettingsItem);
+    return 0;
+}
+
+LRESULT CMainFrame::OnTrayNotify(WPARAM wParam, LPARAM lParam)
+{
+    if (wParam != TRAY_ICON_ID)
+        return 0;
+    switch (static_cast<UINT>(lParam)) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        OnAppOpen();
+        break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+        ShowTrayMenu();
+        break;
+    default: // moves, releases and the middle button
+        break;
+    }
+    return 0;
+}
+
+void CMainFrame::ShowTrayMenu()
+{
+    POINT cursor;
+    if (!::GetCursorPos(&cursor))
+        return;
+    HMENU menu = ::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_TRAYMENU));
+    if (!menu)
+        return;
+    if (HMENU popup = ::GetSubMenu(menu, 0)) {
+        // Foreground first, or the menu would not close when the user clicks elsewhere.
+        SetForegroundWindow();
+        ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y,
+                         0, m_hWnd, nullptr);
+        PostMessage(WM_NULL);
+    }
+    ::DestroyMenu(menu);
+}
+
+void CMainFrame::OnAppOpen()
+{
+    ShowWindow(SW_SHOW);
+    SetForegroundWindow();
+}
+
+void CMainFrame::OnAppQuit()
+{
+    // Posted, so the program ends after the tray menu has closed.
+    PostMessage(WM_COMMAND, ID_APP_EXIT, 0);
+}
+
+void CMainFrame::OnAppHide()
+{
+    ShowWindow(SW_HIDE);
+}

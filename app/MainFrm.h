@@ -1,0 +1,34 @@
+// The main window: a fixed-size frame around the settings view, with the menu, a two-pane
+// status bar and the tray icon. The close box only hides it; only Quit ends the program.
+#pragma once
+
+#include "Afx.h"
+#include "TrayIcon.h"
+
+class CMainFrame : public CFrameWnd {
+public:
+    BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
+
+    // Pane 0: the caption of the page shown (menu prompts and "Ready" also go there).
+    void SetStatusText(LPCSTR text);
+
+    CStatusBar m_wndStatusBar; // pane 1 shows the device count, written by the devices page
+
+protected:
+    int OnCreate(LPCREATESTRUCT lpcs);
+    void OnDestroy();
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    LRESULT OnShowAsioSettings(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    void OnAppOpen();
+    void OnAppQuit();
+    void OnAppHide();
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    bool CreateStatusBar();
+    void ShowTrayMenu();
+
+    CTrayIcon m_trayIcon;
+};

@@ -1,0 +1,46 @@
+#include "TrayIcon.h"
+
+#include <shellapi.h>
+#include <string.h>
+
+#include "AppMessages.h"
+
+// The record form every shell since Windows 2000 understands, with a 128-byte tip.
+static_assert(NOTIFYICONDATAA_V2_SIZE == 488, "the 488-byte notification-icon record");
+
+void CTrayIcon::Init(HWND owner, UINT iconId)
+{
+    m_hWndOwner = owner;
+    m_nIconId = iconId;
+}
+
+void CTrayIcon::Prepare(NOTIFYICONDATAA& data) const
+{
+    memset(&data, 0, sizeof data);
+    data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    data.hWnd = m_hWndOwner;
+    data.uID = m_nIconId;
+}
+
+BOOL CTrayIcon::Add(HICON icon, const char* tip)
+{
+    if (!m_hWndOwner)
+        return FALSE;
+    NOTIFYICONDATAA data;
+    Prepare(data);
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = WM_TRAY_NOTIFY;
+    data.hIcon = icon;
+    if (tip)
+        lstrcpynA(data.szTip, tip, sizeof data.szTip);
+    return Shell_NotifyIconA(NIM_ADD, &data);
+}
+
+BOOL CTrayIcon::Remove()
+{
+    if (!m_hWndOwner)
+        return FALSE;
+    NOTIFYICONDATAA data;
+    Prepare(data);
+    return Shell_NotifyIconA(NIM_DELETE, &data);
+}

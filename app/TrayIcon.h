@@ -1,0 +1,24 @@
+// The application's icon in the notification area of the task bar.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+// Identifies the frame's one icon within its owner window.
+#define TRAY_ICON_ID 0x42424242u
+
+class CTrayIcon {
+public:
+    // Stores the window that receives the icon's callback messages and the icon's id.
+    void Init(HWND owner, UINT iconId);
+    // Adds the icon with the tip (cut to 127 characters); the shell's success flag.
+    BOOL Add(HICON icon, const char* tip = nullptr);
+    // Removes the icon; the shell's success flag.
+    BOOL Remove();
+
+private:
+    void Prepare(NOTIFYICONDATAA& data) const;
+
+    HWND m_hWndOwner = nullptr;
+    UINT m_nIconId = 0;
+};

@@ -1,0 +1,105 @@
+// A second start of the control panel against a stand-in for the running instance: this
+// test holds the single-instance mutex and a window with the main title, and watches what
+// a real second process does to it.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "AppMessages.h"
+#include "PanelHarness.h"
+
+namespace {
+
+const char kMutexName[] = "5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0";
+
+struct Received {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+std::vector<Received> g_received;
+
+LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SHOW_ASIO_SETTINGS || message == WM_COMMAND)
+        g_received.push_back({message, wParam, lParam});
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+class HandOverTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_received.clear();
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = RecordingProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "HandOverTestRunningInstance";
+        RegisterClassA(&windowClass);
+        m_hMutex = CreateMutexA(nullptr, TRUE, kMutexName);
+        ASSERT_TRUE(m_hMutex);
+        ASSERT_NE(ERROR_ALREADY_EXISTS, GetLastError()) << "another panel is running";
+        m_hWnd = CreateWindowExA(0, windowClass.lpszClassName, kMainTitle, WS_OVERLAPPEDWINDOW, 20,
+                                 20, 300, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
+        ASSERT_TRUE(m_hWnd);
+    }
+    void TearDown() override
+    {
+        DestroyWindow(m_hWnd);
+        CloseHandle(m_hMutex);
+    }
+
+    // Runs a second start and pumps until it ended, then takes what was posted to us.
+    void SecondStart(const char* arguments)
+    {
+        ASSERT_EQ(0u, RunPanel(arguments));
+        PumpUntil([] { return false; }, 100);
+    }
+
+    int Count(UINT message, WPARAM wParam) const
+    {
+        int count = 0;
+        for (const Received& r : g_received)
+            if (r.message == message && r.wParam == wParam && r.lParam == 0)
+                ++count;
+        return count;
+    }
+
+    HANDLE m_hMutex = nullptr;
+    HWND m_hWnd = nullptr;
+};
+
+} // namespace
+
+TEST_F(HandOverTest, AsioAsksForTheSettingsPageAndShowsTheWindow)
+{
+    SecondStart("-asio");
+    EXPECT_EQ(1, Count(WM_SHOW_ASIO_SETTINGS, 0));
+    EXPECT_TRUE(IsWindowVisible(m_hWnd));
+    EXPECT_EQ(0, Count(WM_COMMAND, ID_APP_QUIT));
+}
+
+TEST_F(HandOverTest, HideWithAsioDoesNothingAtAll)
+{
+    SecondStart("-ASIO foo -hide");
+    EXPECT_TRUE(g_received.empty());
+    EXPECT_FALSE(IsWindowVisible(m_hWnd));
+}
+
+TEST_F(HandOverTest, PlainStartRestoresAMinimisedWindowWithoutAskingForAPage)
+{
+    ShowWindow(m_hWnd, SW_SHOWMINNOACTIVE);
+    ASSERT_TRUE(IsIconic(m_hWnd));
+    SecondStart("");
+    EXPECT_FALSE(IsIconic(m_hWnd));
+    EXPECT_TRUE(IsWindowVisible(m_hWnd));
+    EXPECT_TRUE(g_received.empty());
+}
+
+TEST_F(HandOverTest, ExitPostsQuitAndNothingElse)
+{
+    SecondStart("-hide -EXIT -asio");
+    EXPECT_EQ(1, Count(WM_COMMAND, ID_APP_QUIT));
+    EXPECT_EQ(0, Count(WM_SHOW_ASIO_SETTINGS, 0));
+    EXPECT_FALSE(IsWindowVisible(m_hWnd));
+}

@@ -1,0 +1,118 @@
+// The application started in this process, as the real start-up creates it: the frame's
+// reaction to its commands and messages, seen from inside, where the tray icon's removal
+// can be caught at the very moment the frame handles its destruction.
+#include <gtest/gtest.h>
+
+#include "Drv.h"
+#include "KVX_USB_CPL.h"
+#include "KVX_USB_CPLView.h"
+#include "MainFrm.h"
+#include "TrayProbe.h"
+#include "resource.h"
+
+CKVX_USB_CPLApp theApp;
+CDrv theDrv;
+
+namespace {
+
+HWND g_hFrame = nullptr;
+int g_destroyHandled = 0;
+bool g_iconLeftAfterDestroy = true;
+
+// Sees WM_DESTROY of the frame after the frame handled it, while its window still exists.
+LRESULT CALLBACK AfterMessage(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPRETSTRUCT* sent = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && sent->hwnd == g_hFrame && sent->message == WM_DESTROY) {
+        ++g_destroyHandled;
+        g_iconLeftAfterDestroy = TrayIconExists(g_hFrame, TRAY_ICON_ID);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static char commandLine[] = "-asio";
+        ASSERT_TRUE(AfxWinInit(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL));
+        ASSERT_TRUE(theApp.InitInstance()) << "another panel holds the instance mutex?";
+        g_hFrame = theApp.m_pMainWnd->m_hWnd;
+    }
+
+    static CMainFrame& Frame() { return *static_cast<CMainFrame*>(theApp.m_pMainWnd); }
+    static CKVX_USB_CPLView& View()
+    {
+        return *static_cast<CKVX_USB_CPLView*>(Frame().GetActiveView());
+    }
+    static std::string SelectedCaption()
+    {
+        return View().m_PageTree.GetItemText(View().m_PageTree.GetSelectedItem());
+    }
+    static void Send(UINT message, WPARAM wParam, LPARAM lParam = 0)
+    {
+        SendMessageA(g_hFrame, message, wParam, lParam);
+    }
+};
+
+} // namespace
+
+TEST_F(MainFrameTest, StartsShownWithTitleTrayIconAndTheAsioPage)
+{
+    char title[128] = "";
+    GetWindowTextA(g_hFrame, title, sizeof title);
+    EXPECT_STREQ("Volmar Model B USB Control Panel", title);
+    EXPECT_TRUE(IsWindowVisible(g_hFrame));
+    EXPECT_TRUE(TrayIconExists(g_hFrame, TRAY_ICON_ID));
+    EXPECT_EQ("Settings", SelectedCaption());
+    EXPECT_EQ("Settings", Frame().m_wndStatusBar.GetPaneText(0));
+    EXPECT_EQ(2, Frame().m_wndStatusBar.GetCount());
+}
+
+TEST_F(MainFrameTest, ShowAsioSettingsSelectsTheSettingsItemWithoutShowingTheWindow)
+{
+    View().m_PageTree.SelectItem(View().m_hDevicesItem);
+    EXPECT_EQ("Devices", Frame().m_wndStatusBar.GetPaneText(0));
+    Send(WM_COMMAND, ID_APP_HIDE);
+    ASSERT_FALSE(IsWindowVisible(g_hFrame));
+
+    Send(WM_SHOW_ASIO_SETTINGS, 0, 0);
+    EXPECT_EQ("Settings", SelectedCaption());
+    EXPECT_EQ("Settings", Frame().m_wndStatusBar.GetPaneText(0));
+    EXPECT_FALSE(IsWindowVisible(g_hFrame));
+}
+
+TEST_F(MainFrameTest, OpenKeepsAMinimisedWindowMinimised)
+{
+    Send(WM_COMMAND, ID_APP_OPEN);
+    EXPECT_TRUE(IsWindowVisible(g_hFrame));
+    ShowWindow(g_hFrame, SW_MINIMIZE);
+    Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(IsIconic(g_hFrame));
+    ShowWindow(g_hFrame, SW_RESTORE);
+}
+
+TEST_F(MainFrameTest, QuitRemovesTheTrayIconWhileHandlingDestroyAndEndsTheLoop)
+{
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROCRET, AfterMessage, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(hook);
+    Send(WM_COMMAND, ID_APP_QUIT); // posts the exit command
+    EXPECT_TRUE(IsWindow(g_hFrame));
+    // The loop of the application: dispatch until WM_QUIT, at most ten seconds.
+    bool quit = false;
+    const DWORD start = GetTickCount();
+    while (!quit && GetTickCount() - start < 10000) {
+        MSG msg;
+        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+            continue;
+        }
+        quit = msg.message == WM_QUIT;
+        DispatchMessageA(&msg);
+    }
+    UnhookWindowsHookEx(hook);
+    EXPECT_TRUE(quit);
+    EXPECT_FALSE(IsWindow(g_hFrame));
+    EXPECT_EQ(1, g_destroyHandled);
+    EXPECT_FALSE(g_iconLeftAfterDestroy);
+}

@@ -1,0 +1,201 @@
+#include "PanelHarness.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+const char* const kMainTitle = "Volmar Model B USB Control Panel";
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (done())
+            return true;
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs)
+            return false;
+        // Woken by any message at once; the short slice only bounds how late a change in
+        // another process is seen.
+        const DWORD slice = timeoutMs - elapsed < 20 ? timeoutMs - elapsed : 20;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, slice, QS_ALLINPUT);
+    }
+}
+
+bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs)
+            return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+        const DWORD result =
+            MsgWaitForMultipleObjects(1, &handle, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        if (result == WAIT_OBJECT_0)
+            return true;
+    }
+}
+
+std::string PanelExePath()
+{
+    // Tests live in <build>/tests/app, the panel in <build>/app.
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string self(path, length);
+    std::string dir = self.substr(0, self.find_last_of("\\/"));
+    for (int up = 0; up < 2; ++up)
+        dir = dir.substr(0, dir.find_last_of("\\/"));
+    return dir + "\\app\\kvxucpl.exe";
+}
+
+CPanelProcess::CPanelProcess(const std::string& arguments)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE nul =
+        CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    std::string commandLine = "\"" + PanelExePath() + "\" " + arguments;
+    std::vector<char> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back('\0');
+    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &m_process))
+        m_process = PROCESS_INFORMATION();
+    CloseHandle(nul);
+}
+
+CPanelProcess::~CPanelProcess()
+{
+    if (!m_process.hProcess)
+        return;
+    if (Running()) {
+        if (HWND frame = MainWindow())
+            PostMessageA(frame, WM_COMMAND, 57665 /* ID_APP_EXIT */, 0);
+        if (WaitForExit(5000) == STILL_ACTIVE)
+            TerminateProcess(m_process.hProcess, 1);
+        WaitForSingleObject(m_process.hProcess, 5000);
+    }
+    CloseHandle(m_process.hThread);
+    CloseHandle(m_process.hProcess);
+}
+
+DWORD CPanelProcess::WaitForExit(DWORD timeoutMs)
+{
+    if (!PumpUntilSignalled(m_process.hProcess, timeoutMs))
+        return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(m_process.hProcess, &code);
+    return code;
+}
+
+bool CPanelProcess::Running() const
+{
+    return m_process.hProcess && WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    const char* className; // null: the main title instead
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param)
+{
+    WindowSearch& search = *reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != search.processId)
+        return TRUE;
+    char text[256] = "";
+    if (search.className) {
+        GetClassNameA(hwnd, text, sizeof text);
+        if (lstrcmpA(text, search.className) != 0 || !IsWindowVisible(hwnd))
+            return TRUE;
+    } else {
+        GetWindowTextA(hwnd, text, sizeof text);
+        if (lstrcmpA(text, kMainTitle) != 0)
+            return TRUE;
+    }
+    search.found = hwnd;
+    return FALSE;
+}
+
+HWND FindTopLevel(DWORD processId, const char* className)
+{
+    WindowSearch search = {processId, className, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+} // namespace
+
+HWND CPanelProcess::MainWindow() const
+{
+    return FindTopLevel(m_process.dwProcessId, nullptr);
+}
+
+HWND CPanelProcess::WaitForMainWindow(bool visible, DWORD timeoutMs)
+{
+    HWND frame = nullptr;
+    PumpUntil(
+        [&] {
+            frame = MainWindow();
+            return frame && (IsWindowVisible(frame) != FALSE) == visible;
+        },
+        timeoutMs);
+    return frame && (IsWindowVisible(frame) != FALSE) == visible ? frame : nullptr;
+}
+
+DWORD RunPanel(const std::string& arguments, DWORD timeoutMs)
+{
+    CPanelProcess process(arguments);
+    return process.WaitForExit(timeoutMs);
+}
+
+std::string RemoteStatusText(HWND statusBar, int pane)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(statusBar, &processId);
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process)
+        return "<no process>";
+    std::string text;
+    const LRESULT length = SendMessageA(statusBar, SB_GETTEXTLENGTHA, pane, 0);
+    const SIZE_T size = LOWORD(length) + 1;
+    if (void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {
+        SendMessageA(statusBar, SB_GETTEXTA, pane, reinterpret_cast<LPARAM>(remote));
+        std::vector<char> local(size, '\0');
+        SIZE_T read = 0;
+        if (ReadProcessMemory(process, remote, local.data(), size, &read))
+            text.assign(local.data());
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return text;
+}
+
+HWND FindStatusBar(HWND frame)
+{
+    return FindWindowExA(frame, nullptr, STATUSCLASSNAMEA, nullptr);
+}
+
+HWND FindOpenMenu(DWORD processId)
+{
+    return FindTopLevel(processId, "#32768");
+}

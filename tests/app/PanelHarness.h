@@ -1,0 +1,56 @@
+// Starts the real control panel as a process and watches it the way a user would: its
+// windows, its status bar and its tray icon. Every wait pumps this thread's messages and
+// ends at a deadline.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+// Pumps this thread's messages until done() is true or timeoutMs have passed.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+
+// Pumps this thread's messages until the handle is signalled or timeoutMs have passed.
+bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs = 10000);
+
+// The control panel executable of this build tree.
+std::string PanelExePath();
+
+// One started process of the control panel, with its output sent to NUL. The destructor
+// ends a process that is still running, so that no test leaves one behind.
+class CPanelProcess {
+public:
+    explicit CPanelProcess(const std::string& arguments);
+    ~CPanelProcess();
+    CPanelProcess(const CPanelProcess&) = delete;
+    CPanelProcess& operator=(const CPanelProcess&) = delete;
+
+    bool Started() const { return m_process.hProcess != nullptr; }
+    DWORD Id() const { return m_process.dwProcessId; }
+    HANDLE Handle() const { return m_process.hProcess; }
+    // Pumps until the process has ended; its exit code, or STILL_ACTIVE on timeout.
+    DWORD WaitForExit(DWORD timeoutMs = 10000);
+    bool Running() const;
+    // The process's top-level window with the main title; null until it exists.
+    HWND MainWindow() const;
+    // Pumps until the main window exists and is visible (or hidden, if visible is false).
+    HWND WaitForMainWindow(bool visible = true, DWORD timeoutMs = 10000);
+
+private:
+    PROCESS_INFORMATION m_process = {};
+};
+
+// Runs the panel with the arguments, as a second start would, and pumps until it ended.
+DWORD RunPanel(const std::string& arguments, DWORD timeoutMs = 10000);
+
+// The text of a status-bar pane of a window in another process.
+std::string RemoteStatusText(HWND statusBar, int pane);
+
+// The status bar among the window's children, or null.
+HWND FindStatusBar(HWND frame);
+
+// A visible pop-up menu window of the given process, or null.
+HWND FindOpenMenu(DWORD processId);
+
+extern const char* const kMainTitle;

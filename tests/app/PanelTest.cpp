@@ -1,0 +1,172 @@
+// The real control panel as a process: start-up, the close box and the menus that hide,
+// the Quit paths that end it, the tray icon and its callback, and the status bar's idle
+// text. Input reaches it as posted messages, the way the shell and the keyboard deliver it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "AppMessages.h"
+#include "PanelHarness.h"
+#include "TrayIcon.h"
+#include "TrayProbe.h"
+
+namespace {
+
+class PanelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_panel.Started()) << PanelExePath();
+        m_hFrame = m_panel.WaitForMainWindow(true);
+        ASSERT_TRUE(m_hFrame) << "the panel's window did not appear";
+    }
+
+    bool Hidden() { return m_panel.WaitForMainWindow(false) != nullptr; }
+    bool Shown() { return m_panel.WaitForMainWindow(true) != nullptr; }
+    bool HasTrayIcon() const { return TrayIconExists(m_hFrame, TRAY_ICON_ID); }
+    void Post(UINT message, WPARAM wParam, LPARAM lParam = 0)
+    {
+        PostMessageA(m_hFrame, message, wParam, lParam);
+    }
+    void Command(UINT id) { Post(WM_COMMAND, id); }
+    void Key(UINT key)
+    {
+        Post(WM_KEYDOWN, key, 1);
+        Post(WM_KEYUP, key, 0xC0000001);
+    }
+    // Sends the callback the way the shell does and waits until the panel has handled it.
+    bool TrayCallback(WPARAM iconId, UINT mouseMessage)
+    {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutA(m_hFrame, WM_TRAY_NOTIFY, iconId, mouseMessage, SMTO_ABORTIFHUNG,
+                                   3000, &result) != 0;
+    }
+    // Pane 0 once it reads the text, or what it read last when it never did.
+    std::string StatusAwaiting(const std::string& text)
+    {
+        HWND statusBar = FindStatusBar(m_hFrame);
+        std::string seen = "<no status bar>";
+        if (statusBar)
+            PumpUntil([&] { return (seen = RemoteStatusText(statusBar, 0)) == text; });
+        return seen;
+    }
+    HWND WaitForMenu()
+    {
+        HWND menu = nullptr;
+        PumpUntil([&] { return (menu = FindOpenMenu(m_panel.Id())) != nullptr; });
+        return menu;
+    }
+    bool MenuClosed()
+    {
+        return PumpUntil([&] { return FindOpenMenu(m_panel.Id()) == nullptr; });
+    }
+    // The panel ended with its tray icon gone.
+    void ExpectEnded()
+    {
+        EXPECT_EQ(0u, m_panel.WaitForExit());
+        EXPECT_FALSE(HasTrayIcon());
+    }
+
+    CPanelProcess m_panel{""};
+    HWND m_hFrame = nullptr;
+};
+
+} // namespace
+
+TEST_F(PanelTest, StartsShownWithTrayIconAndTwoPaneStatusBarReadingReady)
+{
+    EXPECT_TRUE(HasTrayIcon());
+    HWND statusBar = FindStatusBar(m_hFrame);
+    ASSERT_TRUE(statusBar);
+    EXPECT_EQ(2, SendMessageA(statusBar, SB_GETPARTS, 0, 0));
+    EXPECT_EQ("Ready", StatusAwaiting("Ready"));
+    const LONG style = GetWindowLongA(m_hFrame, GWL_STYLE);
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MAXIMIZEBOX));
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(GetWindowLongA(m_hFrame, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+}
+
+TEST_F(PanelTest, ExitStartEndsThePanelAndRemovesTheTrayIcon)
+{
+    ASSERT_TRUE(HasTrayIcon());
+    EXPECT_EQ(0u, RunPanel("-exit"));
+    ExpectEnded();
+}
+
+TEST_F(PanelTest, CloseBoxAndFileCloseOnlyHide)
+{
+    Post(WM_SYSCOMMAND, SC_CLOSE);
+    ASSERT_TRUE(Hidden());
+    EXPECT_TRUE(m_panel.Running());
+    EXPECT_TRUE(HasTrayIcon());
+
+    EXPECT_EQ(0u, RunPanel("")); // a second start shows the hidden panel again
+    ASSERT_TRUE(Shown());
+
+    Command(ID_APP_HIDE);
+    ASSERT_TRUE(Hidden());
+    EXPECT_TRUE(m_panel.Running());
+    EXPECT_TRUE(HasTrayIcon());
+
+    ASSERT_TRUE(TrayCallback(TRAY_ICON_ID, WM_LBUTTONDOWN));
+    EXPECT_TRUE(Shown());
+}
+
+TEST_F(PanelTest, SecondStartRestoresAMinimisedPanel)
+{
+    Post(WM_SYSCOMMAND, SC_MINIMIZE);
+    ASSERT_TRUE(PumpUntil([&] { return IsIconic(m_hFrame) != FALSE; }));
+    EXPECT_EQ(0u, RunPanel("-asio"));
+    EXPECT_TRUE(PumpUntil([&] { return !IsIconic(m_hFrame); }));
+    EXPECT_TRUE(IsWindowVisible(m_hFrame));
+}
+
+TEST_F(PanelTest, FileQuitEndsThePanel)
+{
+    Command(ID_APP_EXIT);
+    ExpectEnded();
+}
+
+TEST_F(PanelTest, TrayCallbackOfAnotherIconOrBareReleasesDoNothing)
+{
+    Command(ID_APP_HIDE);
+    ASSERT_TRUE(Hidden());
+    for (UINT mouse : {WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_LBUTTONDBLCLK})
+        ASSERT_TRUE(TrayCallback(TRAY_ICON_ID + 1, mouse));
+    for (UINT mouse : {WM_RBUTTONUP, WM_LBUTTONUP, WM_MOUSEMOVE, WM_MBUTTONDOWN})
+        ASSERT_TRUE(TrayCallback(TRAY_ICON_ID, mouse)); // would time out in an open menu
+    EXPECT_FALSE(FindOpenMenu(m_panel.Id()));
+    EXPECT_FALSE(IsWindowVisible(m_hFrame));
+    EXPECT_TRUE(m_panel.Running());
+}
+
+TEST_F(PanelTest, TrayMenuOpensOnRightPressAndItsQuitEndsThePanel)
+{
+    Post(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_RBUTTONDOWN);
+    ASSERT_TRUE(WaitForMenu());
+    Key(VK_ESCAPE);
+    ASSERT_TRUE(MenuClosed());
+    EXPECT_EQ("Ready", StatusAwaiting("Ready"));
+    EXPECT_TRUE(m_panel.Running());
+
+    Post(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_RBUTTONDOWN);
+    ASSERT_TRUE(WaitForMenu());
+    Key(VK_DOWN); // "&Open"
+    Key(VK_DOWN); // "&Quit"
+    Key(VK_RETURN);
+    ExpectEnded();
+}
+
+TEST_F(PanelTest, MenuBarShowsPromptsAndReadyAfterItCloses)
+{
+    Post(WM_SYSCOMMAND, SC_KEYMENU, 'f');
+    ASSERT_TRUE(WaitForMenu());
+    Key(VK_DOWN);
+    const std::string prompt = "Hide the application in the task bar.";
+    EXPECT_EQ(prompt, StatusAwaiting(prompt));
+    Key(VK_ESCAPE);
+    Key(VK_ESCAPE);
+    ASSERT_TRUE(MenuClosed());
+    EXPECT_EQ("Ready", StatusAwaiting("Ready"));
+}
