@@ -173,7 +173,7 @@ public:
     int GetToolCount() const { return (int)SendMessage(TTM_GETTOOLCOUNT); }
 };
 
-// Pane styles of CStatusBar::SetPaneInfo.
+// Pane styles of CStatusBar::SetPaneInfo. The texts live in the control itself.
 #define SBPS_NORMAL 0x0000
 #define SBPS_NOBORDERS SBT_NOBORDERS
 #define SBPS_POPOUT SBT_POPOUT
@@ -205,8 +205,8 @@ private:
         UINT nID;
         UINT nStyle;
         int cxWidth;
-        std::string text;
     };
+    static const int kMaxPanes = 255; // the status bar's own limit
     std::vector<Pane> m_panes;
 
     DECLARE_MESSAGE_MAP()

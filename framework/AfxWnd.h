@@ -236,6 +236,7 @@ public:
 
     // Binds this object to an existing control (SetWindowSubclass); its map then sees the
     // control's messages first. Fails when the window is already bound to an object.
+    // Note: a subclassed control's map gets text messages (WM_SETTEXT...) in wide form.
     bool SubclassWindow(HWND hWnd);
     bool SubclassDlgItem(UINT nID, CWnd* pParent);
     HWND UnsubclassWindow();

@@ -3,6 +3,8 @@
 #include "AfxApp.h"
 
 #include <algorithm>
+#include <cstring>
+#include <cwchar>
 
 // ---- CImageList -----------------------------------------------------------------------------
 
@@ -235,26 +237,28 @@ bool CStatusBar::Create(CWnd* pParentWnd, DWORD dwStyle, UINT nID)
 
 bool CStatusBar::SetIndicators(const UINT* lpIDArray, int nIDCount)
 {
-    if (!m_hWnd || nIDCount <= 0 || nIDCount > 255 || !lpIDArray)
+    if (!m_hWnd || nIDCount <= 0 || nIDCount > kMaxPanes || !lpIDArray)
         return false;
     m_panes.clear();
+    std::vector<std::string> texts;
     HDC hDC = ::GetDC(m_hWnd);
     HFONT hFont = (HFONT)SendMessage(WM_GETFONT);
     HGDIOBJ hOldFont = hFont ? ::SelectObject(hDC, hFont) : nullptr;
     for (int i = 0; i < nIDCount; ++i) {
-        Pane pane = {lpIDArray[i], SBPS_NORMAL, 0, std::string()};
-        if (pane.nID != ID_SEPARATOR) {
-            pane.text = AfxLoadString(pane.nID);
-            SIZE size = {0, 0};
-            ::GetTextExtentPoint32A(hDC, pane.text.c_str(), (int)pane.text.size(), &size);
-            pane.cxWidth = size.cx;
-        }
+        Pane pane = {lpIDArray[i], SBPS_NORMAL, 0};
+        std::string text = pane.nID != ID_SEPARATOR ? AfxLoadString(pane.nID) : std::string();
+        SIZE size = {0, 0};
+        ::GetTextExtentPoint32A(hDC, text.c_str(), (int)text.size(), &size);
+        pane.cxWidth = size.cx;
         m_panes.push_back(pane);
+        texts.push_back(text);
     }
     if (hOldFont)
         ::SelectObject(hDC, hOldFont);
     ::ReleaseDC(m_hWnd, hDC);
     UpdateParts();
+    for (int i = 0; i < nIDCount; ++i)
+        SetPaneText(i, texts[(size_t)i].c_str(), FALSE);
     return true;
 }
 
@@ -292,10 +296,9 @@ bool CStatusBar::SetPaneText(int nIndex, LPCSTR lpszNewText, BOOL bUpdate)
 {
     if (!m_hWnd || nIndex < 0 || nIndex >= GetCount())
         return false;
-    Pane& pane = m_panes[(size_t)nIndex];
-    pane.text = lpszNewText ? lpszNewText : "";
-    UINT drawStyle = pane.nStyle & (SBT_NOBORDERS | SBT_POPOUT);
-    if (!SendMessage(SB_SETTEXTA, (WPARAM)(nIndex | drawStyle), (LPARAM)pane.text.c_str()))
+    UINT drawStyle = m_panes[(size_t)nIndex].nStyle & (SBT_NOBORDERS | SBT_POPOUT);
+    if (!SendMessage(SB_SETTEXTA, (WPARAM)(nIndex | drawStyle),
+                     (LPARAM)(lpszNewText ? lpszNewText : "")))
         return false;
     if (bUpdate)
         UpdateWindow();
@@ -304,9 +307,13 @@ bool CStatusBar::SetPaneText(int nIndex, LPCSTR lpszNewText, BOOL bUpdate)
 
 std::string CStatusBar::GetPaneText(int nIndex) const
 {
-    if (nIndex < 0 || nIndex >= GetCount())
+    if (!m_hWnd || nIndex < 0 || nIndex >= GetCount())
         return std::string();
-    return m_panes[(size_t)nIndex].text;
+    size_t length = LOWORD(SendMessage(SB_GETTEXTLENGTHA, (WPARAM)nIndex));
+    std::string text(length + 1, '\0');
+    SendMessage(SB_GETTEXTA, (WPARAM)nIndex, (LPARAM)&text[0]);
+    text.resize(std::strlen(text.c_str()));
+    return text;
 }
 
 void CStatusBar::UpdateParts()
@@ -320,7 +327,7 @@ void CStatusBar::UpdateParts()
         if (!(pane.nStyle & SBPS_STRETCH))
             fixed += pane.cxWidth;
     }
-    int edges[256];
+    int edges[kMaxPanes];
     int right = 0;
     for (size_t i = 0; i < m_panes.size(); ++i) {
         const Pane& pane = m_panes[i];
@@ -330,15 +337,7 @@ void CStatusBar::UpdateParts()
         right += width;
         edges[i] = right;
     }
-    int partsBefore = (int)SendMessage(SB_GETPARTS, 0, 0);
     SendMessage(SB_SETPARTS, (WPARAM)m_panes.size(), (LPARAM)edges);
-    if (partsBefore == (int)m_panes.size())
-        return;
-    // New parts start empty: give them their panes' texts.
-    for (size_t i = 0; i < m_panes.size(); ++i) {
-        UINT drawStyle = m_panes[i].nStyle & (SBT_NOBORDERS | SBT_POPOUT);
-        SendMessage(SB_SETTEXTA, (WPARAM)(i | drawStyle), (LPARAM)m_panes[i].text.c_str());
-    }
 }
 
 LRESULT CStatusBar::OnSizeMsg(WPARAM, LPARAM)
@@ -348,13 +347,24 @@ LRESULT CStatusBar::OnSizeMsg(WPARAM, LPARAM)
     return result;
 }
 
-// The bar's window text is the text of the pane whose id is 0.
+// The bar's window text is the text of the pane whose id is 0. Messages reach a subclassed
+// control in their wide form.
 LRESULT CStatusBar::OnSetTextMsg(WPARAM, LPARAM lParam)
 {
     int index = CommandToIndex(0);
     if (index < 0)
         return Default();
-    return SetPaneText(index, reinterpret_cast<LPCSTR>(lParam)) ? TRUE : FALSE;
+    const wchar_t* wide = reinterpret_cast<const wchar_t*>(lParam);
+    std::string text;
+    if (wide && *wide) {
+        int size = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+        if (size > 1) {
+            text.resize((size_t)size);
+            ::WideCharToMultiByte(CP_ACP, 0, wide, -1, &text[0], size, nullptr, nullptr);
+            text.resize((size_t)size - 1);
+        }
+    }
+    return SetPaneText(index, text.c_str()) ? TRUE : FALSE;
 }
 
 LRESULT CStatusBar::OnGetTextMsg(WPARAM wParam, LPARAM lParam)
@@ -362,14 +372,16 @@ LRESULT CStatusBar::OnGetTextMsg(WPARAM wParam, LPARAM lParam)
     int index = CommandToIndex(0);
     if (index < 0)
         return Default();
-    char* buffer = reinterpret_cast<char*>(lParam);
+    wchar_t* buffer = reinterpret_cast<wchar_t*>(lParam);
     size_t capacity = (size_t)wParam;
     if (!buffer || capacity == 0)
         return 0;
-    const std::string& text = m_panes[(size_t)index].text;
-    size_t copied = std::min(text.size(), capacity - 1);
+    size_t length = LOWORD(SendMessage(SB_GETTEXTLENGTHW, (WPARAM)index));
+    std::wstring text(length + 1, L'\0');
+    SendMessage(SB_GETTEXTW, (WPARAM)index, (LPARAM)&text[0]);
+    size_t copied = std::min(std::wcslen(text.c_str()), capacity - 1);
     text.copy(buffer, copied);
-    buffer[copied] = '\0';
+    buffer[copied] = L'\0';
     return (LRESULT)copied;
 }
 
@@ -378,5 +390,5 @@ LRESULT CStatusBar::OnGetTextLengthMsg(WPARAM, LPARAM)
     int index = CommandToIndex(0);
     if (index < 0)
         return Default();
-    return (LRESULT)m_panes[(size_t)index].text.size();
+    return (LRESULT)LOWORD(SendMessage(SB_GETTEXTLENGTHW, (WPARAM)index));
 }
