@@ -117,5 +117,21 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg)
         return FALSE;
     // Child dialogs navigate as part of their top-level window.
     HWND hWndNav = (GetStyle() & WS_CHILD) ? ::GetAncestor(m_hWnd, GA_ROOT) : m_hWnd;
+    return AfxIsDialogMessage(hWndNav, pMsg);
+}
+
+BOOL AfxIsDialogMessage(HWND hWndNav, MSG* pMsg)
+{
+    // Enter on a focused push button presses it. The dialog manager only does so for the
+    // default button of hWndNav itself, which a button inside a child page never is.
+    if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_RETURN) {
+        HWND hWndFocus = ::GetFocus();
+        LRESULT code = hWndFocus ? ::SendMessageA(hWndFocus, WM_GETDLGCODE, 0, 0) : 0;
+        if (hWndFocus && ::IsChild(hWndNav, hWndFocus) &&
+            (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))) {
+            ::SendMessageA(hWndFocus, BM_CLICK, 0, 0);
+            return TRUE;
+        }
+    }
     return ::IsDialogMessageA(hWndNav, pMsg);
 }

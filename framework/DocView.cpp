@@ -440,7 +440,7 @@ BOOL CFrameWnd::PreTranslateMessage(MSG* pMsg)
         return TRUE;
     // Keyboard navigation among the controls of the view and its child pages.
     if (pMsg->hwnd != m_hWnd && pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST)
-        return ::IsDialogMessageA(m_hWnd, pMsg);
+        return AfxIsDialogMessage(m_hWnd, pMsg);
     return FALSE;
 }
 
