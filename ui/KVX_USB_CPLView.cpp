@@ -1,7 +1,8 @@
 #include "KVX_USB_CPLView.h"
 
-#include "../app/KVX_USB_CPL.h"
-#include "../app/MainFrm.h"
+#include "Drv.h"
+#include "KVX_USB_CPL.h"
+#include "MainFrm.h"
 #include "resource.h"
 
 namespace {
@@ -30,7 +31,16 @@ BEGIN_MESSAGE_MAP(CKVX_USB_CPLView, CFormView)
 ON_NOTIFY(TVN_SELCHANGED, IDC_PAGE_TREE, OnSelChanged)
 END_MESSAGE_MAP()
 
-CKVX_USB_CPLView::CKVX_USB_CPLView() : CFormView(IDD_KVX_USB_CPL_FORM) {}
+CKVX_USB_CPLView::CKVX_USB_CPLView() : CFormView(IDD_KVX_USB_CPL_FORM)
+{
+    // Without a driver the channel stays closed and the panel still comes up.
+    theDrv.Open(KVX_USB_DEVICE_NAME);
+}
+
+CKVX_USB_CPLView::~CKVX_USB_CPLView()
+{
+    theDrv.Close();
+}
 
 void CKVX_USB_CPLView::DoDataExchange(CDataExchange* pDX)
 {

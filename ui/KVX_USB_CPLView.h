@@ -1,6 +1,7 @@
 // The settings view on the form template: the page tree on the left and, from client
-// x = 140, the area where the selected page appears. This first form builds the tree and
-// follows its selection in the status bar; the pages themselves come with their own work.
+// x = 140, the area where the selected page appears. This first form opens the shared driver
+// channel for its lifetime, builds the tree and follows its selection in the status bar; the
+// pages themselves come with their own work.
 #pragma once
 
 #include "Afx.h"
@@ -8,6 +9,7 @@
 class CKVX_USB_CPLView : public CFormView {
 public:
     CKVX_USB_CPLView();
+    ~CKVX_USB_CPLView() override;
 
     void OnInitialUpdate() override;
     void DoDataExchange(CDataExchange* pDX) override;

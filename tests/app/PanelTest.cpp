@@ -8,8 +8,10 @@
 
 #include "AppMessages.h"
 #include "PanelHarness.h"
+#include "SimDriverProcess.h"
 #include "TrayIcon.h"
 #include "TrayProbe.h"
+#include "resource.h"
 
 namespace {
 
@@ -161,12 +163,40 @@ TEST_F(PanelTest, TrayMenuOpensOnRightPressAndItsQuitEndsThePanel)
 TEST_F(PanelTest, MenuBarShowsPromptsAndReadyAfterItCloses)
 {
     Post(WM_SYSCOMMAND, SC_KEYMENU, 'f');
-    ASSERT_TRUE(WaitForMenu());
-    Key(VK_DOWN);
+    ASSERT_TRUE(WaitForMenu()); // opened from the keyboard: "&Close" is highlighted
     const std::string prompt = "Hide the application in the task bar.";
     EXPECT_EQ(prompt, StatusAwaiting(prompt));
     Key(VK_ESCAPE);
     Key(VK_ESCAPE);
     ASSERT_TRUE(MenuClosed());
     EXPECT_EQ("Ready", StatusAwaiting("Ready"));
+}
+
+// The about box of the real panel, opened from its Info menu, with the stand-in driver.
+TEST(PanelAboutTest, ShowsTheStandInsVersionsAndClosesWithOk)
+{
+    SimDriverProcess sim; // the panel inherits this stand-in's pipe name
+    ASSERT_TRUE(sim.Start("demo")) << sim.Log();
+    CPanelProcess panel("");
+    HWND frame = panel.WaitForMainWindow(true);
+    ASSERT_TRUE(frame);
+
+    PostMessageA(frame, WM_COMMAND, ID_APP_ABOUT, 0);
+    HWND box = nullptr;
+    ASSERT_TRUE(PumpUntil([&] {
+        box = FindWindowA("#32770", "About Control Panel");
+        return box && IsWindowVisible(box);
+    }));
+    EXPECT_EQ(frame, GetWindow(box, GW_OWNER));
+    char text[512] = "";
+    GetWindowTextA(GetDlgItem(box, IDC_ABOUT_TEXT), text, sizeof text);
+    EXPECT_STREQ("Volmar Model B USB Control Panel: V 1.01\n\n"
+                 " - Driver Interface Version 2.1\n\n - Driver Version 3.4.1207\n\n"
+                 "\xA9 2004-2026 Volmar Audio & Electronics",
+                 text);
+
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(box); }));
+    EXPECT_TRUE(panel.Running());
 }
