@@ -69,17 +69,20 @@ int CListCtrl::GetItemText(int nItem, int nSubItem, LPSTR lpszText, int nLen) co
     item.iSubItem = nSubItem;
     item.pszText = lpszText;
     item.cchTextMax = nLen;
-    return (int)SendMessage(LVM_GETITEMTEXTA, (WPARAM)nItem, (LPARAM)&item);
+    SendMessage(LVM_GETITEMTEXTA, (WPARAM)nItem, (LPARAM)&item);
+    // Some list views leave a cut text unterminated.
+    lpszText[nLen - 1] = '\0';
+    return (int)std::strlen(lpszText);
 }
 
 std::string CListCtrl::GetItemText(int nItem, int nSubItem) const
 {
-    // The list answers with at most the buffer less one; grow until it no longer fills it.
+    // A text that fills the buffer may have been cut: grow until it no longer does.
     std::string text(256, '\0');
     for (;;) {
         int length = GetItemText(nItem, nSubItem, &text[0], (int)text.size());
         if (length < (int)text.size() - 1 || text.size() >= 0x100000) {
-            text.resize((size_t)std::max(length, 0));
+            text.resize((size_t)length);
             return text;
         }
         text.resize(text.size() * 2);
