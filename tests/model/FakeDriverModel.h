@@ -54,7 +54,6 @@ public:
     std::vector<uint32_t> outputIds;
     uint32_t deviceCount = UINT32_MAX;       // the Count to report; UINT32_MAX: deviceIds.size()
     bool idListsAnswerNothing = false;       // a driver that writes no bytes into the id lists
-    DWORD idListFailure = 0;                 // status of both id-list reads
     std::map<uint32_t, DWORD> readFailures;  // id -> status of its properties or synch read
     std::map<uint32_t, DWORD> storeFailures; // id -> status of its set request
     std::deque<_KVX_USB_NOTIFICATION> notifications;
@@ -106,8 +105,7 @@ private:
         const uint32_t id = IdOf(request);
         switch (request.code) {
         case IOCTL_KVX_USB_GET_DEVICE_ID_LIST: {
-            status = idListFailure;
-            if (status != 0 || idListsAnswerNothing)
+            if (idListsAnswerNothing)
                 return true;
             _KVX_USB_DEVICE_ID_LIST list = {};
             list.Count = deviceCount == UINT32_MAX ? uint32_t(deviceIds.size()) : deviceCount;
@@ -117,8 +115,7 @@ private:
             return true;
         }
         case IOCTL_KVX_USB_GET_CHANNEL_ID_LISTS: {
-            status = idListFailure;
-            if (status != 0 || idListsAnswerNothing)
+            if (idListsAnswerNothing)
                 return true;
             _KVX_USB_CHANNEL_ID_LISTS lists = {};
             FillIdList(lists.Input, inputIds);

@@ -52,15 +52,6 @@ protected:
     CDrv drv;
 };
 
-TEST_F(ModelCacheTest, NoDevicesLoadsNothingAndSucceeds)
-{
-    EXPECT_EQ(0u, drv.LoadDevices());
-    EXPECT_TRUE(drv.m_Devices.empty());
-    EXPECT_EQ(0u, drv.LoadSynchModes());
-    EXPECT_TRUE(drv.m_SynchModes.empty());
-    EXPECT_EQ(2u, Requests().size()); // the two id lists, nothing else
-}
-
 TEST_F(ModelCacheTest, FailedDeviceIsLeftOutAndItsStatusReturned)
 {
     model.deviceIds = {11, 22, 33};
@@ -138,17 +129,6 @@ TEST_F(ModelCacheTest, IdListsWithNoAnswerGiveEmptyArrays)
     EXPECT_EQ(0u, drv.LoadChannels(drv.m_InputChannels, 0));
     EXPECT_TRUE(drv.m_InputChannels.empty());
     EXPECT_EQ(2u, Requests().size()); // no property read with a stale id
-}
-
-TEST_F(ModelCacheTest, FailedIdListReadEmptiesTheArray)
-{
-    model.deviceIds = {1, 2};
-    ASSERT_EQ(0u, drv.LoadSynchModes());
-    model.idListFailure = ERROR_BAD_COMMAND;
-    device.requests.clear();
-    EXPECT_EQ(DWORD(ERROR_BAD_COMMAND), drv.LoadSynchModes());
-    EXPECT_TRUE(drv.m_SynchModes.empty());
-    EXPECT_EQ(1u, Requests().size());
 }
 
 TEST_F(ModelCacheTest, ClosingKeepsTheModelAndAClosedLoadKeepsTheSettings)
