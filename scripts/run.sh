@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the main job: starts the stand-in driver with the demo scenario
-# and asks the driver for its versions and devices.
+# Sets up, builds and runs the main job: the stand-in driver with the demo scenario and the
+# control panel. With a display the panel runs there until the user quits it. Without one
+# (a server, CI) it runs on a virtual display, the whole screen is saved as a screenshot
+# (SCREENSHOT, default docs/screenshot.png) with the panel and its about box, and a second
+# start with -exit ends the panel.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build}
+screenshot=${SCREENSHOT:-$root/docs/screenshot.png}
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
+
+had_display=
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then had_display=1; fi
+
 "$root/scripts/wine-bench.sh" start "$build" >/dev/null
 stop_all() {
   "$root/scripts/simdriver.sh" stop "$build" >/dev/null 2>&1 || true
@@ -13,4 +21,40 @@ stop_all() {
 }
 trap stop_all EXIT
 "$root/scripts/simdriver.sh" start "$build" --scenario demo
-"$root/scripts/wine-bench.sh" run "$build" "$build/tools/kvxuinfo.exe" || true
+panel() { "$root/scripts/wine-bench.sh" run "$build" "$build/app/kvxucpl.exe" "$@"; }
+
+if [ -n "$had_display" ]; then
+  echo "control panel running; quit it from its File menu or its tray icon"
+  panel
+  exit 0
+fi
+
+. "$build/wine-bench/env"
+# Waits (at most 20 s) until a top-level X window with this exact title exists.
+wait_for_window() {
+  for _ in $(seq 200); do
+    xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\"" && return 0
+    sleep 0.1
+  done
+  echo "no window \"$1\" appeared" >&2
+  return 1
+}
+log=$build/wine-bench/kvxucpl.log
+setsid "$root/scripts/wine-bench.sh" run "$build" "$build/app/kvxucpl.exe" >"$log" 2>&1 </dev/null &
+panel_pid=$!
+wait_for_window "Volmar Model B USB Control Panel"
+# Without a window manager Wine's stand-alone tray sits under the panel at the top left;
+# move it where the screenshot shows it.
+xdotool search --name "^Wine System Tray$" windowmove 600 0 >/dev/null 2>&1 || true
+# The about box shows the versions the driver reports: Info, then its one item.
+sleep 0.5
+xdotool key alt+i && sleep 0.3 && xdotool key Return
+wait_for_window "About Control Panel" || true
+sleep 0.5
+mkdir -p "$(dirname "$screenshot")"
+import -window root "$screenshot"
+echo "screenshot saved: $screenshot"
+xdotool key Return
+panel -exit
+wait "$panel_pid" || true
+echo "control panel ended"

@@ -2,7 +2,7 @@
 # Installs what building and testing need, from Debian's packages, when it is missing.
 set -euo pipefail
 packages=(cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 googletest
-          nlohmann-json3-dev wine wine32:i386 xvfb x11-utils imagemagick)
+          nlohmann-json3-dev wine wine32:i386 xvfb x11-utils imagemagick xdotool)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
