@@ -26,9 +26,9 @@
 // after the program path), m_nCmdShow and m_pszAppName (string AFX_IDS_APP_TITLE unless the
 // constructor was given a name), calls InitInstance, then Run() or, when InitInstance
 // returns FALSE, ExitInstance(). Run() pumps messages until WM_QUIT (posted when the main
-// window is destroyed): each message first goes to PreTranslateMessage (the frame's
-// accelerators, the message filters of modeless dialogs newest first, then the main window's
-// keyboard navigation); when the queue is empty OnIdle runs (the frame's "Ready" text).
+// window is destroyed): each message first goes to PreTranslateMessage (the message filters
+// of modeless dialogs, newest first, then the main window's keyboard navigation); when the
+// queue is empty OnIdle runs (the frame's "Ready" text).
 //
 // Commands the frame does not handle reach the application's map: ID_APP_EXIT sends WM_CLOSE
 // to the main window; ID_FILE_NEW creates a new document through the template.

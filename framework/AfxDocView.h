@@ -122,8 +122,10 @@ public:
     CFrameWnd();
     ~CFrameWnd() override;
 
-    // Creates the frame: menu and icon nIDResource (when present), accelerators, title from
-    // string nIDResource (up to its first line break).
+    // Creates the frame: menu and icon nIDResource (when present), title from string
+    // nIDResource (up to its first line break). Accelerator tables are not used: none of
+    // their commands has a handler here, and translating them would take editing keys
+    // (Ctrl+C, Ctrl+V) away from edit fields.
     bool LoadFrame(UINT nIDResource, DWORD dwDefaultStyle = WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE,
                    CWnd* pParentWnd = nullptr, CCreateContext* pContext = nullptr);
     // Default: the framework's window class, WS_EX_CLIENTEDGE added.
@@ -147,11 +149,9 @@ public:
     // Commands: active view (and its document), this frame's map, then the application.
     bool OnCmdMsg(UINT nID, int nCode) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
-    void OnFinalMessage(HWND hWnd) override;
 
     int OnCreate(LPCREATESTRUCT lpcs); // creates the view of the creation context
     void OnSize(UINT nType, int cx, int cy);
-    void OnDestroy();
 
 protected:
     virtual bool OnCreateClient(LPCREATESTRUCT lpcs, CCreateContext* pContext);
@@ -163,14 +163,12 @@ protected:
     LRESULT OnNcDestroyMsg(WPARAM wParam, LPARAM lParam);
 
     std::string m_strTitle;
-    HACCEL m_hAccelTable = nullptr;
     UINT m_nIDTracking = AFX_IDS_IDLEMESSAGE; // the text pane 0 should show (string id)
     UINT m_nIDLastMessage = 0;                // the text it shows (0: a text the program set)
 
 private:
     CView* m_pViewActive = nullptr;
     CCreateContext* m_pCreateContext = nullptr;
-    HMENU m_hMenuLoaded = nullptr;
 
     DECLARE_MESSAGE_MAP()
 };

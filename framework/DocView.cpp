@@ -204,22 +204,19 @@ bool CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentW
     HINSTANCE hInst = AfxGetResourceHandle();
     std::string title = AfxLoadString(nIDResource);
     m_strTitle = title.substr(0, title.find('\n'));
-    m_hMenuLoaded = ::LoadMenuA(hInst, MAKEINTRESOURCEA(nIDResource));
-    m_hAccelTable = ::LoadAcceleratorsA(hInst, MAKEINTRESOURCEA(nIDResource));
+    HMENU hMenu = ::LoadMenuA(hInst, MAKEINTRESOURCEA(nIDResource));
 
     m_pCreateContext = pContext;
     bool created = CreateEx(0, nullptr, m_strTitle.c_str(), dwDefaultStyle, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                            pParentWnd ? pParentWnd->m_hWnd : nullptr, (UINT_PTR)m_hMenuLoaded);
+                            pParentWnd ? pParentWnd->m_hWnd : nullptr, (UINT_PTR)hMenu);
     m_pCreateContext = nullptr;
     if (!created) {
         // A window that failed in WM_CREATE has destroyed its menu with it.
-        if (m_hMenuLoaded && ::IsMenu(m_hMenuLoaded))
-            ::DestroyMenu(m_hMenuLoaded);
-        m_hMenuLoaded = nullptr;
+        if (hMenu && ::IsMenu(hMenu))
+            ::DestroyMenu(hMenu);
         return false;
     }
-    m_hMenuLoaded = nullptr; // the window owns its menu now
     HICON hIcon = (HICON)::LoadImageA(hInst, MAKEINTRESOURCEA(nIDResource), IMAGE_ICON, 0, 0,
                                       LR_DEFAULTCOLOR);
     if (hIcon) {
@@ -388,11 +385,6 @@ LRESULT CFrameWnd::OnSetFocusMsg(WPARAM, LPARAM)
     return 0;
 }
 
-void CFrameWnd::OnDestroy()
-{
-    Default();
-}
-
 LRESULT CFrameWnd::OnNcDestroyMsg(WPARAM, LPARAM)
 {
     // The main window is gone: end the message loop. Posted, so that whatever handler
@@ -404,11 +396,6 @@ LRESULT CFrameWnd::OnNcDestroyMsg(WPARAM, LPARAM)
     }
     m_pViewActive = nullptr;
     return Default();
-}
-
-void CFrameWnd::OnFinalMessage(HWND hWnd)
-{
-    CWnd::OnFinalMessage(hWnd);
 }
 
 bool CFrameWnd::OnCommand(WPARAM wParam, LPARAM lParam, LRESULT& lResult)
@@ -435,9 +422,6 @@ BOOL CFrameWnd::PreTranslateMessage(MSG* pMsg)
 {
     if (!m_hWnd || (pMsg->hwnd != m_hWnd && !::IsChild(m_hWnd, pMsg->hwnd)))
         return FALSE;
-    if (m_hAccelTable && pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST &&
-        ::TranslateAcceleratorA(m_hWnd, m_hAccelTable, pMsg))
-        return TRUE;
     // Keyboard navigation among the controls of the view and its child pages.
     if (pMsg->hwnd != m_hWnd && pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST)
         return AfxIsDialogMessage(m_hWnd, pMsg);
