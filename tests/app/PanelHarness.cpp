@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <string.h>
+
 #include <vector>
 
 const char* const kMainTitle = "Volmar Model B USB Control Panel";
@@ -167,27 +169,81 @@ DWORD RunPanel(const std::string& arguments, DWORD timeoutMs)
     return process.WaitForExit(timeoutMs);
 }
 
-std::string RemoteStatusText(HWND statusBar, int pane)
+namespace {
+
+// Sends a message whose lParam points into a buffer in the window's process: the buffer
+// starts as `in`, and its contents after the call are returned.
+std::vector<char> SendWithRemoteBuffer(HWND hwnd, UINT message, WPARAM wParam,
+                                       const std::vector<char>& in,
+                                       const std::function<void(std::vector<char>&, char*)>& fix)
 {
     DWORD processId = 0;
-    GetWindowThreadProcessId(statusBar, &processId);
+    GetWindowThreadProcessId(hwnd, &processId);
+    std::vector<char> out;
     HANDLE process =
         OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
     if (!process)
-        return "<no process>";
-    std::string text;
-    const LRESULT length = SendMessageA(statusBar, SB_GETTEXTLENGTHA, pane, 0);
-    const SIZE_T size = LOWORD(length) + 1;
-    if (void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {
-        SendMessageA(statusBar, SB_GETTEXTA, pane, reinterpret_cast<LPARAM>(remote));
-        std::vector<char> local(size, '\0');
-        SIZE_T read = 0;
-        if (ReadProcessMemory(process, remote, local.data(), size, &read))
-            text.assign(local.data());
+        return out;
+    char* remote =
+        static_cast<char*>(VirtualAllocEx(process, nullptr, in.size(), MEM_COMMIT, PAGE_READWRITE));
+    if (remote) {
+        std::vector<char> local = in;
+        if (fix)
+            fix(local, remote); // pointers inside the buffer must point into the copy
+        SIZE_T done = 0;
+        if (WriteProcessMemory(process, remote, local.data(), local.size(), &done)) {
+            SendMessageA(hwnd, message, wParam, reinterpret_cast<LPARAM>(remote));
+            out.resize(in.size());
+            if (!ReadProcessMemory(process, remote, out.data(), out.size(), &done))
+                out.clear();
+        }
         VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     }
     CloseHandle(process);
-    return text;
+    return out;
+}
+
+} // namespace
+
+std::string RemoteStatusText(HWND statusBar, int pane)
+{
+    const LRESULT length = SendMessageA(statusBar, SB_GETTEXTLENGTHA, pane, 0);
+    std::vector<char> text = SendWithRemoteBuffer(statusBar, SB_GETTEXTA, pane,
+                                                  std::vector<char>(LOWORD(length) + 1), nullptr);
+    return text.empty() ? std::string("<unreadable>") : std::string(text.data());
+}
+
+std::string RemoteSelectedTreeText(HWND tree)
+{
+    HTREEITEM item =
+        reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (!item)
+        return "<no selection>";
+    const size_t textSize = 256;
+    std::vector<char> buffer(sizeof(TVITEMA) + textSize);
+    TVITEMA request = {};
+    request.mask = TVIF_TEXT;
+    request.hItem = item;
+    request.cchTextMax = int(textSize);
+    memcpy(buffer.data(), &request, sizeof request);
+    std::vector<char> answer = SendWithRemoteBuffer(
+        tree, TVM_GETITEMA, 0, buffer, [](std::vector<char>& local, char* remote) {
+            TVITEMA* copy = reinterpret_cast<TVITEMA*>(local.data());
+            copy->pszText = remote + sizeof(TVITEMA);
+        });
+    if (answer.empty())
+        return "<unreadable>";
+    answer.back() = '\0';
+    return std::string(answer.data() + sizeof(TVITEMA));
+}
+
+HWND FindPageTree(HWND frame)
+{
+    HWND tree = nullptr;
+    for (HWND child = FindWindowExA(frame, nullptr, nullptr, nullptr); child && !tree;
+         child = FindWindowExA(frame, child, nullptr, nullptr))
+        tree = FindWindowExA(child, nullptr, WC_TREEVIEWA, nullptr);
+    return tree;
 }
 
 HWND FindStatusBar(HWND frame)

@@ -47,6 +47,12 @@ DWORD RunPanel(const std::string& arguments, DWORD timeoutMs = 10000);
 // The text of a status-bar pane of a window in another process.
 std::string RemoteStatusText(HWND statusBar, int pane);
 
+// The caption of the selected item of a tree view in another process.
+std::string RemoteSelectedTreeText(HWND tree);
+
+// The tree view inside one of the frame's children (the settings view), or null.
+HWND FindPageTree(HWND frame);
+
 // The status bar among the window's children, or null.
 HWND FindStatusBar(HWND frame);
 

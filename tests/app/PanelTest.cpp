@@ -200,3 +200,33 @@ TEST(PanelAboutTest, ShowsTheStandInsVersionsAndClosesWithOk)
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(box); }));
     EXPECT_TRUE(panel.Running());
 }
+
+// -hide with -asio as the first instance: hidden in the tray, with "Settings" preselected.
+TEST(PanelStartTest, HideWithAsioStartsHiddenOnTheSettingsPage)
+{
+    CPanelProcess panel("-asio -hide");
+    HWND frame = panel.WaitForMainWindow(false);
+    ASSERT_TRUE(frame);
+    HWND tree = nullptr;
+    ASSERT_TRUE(PumpUntil([&] {
+        tree = FindPageTree(frame);
+        return tree != nullptr && TrayIconExists(frame, TRAY_ICON_ID);
+    }));
+    EXPECT_EQ("Settings", RemoteSelectedTreeText(tree));
+    EXPECT_FALSE(IsWindowVisible(frame));
+
+    EXPECT_EQ(0u, RunPanel("-HIDE")); // a hidden second start changes nothing
+    EXPECT_FALSE(IsWindowVisible(frame));
+    EXPECT_TRUE(panel.Running());
+}
+
+// Without switches the first instance starts shown on "Devices".
+TEST(PanelStartTest, PlainStartShowsTheDevicesPage)
+{
+    CPanelProcess panel("");
+    HWND frame = panel.WaitForMainWindow(true);
+    ASSERT_TRUE(frame);
+    HWND tree = FindPageTree(frame);
+    ASSERT_TRUE(tree);
+    EXPECT_EQ("Devices", RemoteSelectedTreeText(tree));
+}
