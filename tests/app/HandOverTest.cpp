@@ -96,6 +96,27 @@ TEST_F(HandOverTest, PlainStartRestoresAMinimisedWindowWithoutAskingForAPage)
     EXPECT_TRUE(g_received.empty());
 }
 
+TEST_F(HandOverTest, BringsTheRunningInstancesOpenPopupToTheFront)
+{
+    ShowWindow(m_hWnd, SW_SHOW);
+    HWND popup = CreateWindowExA(0, "HandOverTestRunningInstance", "About Control Panel",
+                                 WS_POPUP | WS_CAPTION | WS_VISIBLE, 40, 40, 200, 100, m_hWnd,
+                                 nullptr, nullptr, nullptr);
+    HWND elsewhere = CreateWindowExA(0, "HandOverTestRunningInstance", "another program",
+                                     WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 300, 200, 100, nullptr,
+                                     nullptr, nullptr, nullptr);
+    ASSERT_TRUE(popup && elsewhere);
+    SetForegroundWindow(popup);
+    SetForegroundWindow(elsewhere);
+    ASSERT_EQ(popup, GetLastActivePopup(m_hWnd));
+
+    SecondStart("");
+    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == popup; }))
+        << "foreground: " << GetForegroundWindow();
+    DestroyWindow(elsewhere);
+    DestroyWindow(popup);
+}
+
 TEST_F(HandOverTest, ExitPostsQuitAndNothingElse)
 {
     SecondStart("-hide -EXIT -asio");
