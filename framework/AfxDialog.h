@@ -29,8 +29,9 @@
 // PreTranslateMessage sees the thread's messages (override it to relay to a tooltip, then
 // call CDialog::PreTranslateMessage). For a child dialog, keyboard navigation
 // (IsDialogMessage) runs on its top-level window, so Tab walks across the whole frame: from a
-// control of the form into the page and back. Enter and Escape then reach the top-level
-// window as IDOK / IDCANCEL commands, not the page. Answers to WM_NOTIFY go to DWLP_MSGRESULT.
+// control of the form into the page and back. Enter on a focused push button presses it;
+// otherwise Enter and Escape reach the top-level window as IDOK / IDCANCEL commands (which
+// nothing there handles), never the page. Answers to WM_NOTIFY go to DWLP_MSGRESULT.
 #pragma once
 
 #include "AfxWnd.h"

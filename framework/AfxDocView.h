@@ -103,8 +103,6 @@ public:
     // bShrinkOnly the frame only gets smaller.
     void ResizeParentToFit(BOOL bShrinkOnly = TRUE);
 
-    BOOL PreTranslateMessage(MSG* pMsg) override;
-
 protected:
     explicit CFormView(UINT nIDTemplate) : m_nIDTemplate(nIDTemplate) {}
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;

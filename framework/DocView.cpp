@@ -144,11 +144,6 @@ void CFormView::OnInitialUpdate()
     UpdateData(FALSE);
 }
 
-BOOL CFormView::PreTranslateMessage(MSG*)
-{
-    return FALSE; // the frame's keyboard navigation covers the form
-}
-
 void CFormView::ResizeParentToFit(BOOL bShrinkOnly)
 {
     CFrameWnd* pFrame = GetParentFrame();

@@ -124,7 +124,7 @@ bool CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     cs.cy = nHeight;
     cs.hwndParent = hWndParent;
     cs.hMenu = (HMENU)nIDorHMenu;
-    cs.hInstance = AfxGetResourceHandle();
+    cs.hInstance = ::GetModuleHandleA(nullptr); // where the framework's class is registered
     cs.lpCreateParams = this;
     if (!PreCreateWindow(cs))
         return false;
