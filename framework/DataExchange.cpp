@@ -35,8 +35,8 @@ HWND CDataExchange::PrepareCtrl(int nIDC)
 void CDataExchange::Fail(HWND hWndCtrl, const char* lpszText)
 {
     m_bFailed = true;
-    if (lpszText)
-        AfxMessageBox(lpszText, MB_OK | MB_ICONEXCLAMATION);
+    if (lpszText && m_pDlgWnd) // modal to the dialog being checked
+        m_pDlgWnd->MessageBox(lpszText, nullptr, MB_OK | MB_ICONEXCLAMATION);
     if (hWndCtrl) {
         ::SetFocus(hWndCtrl);
         ::SendMessageA(hWndCtrl, EM_SETSEL, 0, -1);

@@ -150,6 +150,17 @@ TEST_F(FrameTest, TemplateCreatesDocumentFrameAndViewInOrder)
     EXPECT_EQ(m_pFrame->GetWindowText(), "Test Frame");
 }
 
+TEST_F(FrameTest, NewDocumentAgainReusesFrameAndView)
+{
+    ASSERT_TRUE(OpenDocument(SW_HIDE));
+    CView* pView = m_pFrame->GetActiveView();
+    g_events.clear();
+    m_app.OnFileNew();
+    EXPECT_EQ(g_events, (std::vector<std::string>{"document new", "view initial update"}));
+    EXPECT_EQ(m_app.m_pMainWnd, m_pFrame);
+    EXPECT_EQ(m_pFrame->GetActiveView(), pView);
+}
+
 TEST_F(FrameTest, FrameShownWithTheShowCommandAndLaidOut)
 {
     ASSERT_TRUE(OpenDocument(SW_SHOW));
