@@ -5,11 +5,15 @@
 
 #include <windows.h>
 
+#include <string>
+
 // The driver's device-interface class {5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0}.
 extern const GUID KVX_USB_INTERFACE_CLASS;
 
-// The window property that marks a registered window.
-constexpr const char* KVX_USB_INTERFACE_NOTIFY_PROPERTY = "KvxUsbInterfaceNotify";
+// The window property that marks a registered window: "KvxUsbInterfaceNotify:" and the
+// stand-in's pipe name, so that a stand-in serving another pipe (another test program's)
+// leaves the window alone.
+std::string DriverInterfaceMark();
 
 // RegisterDeviceNotificationA for the class, to this window; null if the system refused.
 // The window is marked in either case.

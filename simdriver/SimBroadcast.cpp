@@ -4,23 +4,30 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "DeviceNotification.h"
 
 namespace {
 
-BOOL CALLBACK CollectMarked(HWND window, LPARAM windows)
+struct Search {
+    std::string mark;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectMarked(HWND window, LPARAM search)
 {
-    if (GetPropA(window, KVX_USB_INTERFACE_NOTIFY_PROPERTY))
-        reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+    auto* s = reinterpret_cast<Search*>(search);
+    if (GetPropA(window, s->mark.c_str()))
+        s->windows.push_back(window);
     return TRUE;
 }
 
-BOOL CALLBACK CollectTopLevel(HWND window, LPARAM windows)
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM search)
 {
-    CollectMarked(window, windows);
-    EnumChildWindows(window, CollectMarked, windows); // all descendants
+    CollectMarked(window, search);
+    EnumChildWindows(window, CollectMarked, search); // all descendants
     return TRUE;
 }
 
@@ -28,8 +35,8 @@ BOOL CALLBACK CollectTopLevel(HWND window, LPARAM windows)
 
 int BroadcastInterfaceChange(bool arrival)
 {
-    std::vector<HWND> windows;
-    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&windows));
+    Search search = {DriverInterfaceMark(), {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
 
     // The record ends in the path; its size counts the path and its terminator.
     union {
@@ -44,7 +51,7 @@ int BroadcastInterfaceChange(bool arrival)
     message.record.dbcc_classguid = KVX_USB_INTERFACE_CLASS;
 
     int reached = 0;
-    for (HWND window : windows) {
+    for (HWND window : search.windows) {
         DWORD_PTR result = 0;
         if (SendMessageTimeoutA(window, WM_DEVICECHANGE,
                                 arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,

@@ -1,5 +1,6 @@
 // Device-interface arrival and removal broadcasts of the driver's interface class, sent to
-// the windows registered for it (found by the mark the registration leaves on them).
+// the windows registered for it (found by the mark the registration leaves on them, for
+// the pipe this stand-in serves).
 #pragma once
 
 #include <windows.h>

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "DeviceNotification.h"
 #include "KvxUsbCatalogue.h"
 #include "KvxUsbText.h"
 #include "SimScenario.h"
@@ -289,6 +290,7 @@ std::string CSimDriver::Status()
                        static_cast<unsigned long>(entry.second.processId),
                        entry.second.event ? "event registered" : "no event",
                        unsigned(entry.second.queue.size()));
+    text += "windows marked " + DriverInterfaceMark() + " hear of arrival and removal\n";
     text += "faults:\n" + m_faults.Describe();
     return text;
 }

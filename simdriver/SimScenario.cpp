@@ -30,8 +30,11 @@ uint32_t Number(const json& object, const char* key, uint32_t fallback)
 {
     if (!object.contains(key))
         return fallback;
-    Require(object[key].is_number_unsigned(), std::string(key) + " must be a number >= 0");
-    return object[key].get<uint32_t>();
+    const json& value = object[key];
+    Require(value.is_number_integer() && value.get<int64_t>() >= 0 &&
+                value.get<int64_t>() <= 0xFFFFFFFFll,
+            std::string(key) + " must be a number from 0 to 4294967295");
+    return value.get<uint32_t>();
 }
 
 template <size_t N> void SetName(char (&field)[N], const std::string& text, const std::string& what)

@@ -34,9 +34,14 @@ std::string ControlPipeName()
 {
     return DriverPipeName() + ".control";
 }
+// The pipe's own name, without "\\.\pipe\": a part of the names of our kernel objects.
+std::string PipePart()
+{
+    return DriverPipeName().substr(std::strlen("\\\\.\\pipe\\"));
+}
 std::string ReadyEventName()
 {
-    return "kvxusim-ready-" + DriverPipeName().substr(std::strlen("\\\\.\\pipe\\"));
+    return "kvxusim-ready-" + PipePart();
 }
 
 int Usage()
@@ -136,6 +141,13 @@ int Serve(int argc, char** argv)
         return 1;
     }
 
+    // One server per pipe name: the pipe alone cannot tell on every system.
+    HANDLE single = CreateMutexA(nullptr, FALSE, ("kvxusim-serve-" + PipePart()).c_str());
+    if (!single || GetLastError() == ERROR_ALREADY_EXISTS) {
+        std::fprintf(stderr, "kvxusim: a stand-in driver already serves on %s\n",
+                     DriverPipeName().c_str());
+        return 1;
+    }
     g_stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     // A client that connects while we stop finds the pipe closing, as with a removed device.
     SimSession driverSession = [](HANDLE pipe) {

@@ -94,6 +94,7 @@ protected:
         EXPECT_EQ(notice.record.size(), nameAt + name.size() + 1);
     }
 
+    SimDriverProcess sim; // first: its pipe name decides the windows' mark
     HWND frame = nullptr;
     HWND view = nullptr;
     HDEVNOTIFY notification = nullptr;
@@ -101,7 +102,6 @@ protected:
 
 TEST_F(SimBroadcastTest, ArrivalOnStartRemovalOnStopAndWhenTheLastDeviceGoes)
 {
-    SimDriverProcess sim;
     ASSERT_TRUE(sim.Start()) << sim.Log(); // after the window registered
     ExpectNotice(DBT_DEVICEARRIVAL);
 
@@ -116,11 +116,21 @@ TEST_F(SimBroadcastTest, ArrivalOnStartRemovalOnStopAndWhenTheLastDeviceGoes)
     ExpectNotice(DBT_DEVICEREMOVECOMPLETE);
 }
 
+TEST_F(SimBroadcastTest, AWindowRegisteredForAnotherStandInsPipeHearsNothingOfThisOne)
+{
+    UnregisterDriverInterfaceNotification(view, notification);
+    SetEnvironmentVariableA("KVX_SIMDRIVER_PIPE", "another-test-program");
+    notification = RegisterDriverInterfaceNotification(view);
+    ASSERT_TRUE(sim.Start()) << sim.Log();
+    ASSERT_EQ(0, sim.Run({"unplug", "1"}).exitCode);
+    ASSERT_EQ(0, sim.Run({"unplug", "2"}).exitCode);
+    EXPECT_TRUE(g_notices.empty());
+}
+
 TEST_F(SimBroadcastTest, AnUnregisteredWindowHearsNothing)
 {
     UnregisterDriverInterfaceNotification(view, notification);
     notification = nullptr;
-    SimDriverProcess sim;
     ASSERT_TRUE(sim.Start()) << sim.Log();
     // Broadcasts are sent before a command returns: after these, nothing is on its way.
     ASSERT_EQ(0, sim.Run({"unplug", "1"}).exitCode);

@@ -3,6 +3,7 @@
 //   #include "SimDriverProcess.h"       // CMake: link the target kvxsim_process
 //
 //   SimDriverProcess sim;               // picks a pipe name of its own for this process
+//   RegisterDriverInterfaceNotification(view);      // windows: after sim is constructed
 //   ASSERT_TRUE(sim.Start()) << sim.Log();          // demo scenario
 //   // or sim.Start("maximal"), sim.Start("C:\\x.json", {"--state", file, "--trace", file})
 //   CKvxuUsbDriver drv;
@@ -11,10 +12,12 @@
 //   sim.Stop();                         // removal broadcast; the destructor stops it too
 //   sim.Kill();                         // or: vanish without a word, as a crash would
 //
-// Parallel test programs: Start sets the environment variable KVX_SIMDRIVER_PIPE of this
-// process to a unique name, which the device-I/O boundary and kvxusim.exe both read, so
-// each test program has a stand-in of its own and needs no lock. One running object per
-// process at a time (the variable is process-wide); the destructor clears it again.
+// Parallel test programs: the constructor sets the environment variable KVX_SIMDRIVER_PIPE
+// of this process to a unique name, which the device-I/O boundary, the device-notification
+// registration and kvxusim.exe all read, so each test program has a stand-in of its own
+// and needs no lock, and hears only its own stand-in's broadcasts. Construct it before
+// anything opens the driver or registers a window; one object per process at a time (the
+// variable is process-wide); the destructor clears it again.
 //
 // Scenarios: "demo" and "maximal" name the shipped files, which the build copies beside
 // kvxusim.exe (BUILD/simdriver/scenarios); any other argument is a file path.
@@ -41,7 +44,15 @@ struct SimResult {
 
 class SimDriverProcess {
 public:
-    SimDriverProcess() = default;
+    // Picks the pipe name and puts it into this process's environment at once, so that
+    // windows registered from now on carry the mark this stand-in looks for.
+    SimDriverProcess()
+    {
+        static LONG counter = 0;
+        m_pipe = "kvxtest-" + std::to_string(GetCurrentProcessId()) + "-" +
+                 std::to_string(InterlockedIncrement(&counter));
+        SetEnvironmentVariableA("KVX_SIMDRIVER_PIPE", m_pipe.c_str());
+    }
     ~SimDriverProcess()
     {
         Stop();
@@ -55,9 +66,6 @@ public:
     {
         if (m_process)
             return false;
-        static LONG counter = 0;
-        m_pipe = "kvxtest-" + std::to_string(GetCurrentProcessId()) + "-" +
-                 std::to_string(InterlockedIncrement(&counter));
         SetEnvironmentVariableA("KVX_SIMDRIVER_PIPE", m_pipe.c_str());
         m_log = TempPath(m_pipe + ".log");
         HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, ("kvxusim-ready-" + m_pipe).c_str());
