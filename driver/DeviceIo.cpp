@@ -53,10 +53,10 @@ BOOL PipeControl(HANDLE pipe, DWORD code, const void* in, DWORD inSize, void* ou
                  DWORD* bytesReturned)
 {
     *bytesReturned = 0;
-    if (inSize && !in)
-        inSize = 0;
-    if (!out)
-        outSize = 0;
+    if ((inSize && !in) || (outSize && !out)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     std::vector<char> request(sizeof(KvxPipeRequest) + inSize);
     KvxPipeRequest head = {code, inSize, outSize};
     std::memcpy(request.data(), &head, sizeof head);

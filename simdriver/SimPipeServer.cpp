@@ -34,8 +34,12 @@ void AcceptLoop(std::string name, DWORD bufferSize, SimSession session, HANDLE p
     for (;;) {
         bool connected = ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
         if (!connected) {
-            // The client came and went before we saw it: the instance is free again.
+            // Mostly a client that came and went before we saw it: the instance is free
+            // again. Anything else must not make this loop spin.
+            DWORD error = GetLastError();
             DisconnectNamedPipe(pipe);
+            if (error != ERROR_NO_DATA)
+                Sleep(50);
             continue;
         }
         HANDLE next = INVALID_HANDLE_VALUE;

@@ -7,9 +7,6 @@
 #include "SimDriver.h"
 #include "SimPipeServer.h"
 
-static_assert(SIM_MAX_REQUEST == sizeof(KvxPipeRequest) + KVX_USB_MAX_RECORD_SIZE,
-              "a request holds its header and at most the largest record");
-
 std::string AnswerSimRequest(CSimDriver& driver, uint64_t client, const std::string& message,
                              bool tooLong)
 {

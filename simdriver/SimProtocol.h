@@ -4,12 +4,16 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+
+#include "DeviceIo.h"
+#include "KvxUsbCatalogue.h"
 
 class CSimDriver;
 
 // The largest request a client may send: the header and the largest record.
-constexpr DWORD SIM_MAX_REQUEST = 12 + 2056;
+constexpr DWORD SIM_MAX_REQUEST = sizeof(KvxPipeRequest) + KVX_USB_MAX_RECORD_SIZE;
 
 // The reply to one request message.
 std::string AnswerSimRequest(CSimDriver& driver, uint64_t client, const std::string& message,

@@ -1,4 +1,7 @@
-// The request trace: one line per request with time, operation, sizes and status.
+// The request trace: one line per request with time, operation (its catalogue name, or the
+// code in hex when it has none), sizes and status in hex. Lines for the control commands
+// ("command: stream on") and the change records queued ("notification kind=3 ...") are
+// interleaved, so that a trace tells what a client saw and why.
 #pragma once
 
 #include <windows.h>
