@@ -204,6 +204,9 @@ inline bool AfxIsCommand(UINT message, WPARAM wParam, LPARAM lParam, UINT nID)
     return HIWORD(wParam) == 0 || (lParam == 0 && HIWORD(wParam) == 1);
 }
 
+// Registers the common control classes once (templates and wrappers need them).
+void AfxEnsureCommonControls();
+
 // Keyboard navigation of the controls inside hWndNav (IsDialogMessage), and Enter on a focused
 // push button presses it. Used by the modeless dialogs' and the frame's PreTranslateMessage.
 BOOL AfxIsDialogMessage(HWND hWndNav, MSG* pMsg);

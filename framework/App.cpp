@@ -3,8 +3,6 @@
 
 #include <algorithm>
 
-void AfxEnsureCommonControls();
-
 namespace {
 CWinApp* g_pApp = nullptr;
 }

@@ -2,8 +2,6 @@
 #include "AfxDialog.h"
 #include "AfxApp.h"
 
-void AfxEnsureCommonControls();
-
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
     : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd)
 {

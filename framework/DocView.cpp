@@ -6,8 +6,6 @@
 #include <cstring>
 #include <vector>
 
-void AfxEnsureCommonControls();
-
 // ---- CDocument ------------------------------------------------------------------------------
 
 CDocument::~CDocument()
@@ -168,7 +166,6 @@ void CFormView::ResizeParentToFit(BOOL bShrinkOnly)
 BEGIN_MESSAGE_MAP(CFrameWnd, CWnd)
 ON_WM_CREATE()
 ON_WM_SIZE()
-ON_WM_DESTROY()
 ON_MESSAGE(WM_MENUSELECT, OnMenuSelect)
 ON_MESSAGE(WM_EXITMENULOOP, OnExitMenuLoop)
 ON_MESSAGE(WM_SETFOCUS, OnSetFocusMsg)
