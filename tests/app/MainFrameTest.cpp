@@ -67,6 +67,15 @@ TEST_F(MainFrameTest, StartsShownWithTitleTrayIconAndTheAsioPage)
     EXPECT_EQ("Settings", SelectedCaption());
     EXPECT_EQ("Settings", Frame().m_wndStatusBar.GetPaneText(0));
     EXPECT_EQ(2, Frame().m_wndStatusBar.GetCount());
+
+    // Pane 0 takes what pane 1 (150 pixels) leaves, at least 200 pixels.
+    int edges[2] = {};
+    ASSERT_EQ(2, Frame().m_wndStatusBar.SendMessage(SB_GETPARTS, 2, (LPARAM)edges));
+    RECT bar;
+    Frame().m_wndStatusBar.GetClientRect(&bar);
+    const int right = edges[1] == -1 ? int(bar.right) : edges[1];
+    EXPECT_EQ(150, right - edges[0]);
+    EXPECT_GE(edges[0], 200);
 }
 
 TEST_F(MainFrameTest, ShowAsioSettingsSelectsTheSettingsItemWithoutShowingTheWindow)
