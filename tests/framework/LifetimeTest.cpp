@@ -102,9 +102,11 @@ TEST_F(LifetimeTest, WindowDestroyedInsideItsOwnHandlerIsFinalOnlyAfterTheHandle
     ASSERT_TRUE(pWnd->Create());
     HWND hWnd = pWnd->m_hWnd;
 
+    ::PostMessageA(hWnd, WM_PING, 0, 0); // still queued when the object is gone
     EXPECT_EQ(::SendMessageA(hWnd, WM_DESTROY_SELF, 0, 0), 7);
     EXPECT_FALSE(::IsWindow(hWnd));
     EXPECT_EQ(g_log, (std::vector<std::string>{"handler resumed", "final", "destructor"}));
+    PumpPending(); // reaches nobody
 }
 
 TEST_F(LifetimeTest, NestedMessagesKeepTheObjectAliveUntilTheOutermostReturns)
