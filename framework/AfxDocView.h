@@ -6,11 +6,13 @@
 //     CCommandLineInfo cmdInfo;
 //     if (!ProcessShellCommand(cmdInfo)) return FALSE;   // creates document, frame, view
 //
-// Order: the document is constructed (OnNewDocument); the frame is constructed and created
-// (LoadFrame: PreCreateWindow, then WM_CREATE); the frame's CFrameWnd::OnCreate constructs the
-// view and creates its window (child id AFX_IDW_PANE_FIRST). Then the application's m_pMainWnd
-// becomes the frame, the view becomes the frame's active view, the view's OnInitialUpdate
-// runs, and the frame is shown with the application's m_nCmdShow (used up: set to -1).
+// Order: the document is constructed; the frame is constructed and created (LoadFrame:
+// PreCreateWindow, then WM_CREATE); the frame's CFrameWnd::OnCreate constructs the view and
+// creates its window (child id AFX_IDW_PANE_FIRST). Then the document's OnNewDocument runs,
+// the application's m_pMainWnd becomes the frame, the view becomes the frame's active view,
+// the view's OnInitialUpdate runs, and the frame is shown with the application's m_nCmdShow
+// (used up: set to -1). The frame and view objects delete themselves once their windows are
+// destroyed; the document lives as long as the template (the application).
 //
 // A frame derived from CFrameWnd handles WM_CREATE by calling CFrameWnd::OnCreate(lpcs) first.
 // A status bar created as a child with id AFX_IDW_STATUS_BAR is laid out at the bottom by
@@ -18,7 +20,7 @@
 // with the command's id, up to its line break) and, once a menu closes and the message loop
 // is idle, "Ready" (string AFX_IDS_IDLEMESSAGE).
 //
-// Commands (menu, accelerator, tray menu with the frame as owner) are offered to the active
+// Commands (menu, tray menu with the frame as owner) are offered to the active
 // view, then the document, then the frame's own map, then the application.
 //
 // A form view is a child dialog on a template:
