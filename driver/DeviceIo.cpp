@@ -1,5 +1,7 @@
 #include "DeviceIo.h"
 
+#include "KvxUsbCatalogue.h"
+
 #include <cstring>
 #include <vector>
 
@@ -57,13 +59,19 @@ BOOL PipeControl(HANDLE pipe, DWORD code, const void* in, DWORD inSize, void* ou
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    // No request or answer of the protocol is larger than its largest record.
+    if (inSize > KVX_USB_MAX_RECORD_SIZE) {
+        SetLastError(ERROR_BAD_LENGTH);
+        return FALSE;
+    }
+    DWORD answerSize = outSize < KVX_USB_MAX_RECORD_SIZE ? outSize : KVX_USB_MAX_RECORD_SIZE;
     std::vector<char> request(sizeof(KvxPipeRequest) + inSize);
     KvxPipeRequest head = {code, inSize, outSize};
     std::memcpy(request.data(), &head, sizeof head);
     if (inSize)
         std::memcpy(request.data() + sizeof head, in, inSize);
 
-    std::vector<char> reply(sizeof(KvxPipeReply) + outSize);
+    std::vector<char> reply(sizeof(KvxPipeReply) + answerSize);
     DWORD received = 0;
     if (!TransactNamedPipe(pipe, request.data(), DWORD(request.size()), reply.data(),
                            DWORD(reply.size()), &received, nullptr)) {
@@ -92,8 +100,8 @@ BOOL PipeControl(HANDLE pipe, DWORD code, const void* in, DWORD inSize, void* ou
     DWORD count = answer.BytesReturned;
     if (count > received - sizeof answer)
         count = received - DWORD(sizeof answer);
-    if (count > outSize)
-        count = outSize;
+    if (count > answerSize)
+        count = answerSize;
     if (count)
         std::memcpy(out, reply.data() + sizeof answer, count);
     *bytesReturned = count;

@@ -1,0 +1,106 @@
+// The pipe fallback of the device-I/O boundary against a hostile stand-in: answers that
+// are cut short, claim more than they carry, or are larger than asked for never reach
+// past the caller's buffer and never leave the next request out of step.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DeviceIo.h"
+#include "KvxuUsbDriver.h"
+
+namespace {
+
+std::string Reply(uint32_t status, uint32_t claimed, const std::string& bytes)
+{
+    KvxPipeReply head = {status, claimed};
+    return std::string(reinterpret_cast<const char*>(&head), sizeof head) + bytes;
+}
+
+class PipeBoundaryTest : public ::testing::Test {
+protected:
+    // Serves one client, answering its requests with replies, in order.
+    void Serve(std::vector<std::string> replies)
+    {
+        std::string name = "kvx-boundary-" + std::to_string(GetCurrentProcessId());
+        SetEnvironmentVariableA(KVX_SIMDRIVER_PIPE_VARIABLE, name.c_str());
+        HANDLE pipe = CreateNamedPipeA(("\\\\.\\pipe\\" + name).c_str(), PIPE_ACCESS_DUPLEX,
+                                       PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1,
+                                       8192, 8192, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, pipe);
+        server = std::thread([pipe, replies] {
+            ConnectNamedPipe(pipe, nullptr);
+            char request[8192];
+            DWORD n = 0;
+            for (const std::string& reply : replies) {
+                if (!ReadFile(pipe, request, sizeof request, &n, nullptr))
+                    break;
+                WriteFile(pipe, reply.data(), DWORD(reply.size()), &n, nullptr);
+            }
+            FlushFileBuffers(pipe);
+            DisconnectNamedPipe(pipe);
+            CloseHandle(pipe);
+        });
+        device = DeviceIo().Open("\\\\.\\" KVX_USB_DEVICE_NAME);
+        ASSERT_NE(INVALID_HANDLE_VALUE, device);
+    }
+
+    void TearDown() override
+    {
+        if (device != INVALID_HANDLE_VALUE)
+            DeviceIo().Close(device);
+        if (server.joinable())
+            server.join();
+        SetEnvironmentVariableA(KVX_SIMDRIVER_PIPE_VARIABLE, nullptr);
+    }
+
+    // One request with an 8-byte answer buffer followed by a guard; the status and count.
+    DWORD Request(DWORD* returned)
+    {
+        std::memset(out, '#', sizeof out);
+        DWORD status = 0;
+        if (!DeviceIo().Control(device, IOCTL_KVX_USB_GET_SAMPLE_RATE_MODE, nullptr, 0, out, 8,
+                                returned))
+            status = GetLastError();
+        EXPECT_EQ('#', out[8]) << "written past the caller's buffer";
+        return status;
+    }
+
+    std::thread server;
+    HANDLE device = INVALID_HANDLE_VALUE;
+    char out[16];
+};
+
+TEST_F(PipeBoundaryTest, CountsAreBoundedByWhatArrivedAndByTheBuffer)
+{
+    Serve({Reply(0, 8, "12345678"), Reply(0, 500, "1234"), Reply(0x1F, 4, "abcd"),
+           Reply(0, 8, "123456789012"), Reply(0, 8, "87654321"), std::string(5, 'x')});
+    DWORD returned = 0;
+    EXPECT_EQ(0u, Request(&returned));
+    EXPECT_EQ(8u, returned);
+    EXPECT_EQ(0, std::memcmp(out, "12345678", 8));
+    EXPECT_EQ(0u, Request(&returned)); // claims 500, carries 4
+    EXPECT_EQ(4u, returned);
+    EXPECT_EQ(0x1Fu, Request(&returned)); // a failure with bytes: both reach the caller
+    EXPECT_EQ(4u, returned);
+    EXPECT_EQ(DWORD(ERROR_INVALID_DATA), Request(&returned)); // larger than asked for
+    EXPECT_EQ(0u, Request(&returned));                        // and the next is in step
+    EXPECT_EQ(0, std::memcmp(out, "87654321", 8));
+    EXPECT_EQ(DWORD(ERROR_INVALID_DATA), Request(&returned)); // shorter than a header
+    EXPECT_EQ(DWORD(ERROR_BROKEN_PIPE), Request(&returned));  // and then gone
+}
+
+TEST_F(PipeBoundaryTest, RequestsLargerThanAnyRecordAreNotSent)
+{
+    Serve({});
+    std::vector<char> big(KVX_USB_MAX_RECORD_SIZE + 1);
+    DWORD returned = 7;
+    EXPECT_FALSE(DeviceIo().Control(device, IOCTL_KVX_USB_SET_DEVICE_PROPERTIES, big.data(),
+                                    DWORD(big.size()), nullptr, 0, &returned));
+    EXPECT_EQ(DWORD(ERROR_BAD_LENGTH), GetLastError());
+    EXPECT_EQ(0u, returned);
+}
+
+} // namespace
