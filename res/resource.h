@@ -13,6 +13,10 @@
 // Dialog templates.
 #define IDD_ABOUTBOX 100
 #define IDD_KVX_USB_CPL_FORM 101
+#define IDD_PAGE_ASIO_SETTINGS 103
+#define IDD_PAGE_DEVICES 104
+#define IDD_PAGE_CHANNELS 105
+#define IDD_PAGE_SYNC 148
 
 // Tree icons, in image-list order.
 #define IDI_INTERFACE 130
@@ -30,12 +34,56 @@
 #define IDC_PAGE_TREE 1100
 #define IDC_ABOUT_TEXT 1101
 
+// Buffer settings page.
+#define IDC_STREAM_SLIDER 1200
+#define IDC_STREAM_VALUE 1201
+#define IDC_STREAM_APPLY 1202
+#define IDC_ASIO_CAPTION 1203
+#define IDC_ASIO_SLIDER 1204
+#define IDC_ASIO_VALUE 1205
+#define IDC_ASIO_APPLY 1206
+#define IDC_WDM_SLIDER 1207
+#define IDC_WDM_VALUE 1208
+#define IDC_WDM_APPLY 1209
+#define IDC_DROPOUTS 1210
+
+// Devices page.
+#define IDC_DEVICE_LIST 1220
+#define IDC_DEVICE_UP 1221
+#define IDC_DEVICE_DOWN 1222
+#define IDC_DEVICE_APPLY 1223
+#define IDC_DEVICE_EDIT_NAME 1224
+#define IDC_DEVICE_HELP 1225
+
+// Channels pages.
+#define IDC_CHANNEL_LIST 1240
+#define IDC_CHANNEL_HW_LABEL 1241
+#define IDC_CHANNEL_HW_NAME 1242
+#define IDC_CHANNEL_EDIT_NAME 1243
+#define IDC_CHANNEL_ASIO_NAMES 1244
+
+// Synchronisation page.
+#define IDC_MODE_AUTOMATIC 1260
+#define IDC_MODE_MANUAL 1261
+#define IDC_MODE_APPLY 1262
+#define IDC_RATE_LIST 1263
+#define IDC_RATE_APPLY 1264
+#define IDC_SOURCE_LIST 1265
+#define IDC_SOURCE_APPLY 1266
+#define IDC_MASTER_GROUP 1267
+#define IDC_MASTER_PC 1268
+#define IDC_MASTER_DEVICE 1269
+#define IDC_MASTER_APPLY 1270
+
 // Captions of the settings view's tree items (also the status-bar text of their pages).
 #define IDS_PAGE_DEVICES 61205
 #define IDS_PAGE_SETTINGS 61206
 #define IDS_PAGE_INPUT_CHANNELS 61207
 #define IDS_PAGE_OUTPUT_CHANNELS 61208
 #define IDS_PAGE_SYNCHRONISATION 61243
+
+// Texts of the pages.
+#define IDS_DEVICES_CONNECTED 61209
 
 // Titles of the family: only the model B title is used, as window title, tray tip, the
 // key by which a second start finds the running instance, and in the about box.

@@ -1,9 +1,12 @@
 #include "KVX_USB_CPLView.h"
 
+#include "DeviceNotification.h"
 #include "Drv.h"
 #include "KVX_USB_CPL.h"
 #include "MainFrm.h"
 #include "resource.h"
+
+#include <cstddef>
 
 namespace {
 
@@ -23,23 +26,51 @@ const TreeItem kTreeItems[] = {
     {IDS_PAGE_SETTINGS, 2, 0x11000000, &CKVX_USB_CPLView::m_hSettingsItem},
 };
 
+// Only the top byte of an item's data names its page.
+const DWORD_PTR kPageCodeMask = 0xFF000000;
+
 const UINT kTreeIcons[] = {IDI_INTERFACE, IDI_DEVICES, IDI_SETTINGS, IDI_JACK, IDI_XLR, IDI_CLOCK};
+
+// Where every page sits in the view's client area, in pixels.
+const int kPageLeft = 140;
+const int kPageTop = 2;
+
+// Names shorter than this are no interface path of the driver.
+const size_t kMinimumInterfaceName = 5;
+
+// One notice drains at most this many records; the rest follow with a notice of its own, so
+// that a driver whose queue never empties cannot hold the window.
+const int kRecordsPerNotice = 256;
 
 } // namespace
 
 BEGIN_MESSAGE_MAP(CKVX_USB_CPLView, CFormView)
 ON_NOTIFY(TVN_SELCHANGED, IDC_PAGE_TREE, OnSelChanged)
+ON_WM_DESTROY()
+ON_MESSAGE(WM_DRIVER_NOTIFY, OnDriverNotify)
+ON_WM_DEVICECHANGE()
 END_MESSAGE_MAP()
 
-CKVX_USB_CPLView::CKVX_USB_CPLView() : CFormView(IDD_KVX_USB_CPL_FORM)
+CKVX_USB_CPLView::CKVX_USB_CPLView()
+    : CFormView(IDD_KVX_USB_CPL_FORM), m_pszDeviceName(KVX_USB_DEVICE_NAME)
 {
-    // Without a driver the channel stays closed and the panel still comes up.
-    theDrv.Open(KVX_USB_DEVICE_NAME);
+    // Without a driver the channel stays closed and the panel still comes up; an arrival
+    // broadcast connects it later.
+    theDrv.Open(m_pszDeviceName);
+    // No window yet: the thread posts nothing until the first update gives it the view.
+    if (theDrv.IsOpen() && !m_Notificator.IsRunning())
+        StartNotification();
 }
 
 CKVX_USB_CPLView::~CKVX_USB_CPLView()
 {
     theDrv.Close();
+}
+
+void CKVX_USB_CPLView::StartNotification()
+{
+    m_Notificator.SetTarget(m_hWnd, WM_DRIVER_NOTIFY, 0, 0);
+    m_Notificator.Start(m_pszDeviceName);
 }
 
 void CKVX_USB_CPLView::DoDataExchange(CDataExchange* pDX)
@@ -51,20 +82,53 @@ void CKVX_USB_CPLView::DoDataExchange(CDataExchange* pDX)
 void CKVX_USB_CPLView::OnInitialUpdate()
 {
     CFormView::OnInitialUpdate();
+    RegisterDeviceInterfaceNotification();
+    m_Notificator.SetTarget(m_hWnd, WM_DRIVER_NOTIFY, 0, 0);
+    if (!m_Notificator.IsRunning())
+        m_Notificator.Start(m_pszDeviceName);
     if (CFrameWnd* frame = GetParentFrame())
         frame->RecalcLayout();
-    ResizeParentToFit();
+    // Grown as well as shrunk: a default frame smaller than the form would cut the pages off.
+    ResizeParentToFit(FALSE);
     if (!m_bFirstUpdate)
         return;
+    CreatePages();
+    HideAllPages();
     BuildTree();
-    const CKVX_USB_CPLApp* app = static_cast<CKVX_USB_CPLApp*>(AfxGetApp());
+    HideAllPages();
+    const CKVX_USB_CPLApp* app = dynamic_cast<CKVX_USB_CPLApp*>(AfxGetApp());
     m_PageTree.SelectItem(app && app->m_bAsioPage ? m_hSettingsItem : m_hDevicesItem);
     m_bFirstUpdate = false;
 }
 
+bool CKVX_USB_CPLView::RegisterDeviceInterfaceNotification()
+{
+    // A second registration of the same window would deliver every broadcast twice and
+    // leave the first handle with no one to end it.
+    if (m_hDeviceNotify)
+        UnregisterDriverInterfaceNotification(m_hWnd, m_hDeviceNotify);
+    m_hDeviceNotify = RegisterDriverInterfaceNotification(m_hWnd);
+    return m_hDeviceNotify != nullptr;
+}
+
+std::array<CDialogPage*, 5> CKVX_USB_CPLView::Pages()
+{
+    return {&m_SettingsPage, &m_DevicesPage, &m_InputChannelsPage, &m_OutputChannelsPage,
+            &m_SyncPage};
+}
+
+void CKVX_USB_CPLView::CreatePages()
+{
+    for (CDialogPage* page : Pages()) {
+        if (page->Create(this))
+            page->SetWindowPos(nullptr, kPageLeft, kPageTop, 0, 0,
+                               SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    }
+}
+
 void CKVX_USB_CPLView::BuildTree()
 {
-    m_ImageList.Create(16, 16, ILC_COLOR32 | ILC_MASK, 6, 1);
+    m_ImageList.Create(16, 16, ILC_COLOR, 6, 1);
     for (UINT id : kTreeIcons) {
         HICON icon = static_cast<HICON>(::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id),
                                                      IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
@@ -80,15 +144,124 @@ void CKVX_USB_CPLView::BuildTree()
     }
 }
 
+CDialogPage* CKVX_USB_CPLView::PageOfCode(DWORD_PTR code)
+{
+    switch (code) {
+    case 0x11000000:
+        return &m_SettingsPage;
+    case 0x12000000:
+        return &m_DevicesPage;
+    case 0x13000000:
+        return &m_InputChannelsPage;
+    case 0x14000000:
+        return &m_OutputChannelsPage;
+    case 0x18000000:
+        return &m_SyncPage;
+    default:
+        return nullptr;
+    }
+}
+
+void CKVX_USB_CPLView::HideAllPages()
+{
+    for (CDialogPage* page : Pages())
+        page->ShowWindow(SW_HIDE);
+}
+
 void CKVX_USB_CPLView::OnSelChanged(NMHDR*, LRESULT* pResult)
 {
     *pResult = 0;
-    const DWORD_PTR code = m_PageTree.GetItemData(m_PageTree.GetSelectedItem()) & 0xFF000000;
+    HideAllPages();
+    const DWORD_PTR code = m_PageTree.GetItemData(m_PageTree.GetSelectedItem()) & kPageCodeMask;
+    CDialogPage* page = PageOfCode(code);
+    if (!page)
+        return;
+    page->ShowWindow(SW_SHOW);
     for (const TreeItem& entry : kTreeItems) {
         if (entry.code != code)
             continue;
         if (CMainFrame* frame = dynamic_cast<CMainFrame*>(GetParentFrame()))
             frame->SetStatusText(AfxLoadString(entry.caption).c_str());
-        return;
+        break;
     }
+}
+
+void CKVX_USB_CPLView::ReloadChannelPages()
+{
+    m_InputChannelsPage.FillChannelList();
+    m_OutputChannelsPage.FillChannelList();
+}
+
+void CKVX_USB_CPLView::RefreshAllPages()
+{
+    m_DevicesPage.Refresh();
+    m_InputChannelsPage.Refresh();
+    m_OutputChannelsPage.Refresh();
+    m_SettingsPage.Refresh();
+    m_SyncPage.Refresh();
+}
+
+LRESULT CKVX_USB_CPLView::OnDriverNotify(WPARAM, LPARAM)
+{
+    _KVX_USB_NOTIFICATION record;
+    for (int taken = 0; m_Notificator.GetNotification(&record) == 0; ++taken) {
+        // Device and setting changes; other kinds concern no page.
+        if (record.Kind == 2 || record.Kind == 3)
+            RefreshAllPages();
+        if (taken + 1 == kRecordsPerNotice) {
+            PostMessage(WM_DRIVER_NOTIFY);
+            break;
+        }
+    }
+    return 0;
+}
+
+std::string BroadcastInterfaceName(const DEV_BROADCAST_HDR* record)
+{
+    const size_t nameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name);
+    static_assert(nameOffset == 28, "the name follows size, type, reserved word and class");
+    if (!record || record->dbch_size <= nameOffset)
+        return std::string();
+    const char* name = reinterpret_cast<const char*>(record) + nameOffset;
+    const size_t room = record->dbch_size - nameOffset;
+    size_t length = 0;
+    while (length < room && name[length] != '\0')
+        ++length;
+    return std::string(name, length);
+}
+
+BOOL CKVX_USB_CPLView::OnDeviceChange(UINT nEventType, DWORD_PTR dwData)
+{
+    // The registration filter lets only the driver's interface class through.
+    const std::string name =
+        BroadcastInterfaceName(reinterpret_cast<const DEV_BROADCAST_HDR*>(dwData));
+    if (name.size() >= kMinimumInterfaceName &&
+        (nEventType == DBT_DEVICEARRIVAL || nEventType == DBT_DEVICEREMOVECOMPLETE))
+        ReconnectDriver();
+    return TRUE;
+}
+
+void CKVX_USB_CPLView::ReconnectDriver()
+{
+    if (theDrv.IsOpen())
+        theDrv.Close();
+    // A running notification keeps its own channel.
+    if (theDrv.Open(m_pszDeviceName) == 0 && !m_Notificator.IsRunning())
+        StartNotification();
+    RefreshAllPages();
+}
+
+void CKVX_USB_CPLView::OnDestroy()
+{
+    m_Notificator.Stop();
+    m_Notificator.SetTarget(nullptr, 0, 0, 0);
+    UnregisterDriverInterfaceNotification(m_hWnd, m_hDeviceNotify);
+    m_hDeviceNotify = nullptr;
+    CFormView::OnDestroy();
+}
+
+CKVX_USB_CPLView* GetActiveSettingsView()
+{
+    CFrameWnd* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd());
+    return frame ? dynamic_cast<CKVX_USB_CPLView*>(frame->GetActiveView()) : nullptr;
 }
