@@ -24,7 +24,9 @@ protected:
     // Serves one client, answering its requests with replies, in order.
     void Serve(std::vector<std::string> replies)
     {
-        std::string name = "kvx-boundary-" + std::to_string(GetCurrentProcessId());
+        static int serial = 0; // a fresh name per test: no instance of an earlier one in the way
+        std::string name = "kvx-boundary-" + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(++serial);
         SetEnvironmentVariableA(KVX_SIMDRIVER_PIPE_VARIABLE, name.c_str());
         HANDLE pipe = CreateNamedPipeA(("\\\\.\\pipe\\" + name).c_str(), PIPE_ACCESS_DUPLEX,
                                        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1,
