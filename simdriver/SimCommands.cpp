@@ -51,14 +51,13 @@ SimCommandResult Refused(const char* operation, DWORD status)
 // Reads a record, lets change edit it, writes it back: what another program would do.
 template <typename Record, typename Key>
 SimCommandResult Edit(CSimDriver& driver, DWORD get, DWORD set, const Key* key,
-                      const std::function<bool(Record&)>& change, const std::string& done)
+                      const std::function<void(Record&)>& change, const std::string& done)
 {
     Record record;
     DWORD status = driver.Command(get, key, key ? sizeof *key : 0, &record, sizeof record);
     if (status)
         return Refused(FindKvxUsbOperation(get)->name, status);
-    if (!change(record))
-        return Fail("value not accepted");
+    change(record);
     status = driver.Command(set, &record, sizeof record, nullptr, 0);
     if (status)
         return Refused(FindKvxUsbOperation(set)->name, status);
@@ -77,7 +76,6 @@ SimCommandResult SetDevice(CSimDriver& driver, const Args& a, bool name)
                 SetRecordText(p.DeviceName, a[3].c_str());
             else
                 p.Ranking = ranking;
-            return true;
         },
         "device " + a[2] + (name ? " named \"" + a[3].substr(0, 39) + "\"" : " ranked " + a[3]));
 }
@@ -89,10 +87,7 @@ SimCommandResult SetChannel(CSimDriver& driver, const Args& a)
         return Fail("usage: set channel CHANNEL TEXT");
     return Edit<_KVX_USB_CHANNEL_PROPERTIES, uint32_t>(
         driver, IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES, IOCTL_KVX_USB_SET_CHANNEL_PROPERTIES, &id,
-        [&](_KVX_USB_CHANNEL_PROPERTIES& c) {
-            SetRecordText(c.ChannelName, a[3].c_str());
-            return true;
-        },
+        [&](_KVX_USB_CHANNEL_PROPERTIES& c) { SetRecordText(c.ChannelName, a[3].c_str()); },
         "channel " + a[2] + " named \"" + a[3].substr(0, 39) + "\"");
 }
 
@@ -142,18 +137,17 @@ SimCommandResult SetValue(CSimDriver& driver, const Args& a)
     } else if (what == "master") {
         return Edit<_KVX_USB_CLOCK_MASTER, uint32_t>(
             driver, IOCTL_KVX_USB_GET_CLOCK_MASTER, IOCTL_KVX_USB_SET_CLOCK_MASTER, nullptr,
-            [&](_KVX_USB_CLOCK_MASTER& m) { return m.ClockMaster = value, true; }, done);
+            [&](_KVX_USB_CLOCK_MASTER& m) { m.ClockMaster = value; }, done);
     } else if (what == "stream-depth") {
         return Edit<_KVX_USB_STREAM_BUFFER_DEPTH, uint32_t>(
             driver, IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH, IOCTL_KVX_USB_SET_STREAM_BUFFER_DEPTH,
-            nullptr, [&](_KVX_USB_STREAM_BUFFER_DEPTH& d) { return d.Current = value, true; },
-            done);
+            nullptr, [&](_KVX_USB_STREAM_BUFFER_DEPTH& d) { d.Current = value; }, done);
     } else if (what == "asio-depth" || what == "wdm-depth") {
         bool asio = what == "asio-depth";
         return Edit<_KVX_USB_BUFFER_DEPTH, uint32_t>(
             driver, asio ? IOCTL_KVX_USB_GET_ASIO_BUFFER_DEPTH : IOCTL_KVX_USB_GET_WDM_BUFFER_DEPTH,
             asio ? IOCTL_KVX_USB_SET_ASIO_BUFFER_DEPTH : IOCTL_KVX_USB_SET_WDM_BUFFER_DEPTH,
-            nullptr, [&](_KVX_USB_BUFFER_DEPTH& d) { return d.Depth = value, true; }, done);
+            nullptr, [&](_KVX_USB_BUFFER_DEPTH& d) { d.Depth = value; }, done);
     } else {
         return Fail("unknown setting " + what);
     }
