@@ -30,8 +30,10 @@
 // controls are bound with SubclassWindow / SubclassDlgItem / DDX_Control (SetWindowSubclass).
 // At WM_NCDESTROY the binding is released and m_hWnd becomes null, so an object may outlive
 // its window (a page object, a control wrapper). OnFinalMessage runs once the outermost
-// message of that window has returned; only objects that own themselves (m_bAutoDelete: the
-// frame and view made by the document template) delete themselves there. Destroying an
+// message being handled on the thread has returned (not only that window's: a page's handler
+// may wait in DoModal while the frame and the view that owns the page are destroyed); only
+// objects that own themselves (m_bAutoDelete: the frame and view made by the document
+// template) delete themselves there. Destroying an
 // object destroys the window it created (or unsubclasses a control it only bound). No C++
 // exception ever leaves a handler into USER32.
 #pragma once
@@ -266,7 +268,7 @@ public:
     bool UpdateData(BOOL bSaveAndValidate = TRUE);
     virtual void DoDataExchange(CDataExchange* pDX);
 
-    // Called after WM_NCDESTROY once the outermost message of the window has returned; with
+    // Called after WM_NCDESTROY once the thread's outermost message has returned; with
     // m_bAutoDelete (set by the document template on its frame and view) it deletes the object.
     virtual void OnFinalMessage(HWND hWnd);
     bool m_bAutoDelete = false;
@@ -357,8 +359,6 @@ private:
     LRESULT DefaultProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     bool m_bOwnsWindow = false;
-    int m_nMsgDepth = 0;
-    bool m_bFinalPending = false;
     const MSG* m_pCurrentMsg = nullptr;
     UINT m_nDefaultPendingMsg = 0; // dialogs: Default() re-enters DefDlgProc for this message
     bool m_bDefaultPending = false;

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <exception>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -11,6 +13,23 @@ namespace {
 // of our class, dialogs and subclassed controls.
 const char kObjectProp[] = "KvxFrameworkObject";
 const UINT_PTR kSubclassId = 0x4B56584D; // ours among other subclasses of the same control
+
+// Messages of the user-interface thread being handled by our windows, nested. Objects whose
+// windows are gone are told so (OnFinalMessage) only when the outermost of them has returned:
+// a handler further up the stack, of this window or of any other (a page waiting in DoModal
+// while the frame closes), may still use its object, which its owner could delete there.
+int g_nDispatchDepth = 0;
+std::vector<std::pair<CWnd*, HWND>> g_finalPending;
+
+void RunPendingFinalMessages()
+{
+    while (!g_finalPending.empty()) {
+        std::pair<CWnd*, HWND> next = g_finalPending.front();
+        g_finalPending.erase(g_finalPending.begin());
+        next.first->OnFinalMessage(next.second); // may delete objects still listed: they
+                                                 // leave the list in their destructors
+    }
+}
 
 void ReportEscapedException(UINT message, const char* what)
 {
@@ -46,6 +65,10 @@ bool CCmdTarget::OnCmdMsg(UINT nID, int nCode)
 
 CWnd::~CWnd()
 {
+    for (size_t i = g_finalPending.size(); i-- > 0;) {
+        if (g_finalPending[i].first == this)
+            g_finalPending.erase(g_finalPending.begin() + (std::ptrdiff_t)i);
+    }
     if (!m_hWnd)
         return;
     // A window never outlives its object. Messages sent during this destruction see only
@@ -87,7 +110,6 @@ void CWnd::Bind(HWND hWnd, Kind kind, bool bOwnsWindow)
     m_hWnd = hWnd;
     m_kind = kind;
     m_bOwnsWindow = bOwnsWindow;
-    m_bFinalPending = false;
     ::SetPropA(hWnd, kObjectProp, this);
 }
 
@@ -278,7 +300,7 @@ LRESULT CWnd::Dispatch(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, bo
     MSG current = {hWnd, message, wParam, lParam, 0, {0, 0}};
     const MSG* previous = m_pCurrentMsg;
     m_pCurrentMsg = &current;
-    ++m_nMsgDepth;
+    ++g_nDispatchDepth;
 
     LRESULT result = 0;
     try {
@@ -296,17 +318,14 @@ LRESULT CWnd::Dispatch(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, bo
         result = DefaultProc(hWnd, message, wParam, lParam);
         bHandled = true;
     }
+    m_pCurrentMsg = previous;
     if (message == WM_NCDESTROY) {
         // The window is gone: no further message can reach this object through it.
         Unbind();
-        m_bFinalPending = true;
+        g_finalPending.emplace_back(this, hWnd);
     }
-
-    m_pCurrentMsg = previous;
-    if (--m_nMsgDepth == 0 && m_bFinalPending) {
-        m_bFinalPending = false;
-        OnFinalMessage(hWnd); // may delete this
-    }
+    if (--g_nDispatchDepth == 0)
+        RunPendingFinalMessages(); // may delete this
     return result;
 }
 

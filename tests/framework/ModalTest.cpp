@@ -48,6 +48,37 @@ public:
     }
 };
 
+// A page, owned by its view, whose button runs the quitting dialog.
+class CModalPage : public CDialog {
+public:
+    void OnPress()
+    {
+        CQuitDialog dlg;
+        dlg.DoModal();
+        // The page's window went with the frame; the page object must still be here.
+        m_strAfter = "written after the dialog";
+        g_events.push_back(m_hWnd ? "page handler resumed, still bound" : "page handler resumed");
+    }
+    std::string m_strAfter;
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CModalPage, CDialog)
+ON_BN_CLICKED(IDC_PAGE_BUTTON, OnPress)
+END_MESSAGE_MAP()
+
+class CModalView : public CFormView {
+public:
+    CModalView() : CFormView(IDD_FORM) {}
+    ~CModalView() override { g_events.push_back("view destroyed"); }
+    void OnInitialUpdate() override
+    {
+        CFormView::OnInitialUpdate();
+        m_Page.Create(IDD_PAGE, this);
+    }
+    CModalPage m_Page;
+};
+
 class CModalFrame : public CFrameWnd {
 public:
     ~CModalFrame() override { g_events.push_back("frame destroyed"); }
@@ -80,7 +111,8 @@ protected:
         g_events.clear();
         m_app.m_nCmdShow = SW_SHOW;
         m_app.AddDocTemplate(new CSingleDocTemplate(IDR_TESTFRAME, RUNTIME_CLASS(CDocument),
-                                                    RUNTIME_CLASS(CModalFrame), nullptr));
+                                                    RUNTIME_CLASS(CModalFrame),
+                                                    RUNTIME_CLASS(CModalView)));
         CCommandLineInfo cmdInfo;
         ASSERT_TRUE(m_app.ProcessShellCommand(cmdInfo));
         m_pFrame = dynamic_cast<CModalFrame*>(m_app.m_pMainWnd);
@@ -124,9 +156,25 @@ TEST_F(ModalTest, FrameDestroyedWhileItsHandlerRunsAModalDialog)
     m_pFrame->PostMessage(WM_COMMAND, ID_OPEN_MODAL, 0);
     EXPECT_EQ(m_app.Run(), 0);
     EXPECT_EQ(m_app.m_pMainWnd, nullptr);
-    ASSERT_EQ(g_events.size(), 3u);
+    ASSERT_EQ(g_events.size(), 4u);
     EXPECT_EQ(g_events[1], "handler resumed");
-    EXPECT_EQ(g_events[2], "frame destroyed");
+    EXPECT_EQ(g_events[2], "view destroyed");
+    EXPECT_EQ(g_events[3], "frame destroyed");
+}
+
+// The same from a page inside the view: the view, which owns the page, goes only after the
+// page's handler has returned.
+TEST_F(ModalTest, ViewOwningAPageWaitsForThePagesModalHandler)
+{
+    CModalView* pView = dynamic_cast<CModalView*>(m_pFrame->GetActiveView());
+    ASSERT_NE(pView, nullptr);
+    ASSERT_NE(pView->m_Page.m_hWnd, nullptr);
+    HWND hWndButton = pView->m_Page.GetDlgItem(IDC_PAGE_BUTTON);
+    pView->m_Page.PostMessage(WM_COMMAND, MAKEWPARAM(IDC_PAGE_BUTTON, BN_CLICKED),
+                              (LPARAM)hWndButton);
+    EXPECT_EQ(m_app.Run(), 0);
+    EXPECT_EQ(g_events, (std::vector<std::string>{"page handler resumed", "view destroyed",
+                                                  "frame destroyed"}));
 }
 
 } // namespace
