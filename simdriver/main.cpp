@@ -44,13 +44,13 @@ std::string ReadyEventName()
     return "kvxusim-ready-" + PipePart();
 }
 
-int Usage()
+int Usage(int exitCode)
 {
     std::printf("usage: kvxusim serve [--scenario FILE|NAME] [--state FILE] [--trace FILE] "
                 "[--exit-with PID]\n       kvxusim COMMAND ...\ncommands:\n%s"
                 "The pipe is %s (environment variable %s overrides its name).\n",
                 SimCommandUsage(), DriverPipeName().c_str(), KVX_SIMDRIVER_PIPE_VARIABLE);
-    return 2;
+    return exitCode;
 }
 
 // --- the serving process ----------------------------------------------------------------
@@ -119,7 +119,7 @@ int Serve(int argc, char** argv)
 {
     ServeOptions options;
     if (!ParseServeOptions(argc, argv, &options))
-        return Usage();
+        return Usage(2);
     SimHardware hardware;
     std::string error;
     std::string scenarioPath = ResolveScenarioPath(options.scenario);
@@ -256,8 +256,10 @@ int SendCommand(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2 || std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0)
-        return Usage();
+    if (argc < 2)
+        return Usage(2);
+    if (std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0)
+        return Usage(0);
     if (std::strcmp(argv[1], "serve") == 0)
         return Serve(argc, argv);
     return SendCommand(argc, argv);
