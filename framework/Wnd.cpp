@@ -21,22 +21,26 @@ const UINT_PTR kSubclassId = 0x4B56584D; // ours among other subclasses of the s
 int g_nDispatchDepth = 0;
 std::vector<std::pair<CWnd*, HWND>> g_finalPending;
 
-void RunPendingFinalMessages()
-{
-    while (!g_finalPending.empty()) {
-        std::pair<CWnd*, HWND> next = g_finalPending.front();
-        g_finalPending.erase(g_finalPending.begin());
-        next.first->OnFinalMessage(next.second); // may delete objects still listed: they
-                                                 // leave the list in their destructors
-    }
-}
-
 void ReportEscapedException(UINT message, const char* what)
 {
     char text[256];
     std::snprintf(text, sizeof text, "Unhandled exception in handler of message 0x%04X: %s\n",
                   message, what);
     OutputDebugStringA(text);
+}
+
+void RunPendingFinalMessages()
+{
+    while (!g_finalPending.empty()) {
+        std::pair<CWnd*, HWND> next = g_finalPending.front();
+        g_finalPending.erase(g_finalPending.begin());
+        // May delete objects still listed: they leave the list in their destructors.
+        try {
+            next.first->OnFinalMessage(next.second);
+        } catch (...) {
+            ReportEscapedException(WM_NCDESTROY, "exception in OnFinalMessage");
+        }
+    }
 }
 
 } // namespace
