@@ -2,8 +2,8 @@
 # Sets up, builds and runs the main job: the stand-in driver with the demo scenario and the
 # control panel. With a display the panel runs there until the user quits it. Without one
 # (a server, CI) it runs on a virtual display, the whole screen is saved as a screenshot
-# (SCREENSHOT, default docs/screenshot.png) with the panel and its about box, and a second
-# start with -exit ends the panel.
+# (SCREENSHOT, default docs/screenshot.png), then once more with the about box open
+# (docs/screenshot-about.png), and a second start with -exit ends the panel.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build}
@@ -44,16 +44,18 @@ setsid "$root/scripts/wine-bench.sh" run "$build" "$build/app/kvxucpl.exe" >"$lo
 panel_pid=$!
 wait_for_window "Volmar Model B USB Control Panel"
 # Without a window manager Wine's stand-alone tray sits under the panel at the top left;
-# move it where the screenshot shows it.
-xdotool search --name "^Wine System Tray$" windowmove 600 0 >/dev/null 2>&1 || true
-# The about box shows the versions the driver reports: Info, then its one item.
+# put it in the bottom right corner, where a task bar would have it.
+xdotool search --name "^Wine System Tray$" windowmove 1114 755 >/dev/null 2>&1 || true
+mkdir -p "$(dirname "$screenshot")"
 sleep 0.5
+import -window root "$screenshot"
+echo "screenshot saved: $screenshot"
+# The about box shows the versions the driver reports: Info, then its one item.
 xdotool key alt+i && sleep 0.3 && xdotool key Return
 wait_for_window "About Control Panel" || true
 sleep 0.5
-mkdir -p "$(dirname "$screenshot")"
-import -window root "$screenshot"
-echo "screenshot saved: $screenshot"
+import -window root "${screenshot%.png}-about.png"
+echo "screenshot saved: ${screenshot%.png}-about.png"
 xdotool key Return
 panel -exit
 wait "$panel_pid" || true
