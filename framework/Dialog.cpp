@@ -36,8 +36,9 @@ INT_PTR CDialog::DoModal()
         return -1;
     AfxEnsureCommonControls();
     m_bModal = true;
-    INT_PTR result = ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
-                                       OwnerFor(m_pParentWnd), DlgProc, (LPARAM)this);
+    INT_PTR result =
+        ::DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
+                          OwnerFor(m_pParentWnd), DlgProc, (LPARAM) static_cast<CWnd*>(this));
     m_bModal = false;
     return result;
 }
@@ -51,8 +52,9 @@ bool CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
     if (pParentWnd)
         m_pParentWnd = pParentWnd;
     m_bModal = false;
-    HWND hWnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDTemplate),
-                                     OwnerFor(m_pParentWnd), DlgProc, (LPARAM)this);
+    HWND hWnd =
+        ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDTemplate),
+                             OwnerFor(m_pParentWnd), DlgProc, (LPARAM) static_cast<CWnd*>(this));
     if (!hWnd || m_hWnd != hWnd)
         return false;
     // A child dialog is a host of controls: keyboard navigation descends into it.

@@ -115,7 +115,7 @@ bool CFormView::Create(CWnd* pParentWnd, UINT nID)
         return false;
     HWND hWnd = ::CreateDialogIndirectParamA(
         AfxGetResourceHandle(), reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()),
-        pParentWnd->m_hWnd, DlgProc, (LPARAM)this);
+        pParentWnd->m_hWnd, DlgProc, (LPARAM) static_cast<CWnd*>(this));
     if (!hWnd || m_hWnd != hWnd)
         return false;
     ::SetWindowLongPtrA(hWnd, GWLP_ID, (LONG_PTR)nID);
