@@ -115,13 +115,16 @@ TEST_F(PanelTest, CloseBoxAndFileCloseOnlyHide)
     EXPECT_TRUE(Shown());
 }
 
-TEST_F(PanelTest, SecondStartRestoresAMinimisedPanel)
+TEST_F(PanelTest, SecondStartWithAsioRestoresAMinimisedPanelOnItsSettingsPage)
 {
     Post(WM_SYSCOMMAND, SC_MINIMIZE);
     ASSERT_TRUE(PumpUntil([&] { return IsIconic(m_hFrame) != FALSE; }));
     EXPECT_EQ(0u, RunPanel("-asio"));
     EXPECT_TRUE(PumpUntil([&] { return !IsIconic(m_hFrame); }));
     EXPECT_TRUE(IsWindowVisible(m_hFrame));
+    // -asio: the running panel switched to its "Settings" page.
+    EXPECT_EQ("Settings", StatusAwaiting("Settings"));
+    EXPECT_EQ("Settings", RemoteSelectedTreeText(FindPageTree(m_hFrame)));
 }
 
 TEST_F(PanelTest, FileQuitEndsThePanel)
