@@ -269,6 +269,16 @@ TEST_F(FrameTest, StatusBarShowsMenuPromptsAndReadyWhenIdle)
     m_pFrame->m_wndStatusBar.SetPaneText(1, "2 Device(s) connected.");
     EXPECT_EQ(StatusText(hWndFrame, 1), "2 Device(s) connected.");
     EXPECT_EQ(StatusText(hWndFrame, 0), "Ready");
+    EXPECT_EQ(m_pFrame->m_wndStatusBar.GetPaneText(1), "2 Device(s) connected.");
+    EXPECT_EQ(m_pFrame->m_wndStatusBar.GetWindowText(), "Ready"); // the pane with id 0
+
+    // The window text follows the pane whose id is 0, wherever it is.
+    m_pFrame->m_wndStatusBar.SetPaneInfo(0, 7, SBPS_STRETCH, 200);
+    m_pFrame->m_wndStatusBar.SetPaneInfo(1, 0, SBPS_NORMAL, 150);
+    m_pFrame->m_wndStatusBar.SetWindowText("Zweite \xC4nderung"); // 8-bit text stays intact
+    EXPECT_EQ(StatusText(hWndFrame, 1), "Zweite \xC4nderung");
+    EXPECT_EQ(StatusText(hWndFrame, 0), "Ready");
+    EXPECT_EQ(m_pFrame->m_wndStatusBar.GetWindowText(), "Zweite \xC4nderung");
 }
 
 bool s_menuClosed = false;
