@@ -94,7 +94,8 @@ DWORD CSimDriver::Request(uint64_t client, DWORD code, const void* in, DWORD inS
         std::lock_guard<std::mutex> lock(m_lock);
         status = Locked(client, code, in, answer, returned);
     }
-    std::memcpy(out, answer, *returned);
+    if (*returned)
+        std::memcpy(out, answer, *returned);
     if (!command)
         m_trace.Request(code, inSize, outSize, *returned, status);
     return status;
