@@ -1,0 +1,466 @@
+// The settings view inside the real application, started in this process against a stand-in
+// driver of its own: page switching, the driver's change records, arrival and removal
+// broadcasts, hot plug, a repeated initial update and the end of the notification thread.
+// What the pages did is read where the driver sees it, in the stand-in's request trace, and
+// where the user sees it, in the pages' controls.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <dbt.h>
+#include <tlhelp32.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "DeviceNotification.h"
+#include "Drv.h"
+#include "KVX_USB_CPL.h"
+#include "KVX_USB_CPLView.h"
+#include "MainFrm.h"
+#include "SimDriverProcess.h"
+#include "resource.h"
+
+CKVX_USB_CPLApp theApp;
+CDrv theDrv;
+
+namespace {
+
+SimDriverProcess* g_sim = nullptr;
+std::string g_tracePath;
+std::set<DWORD> g_threadsBefore;
+HWND g_hFrame = nullptr;
+
+std::set<DWORD> ThreadsOfThisProcess()
+{
+    std::set<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            ids.insert(entry.th32ThreadID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+// Whether the thread began in this program or its C runtime, not in a system library that
+// keeps a service thread of its own (the device-notification listener does).
+bool StartedByTheProgram(DWORD threadId)
+{
+    typedef LONG(WINAPI * QueryThreadFn)(HANDLE, int, PVOID, ULONG, PULONG);
+    const int kThreadStartAddress = 9; // ThreadQuerySetWin32StartAddress
+    FARPROC proc = GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread");
+    QueryThreadFn query;
+    std::memcpy(&query, &proc, sizeof query);
+    HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId);
+    void* startAddress = nullptr;
+    const bool known =
+        thread && query &&
+        query(thread, kThreadStartAddress, &startAddress, sizeof startAddress, nullptr) == 0;
+    if (thread)
+        CloseHandle(thread);
+    HMODULE module = nullptr;
+    if (!known || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                          GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                      static_cast<LPCSTR>(startAddress), &module))
+        return true; // unknown: counted, so that a leak is not missed
+    return module == GetModuleHandleA(nullptr) || module == GetModuleHandleA("msvcrt.dll");
+}
+
+// Delivers what is queued for this thread's windows.
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+}
+
+// The stand-in's requests from a mark on.
+class TraceWindow {
+public:
+    TraceWindow() : m_start(SimDriverProcess::ReadFileText(g_tracePath).size()) {}
+    std::string Text() const { return SimDriverProcess::ReadFileText(g_tracePath).substr(m_start); }
+    int Count(const char* operation) const
+    {
+        const std::string text = Text(), needle = std::string(" ") + operation + " in=";
+        int n = 0;
+        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+            ++n;
+        return n;
+    }
+    // How often each page re-read the driver: its first request of a refresh.
+    void ExpectEveryPageRefreshed(int times) const
+    {
+        EXPECT_EQ(times, Count("GetDeviceIdList")) << "devices page\n" << Text();
+        EXPECT_EQ(2 * times, Count("GetChannelIdLists")) << "channel pages\n" << Text();
+        EXPECT_EQ(times, Count("GetStreamBufferDepth")) << "buffer settings page\n" << Text();
+        EXPECT_EQ(times, Count("GetSampleRateInfo")) << "synchronisation page\n" << Text();
+    }
+
+private:
+    size_t m_start;
+};
+
+// A device-interface broadcast record that ends exactly where readable memory ends, so that
+// reading one byte past the size it gives faults.
+class GuardedBroadcast {
+public:
+    // The name is copied without its terminator; nameRoom bytes are given to it.
+    GuardedBroadcast(const char* name, size_t nameRoom)
+    {
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        m_pageSize = info.dwPageSize;
+        m_memory = static_cast<char*>(
+            VirtualAlloc(nullptr, 2 * m_pageSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        DWORD old = 0;
+        VirtualProtect(m_memory + m_pageSize, m_pageSize, PAGE_NOACCESS, &old);
+        const size_t size = 28 + nameRoom;
+        char* record = m_memory + m_pageSize - size;
+        std::memset(record, 0, size);
+        auto* header = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_A*>(record);
+        header->dbcc_size = DWORD(size);
+        header->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+        header->dbcc_classguid = KVX_USB_INTERFACE_CLASS;
+        std::memcpy(record + 28, name, std::min(std::strlen(name), nameRoom));
+        m_record = record;
+    }
+    ~GuardedBroadcast() { VirtualFree(m_memory, 0, MEM_RELEASE); }
+    LPARAM Record() const { return reinterpret_cast<LPARAM>(m_record); }
+
+private:
+    size_t m_pageSize = 0;
+    char* m_memory = nullptr;
+    char* m_record = nullptr;
+};
+
+// A terminated name in a record of the usual size.
+struct Broadcast : GuardedBroadcast {
+    explicit Broadcast(const char* name) : GuardedBroadcast(name, std::strlen(name) + 1) {}
+};
+
+const char kInterfacePath[] = "\\\\?\\ROOT#KVXUSIM#0000#{5d2a8c31-7e4b-4f90-b3a6-c18e27d4f5a0}";
+
+class ViewTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        g_sim = new SimDriverProcess; // before anything opens the driver or registers
+        g_tracePath = SimDriverProcess::TempPath("view-trace.txt");
+        DeleteFileA(g_tracePath.c_str());
+        ASSERT_TRUE(g_sim->Start("demo", {"--trace", g_tracePath})) << g_sim->Log();
+        g_threadsBefore = ThreadsOfThisProcess();
+        static char commandLine[] = "";
+        ASSERT_TRUE(AfxWinInit(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL));
+        ASSERT_TRUE(theApp.InitInstance()) << "another panel holds the instance mutex?";
+        g_hFrame = theApp.m_pMainWnd->m_hWnd;
+        Pump();
+    }
+    static void TearDownTestSuite()
+    {
+        delete g_sim;
+        g_sim = nullptr;
+    }
+
+    static CMainFrame& Frame() { return *static_cast<CMainFrame*>(theApp.m_pMainWnd); }
+    static CKVX_USB_CPLView& View()
+    {
+        return *static_cast<CKVX_USB_CPLView*>(Frame().GetActiveView());
+    }
+    static std::string StatusText() { return Frame().m_wndStatusBar.GetPaneText(0); }
+    static std::string DeviceCountText() { return Frame().m_wndStatusBar.GetPaneText(1); }
+    static bool Shown(CWnd& page) { return (page.GetStyle() & WS_VISIBLE) != 0; }
+    static std::vector<CDialogPage*> AllPages()
+    {
+        CKVX_USB_CPLView& v = View();
+        return {&v.m_SettingsPage, &v.m_DevicesPage, &v.m_InputChannelsPage,
+                &v.m_OutputChannelsPage, &v.m_SyncPage};
+    }
+    static int ShownPages()
+    {
+        int n = 0;
+        for (CDialogPage* page : AllPages())
+            n += Shown(*page) ? 1 : 0;
+        return n;
+    }
+    static LRESULT DeviceChange(WPARAM eventType, LPARAM record)
+    {
+        return SendMessageA(View().m_hWnd, WM_DEVICECHANGE, eventType, record);
+    }
+    // Runs a stand-in command; its broadcasts reach the view while it runs.
+    static void Sim(std::initializer_list<std::string> args)
+    {
+        SimResult result = g_sim->Run(args);
+        ASSERT_EQ(0, result.exitCode) << result.output;
+    }
+    static int Rows(CListCtrlEx& list) { return list.GetItemCount(); }
+};
+
+} // namespace
+
+TEST_F(ViewTest, FirstUpdateBuildsTheTreeAndPlacesEveryPageWithDevicesSelected)
+{
+    CKVX_USB_CPLView& view = View();
+    ASSERT_EQ(5u, view.m_PageTree.GetCount());
+    const char* const captions[] = {"Devices", "Input Channels", "Output Channels",
+                                    "Synchronisation", "Settings"};
+    const DWORD_PTR codes[] = {0x12000000, 0x13000000, 0x14000000, 0x18000000, 0x11000000};
+    const int images[] = {1, 3, 3, 5, 2};
+    HTREEITEM item = view.m_PageTree.GetRootItem();
+    for (int i = 0; i < 5; ++i, item = view.m_PageTree.GetNextSiblingItem(item)) {
+        ASSERT_TRUE(item);
+        EXPECT_EQ(captions[i], view.m_PageTree.GetItemText(item));
+        EXPECT_EQ(codes[i], view.m_PageTree.GetItemData(item));
+        TVITEMA data = {};
+        data.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
+        data.hItem = item;
+        view.m_PageTree.SendMessage(TVM_GETITEMA, 0, (LPARAM)&data);
+        EXPECT_EQ(images[i], data.iImage);
+        EXPECT_EQ(images[i], data.iSelectedImage);
+    }
+    EXPECT_EQ(6,
+              ImageList_GetImageCount(TreeView_GetImageList(view.m_PageTree.m_hWnd, TVSIL_NORMAL)));
+
+    EXPECT_EQ(view.m_hDevicesItem, view.m_PageTree.GetSelectedItem());
+    EXPECT_EQ(1, ShownPages());
+    EXPECT_TRUE(Shown(view.m_DevicesPage));
+    for (CDialogPage* page : AllPages()) {
+        EXPECT_EQ(view.m_hWnd, page->GetParent());
+        RECT rect;
+        page->GetWindowRect(&rect);
+        MapWindowPoints(nullptr, view.m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
+        EXPECT_EQ(140, rect.left);
+        EXPECT_EQ(2, rect.top);
+    }
+    // The pages read the driver when they were made.
+    EXPECT_EQ(2, Rows(view.m_DevicesPage.m_DeviceList));
+    EXPECT_EQ(10, Rows(view.m_InputChannelsPage.m_ChannelList));
+    EXPECT_EQ(10, Rows(view.m_OutputChannelsPage.m_ChannelList));
+    EXPECT_EQ("2 Device(s) connected.", DeviceCountText());
+}
+
+TEST_F(ViewTest, EverySelectionShowsExactlyItsPageAndWritesItsCaption)
+{
+    CKVX_USB_CPLView& view = View();
+    struct {
+        HTREEITEM item;
+        CWnd* page;
+        const char* caption;
+    } const steps[] = {
+        {view.m_hSettingsItem, &view.m_SettingsPage, "Settings"},
+        {view.m_hInputChannelsItem, &view.m_InputChannelsPage, "Input Channels"},
+        {view.m_hSynchronisationItem, &view.m_SyncPage, "Synchronisation"},
+        {view.m_hOutputChannelsItem, &view.m_OutputChannelsPage, "Output Channels"},
+        {view.m_hDevicesItem, &view.m_DevicesPage, "Devices"},
+    };
+    for (const auto& step : steps) {
+        view.m_PageTree.SelectItem(step.item);
+        EXPECT_EQ(1, ShownPages()) << step.caption;
+        EXPECT_TRUE(Shown(*step.page)) << step.caption;
+        EXPECT_EQ(step.caption, StatusText());
+    }
+
+    // Enter and Escape reach a page as IDOK and IDCANCEL: it stays, unchanged.
+    view.m_PageTree.SelectItem(view.m_hInputChannelsItem);
+    SendMessageA(view.m_InputChannelsPage.m_hWnd, WM_COMMAND, IDOK, 0);
+    SendMessageA(view.m_InputChannelsPage.m_hWnd, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(IsWindow(view.m_InputChannelsPage.m_hWnd));
+    EXPECT_TRUE(Shown(view.m_InputChannelsPage));
+    EXPECT_EQ(10, Rows(view.m_InputChannelsPage.m_ChannelList));
+
+    // An item whose code names no page shows none and leaves the status text alone.
+    HTREEITEM stranger = view.m_PageTree.InsertItem("Stranger");
+    view.m_PageTree.SetItemData(stranger, 0x15000012);
+    view.m_PageTree.SelectItem(stranger);
+    EXPECT_EQ(0, ShownPages());
+    EXPECT_EQ("Input Channels", StatusText());
+    view.m_PageTree.SendMessage(TVM_DELETEITEM, 0, (LPARAM)stranger);
+    view.m_PageTree.SelectItem(view.m_hDevicesItem);
+    EXPECT_EQ(1, ShownPages());
+}
+
+TEST_F(ViewTest, DriverNotifyDrainsTheQueueAndRefreshesForKindsTwoAndThreeOnly)
+{
+    Pump(); // notices already posted drain what is queued now
+    {
+        TraceWindow trace;
+        EXPECT_EQ(0, SendMessageA(View().m_hWnd, WM_DRIVER_NOTIFY, 0, 0));
+        EXPECT_EQ(1, trace.Count("GetNotification"));
+        trace.ExpectEveryPageRefreshed(0);
+    }
+    Sim({"notify", "2"});
+    Sim({"notify", "1"});
+    Sim({"notify", "3"});
+    TraceWindow trace;
+    EXPECT_EQ(0, SendMessageA(View().m_hWnd, WM_DRIVER_NOTIFY, 0, 0));
+    EXPECT_EQ(4, trace.Count("GetNotification")) << "three records, then the empty queue";
+    trace.ExpectEveryPageRefreshed(2);
+    // Devices, input, output, buffer settings, synchronisation.
+    const std::string text = trace.Text();
+    const size_t devices = text.find(" GetDeviceIdList "),
+                 channels = text.find(" GetChannelIdLists "),
+                 buffers = text.find(" GetStreamBufferDepth "),
+                 sync = text.find(" GetSampleRateInfo ");
+    EXPECT_LT(devices, channels);
+    EXPECT_LT(channels, buffers);
+    EXPECT_LT(buffers, sync);
+    Pump();
+}
+
+TEST_F(ViewTest, ChangeRecordsReachTheViewThroughTheNotificationThread)
+{
+    Pump();
+    TraceWindow trace;
+    Sim({"set", "name", "2", "Desk Unit"}); // the stand-in queues a change record for it
+    CListCtrlEx& list = View().m_DevicesPage.m_DeviceList;
+    const DWORD start = GetTickCount();
+    while (list.GetItemText(1, 0) != "Desk Unit" && GetTickCount() - start < 10000) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        Pump();
+    }
+    EXPECT_EQ("Desk Unit", list.GetItemText(1, 0)) << trace.Text();
+    Sim({"set", "name", "2", "Model B Mobile"});
+}
+
+TEST_F(ViewTest, BroadcastsWithoutAFitNameOrOfOtherEventsDoNothing)
+{
+    Pump();
+    TraceWindow trace;
+    Broadcast empty(""), four("ABCD"), path(kInterfacePath);
+    GuardedBroadcast unterminatedFour("ABCDEFGH", 4); // its size leaves room for four only
+    EXPECT_TRUE(DeviceChange(DBT_DEVICEARRIVAL, 0));
+    EXPECT_TRUE(DeviceChange(DBT_DEVICEARRIVAL, empty.Record()));
+    EXPECT_TRUE(DeviceChange(DBT_DEVICEREMOVECOMPLETE, four.Record()));
+    EXPECT_TRUE(DeviceChange(DBT_DEVICEARRIVAL, unterminatedFour.Record()));
+    for (WPARAM other : {WPARAM(DBT_DEVICEQUERYREMOVE), WPARAM(DBT_DEVICEREMOVEPENDING),
+                         WPARAM(DBT_DEVICEQUERYREMOVEFAILED), WPARAM(DBT_CUSTOMEVENT),
+                         WPARAM(DBT_DEVNODES_CHANGED)})
+        EXPECT_TRUE(DeviceChange(other, path.Record()));
+    trace.ExpectEveryPageRefreshed(0);
+}
+
+TEST_F(ViewTest, ArrivalAndRemovalWithANameOfFiveOrMoreReconnectAndRefreshEveryPage)
+{
+    Pump();
+    Broadcast five("ABCDE"), path(kInterfacePath);
+    GuardedBroadcast unterminatedFive("ABCDE", 5); // the name runs to the record's end
+    {
+        TraceWindow trace;
+        EXPECT_TRUE(DeviceChange(DBT_DEVICEARRIVAL, five.Record()));
+        trace.ExpectEveryPageRefreshed(1);
+    }
+    {
+        TraceWindow trace;
+        EXPECT_TRUE(DeviceChange(DBT_DEVICEREMOVECOMPLETE, path.Record()));
+        trace.ExpectEveryPageRefreshed(1);
+    }
+    {
+        TraceWindow trace;
+        EXPECT_TRUE(DeviceChange(DBT_DEVICEARRIVAL, unterminatedFive.Record()));
+        trace.ExpectEveryPageRefreshed(1);
+    }
+    EXPECT_TRUE(theDrv.IsOpen());
+    EXPECT_EQ(2, Rows(View().m_DevicesPage.m_DeviceList));
+}
+
+TEST_F(ViewTest, UnplugAndPlugFollowTheStandInsBroadcastsOnEveryPage)
+{
+    Pump();
+    CKVX_USB_CPLView& view = View();
+    Sim({"unplug", "1"});
+    EXPECT_EQ(2, Rows(view.m_DevicesPage.m_DeviceList)) << "still one device: no broadcast";
+    Sim({"unplug", "2"}); // the last one: the interface goes away
+    EXPECT_EQ(0, Rows(view.m_DevicesPage.m_DeviceList));
+    EXPECT_EQ(0, Rows(view.m_InputChannelsPage.m_ChannelList));
+    EXPECT_EQ(0, Rows(view.m_OutputChannelsPage.m_ChannelList));
+    EXPECT_EQ("0 Device(s) connected.", DeviceCountText());
+
+    Sim({"plug", "2"});
+    ASSERT_EQ(1, Rows(view.m_DevicesPage.m_DeviceList));
+    EXPECT_EQ("Model B Mobile", view.m_DevicesPage.m_DeviceList.GetItemText(0, 0));
+    EXPECT_EQ(2, Rows(view.m_InputChannelsPage.m_ChannelList));
+    EXPECT_EQ(4, Rows(view.m_OutputChannelsPage.m_ChannelList));
+    EXPECT_EQ("1 Device(s) connected.", DeviceCountText());
+    Sim({"plug", "1"});
+    Pump();
+    // The first plug brought the interface back; the second is a change record.
+    const DWORD start = GetTickCount();
+    while (Rows(view.m_DevicesPage.m_DeviceList) != 2 && GetTickCount() - start < 10000) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        Pump();
+    }
+    EXPECT_EQ(2, Rows(view.m_DevicesPage.m_DeviceList));
+}
+
+TEST_F(ViewTest, RepeatedInitialUpdateRegistersAgainButBuildsNothingTwice)
+{
+    CKVX_USB_CPLView& view = View();
+    std::vector<HWND> pagesBefore;
+    for (CDialogPage* page : AllPages())
+        pagesBefore.push_back(page->m_hWnd);
+    HTREEITEM selected = view.m_PageTree.GetSelectedItem();
+    TraceWindow trace;
+    view.OnInitialUpdate();
+    EXPECT_EQ(5u, view.m_PageTree.GetCount());
+    EXPECT_EQ(selected, view.m_PageTree.GetSelectedItem());
+    std::vector<HWND> pagesAfter;
+    for (CDialogPage* page : AllPages())
+        pagesAfter.push_back(page->m_hWnd);
+    EXPECT_EQ(pagesBefore, pagesAfter);
+    EXPECT_EQ(0, trace.Count("RegisterNotificationEvent")) << "a second notification thread";
+    EXPECT_TRUE(GetPropA(view.m_hWnd, DriverInterfaceMark().c_str())) << "registered again";
+    // Still followed: one arrival, one refresh.
+    Broadcast path(kInterfacePath);
+    TraceWindow arrival;
+    DeviceChange(DBT_DEVICEARRIVAL, path.Record());
+    arrival.ExpectEveryPageRefreshed(1);
+}
+
+TEST_F(ViewTest, AReconnectThatFindsNoDriverLeavesEveryPageEmptyOrDisabled)
+{
+    CKVX_USB_CPLView& view = View();
+    g_sim->Kill(); // gone without a word
+    Broadcast path(kInterfacePath);
+    EXPECT_TRUE(DeviceChange(DBT_DEVICEREMOVECOMPLETE, path.Record()));
+    EXPECT_FALSE(theDrv.IsOpen());
+    EXPECT_EQ(0, Rows(view.m_DevicesPage.m_DeviceList));
+    EXPECT_EQ(0, Rows(view.m_InputChannelsPage.m_ChannelList));
+    EXPECT_EQ(0, Rows(view.m_OutputChannelsPage.m_ChannelList));
+    EXPECT_FALSE(view.m_SettingsPage.m_StreamSlider.IsWindowEnabled());
+    EXPECT_FALSE(view.m_SettingsPage.m_AsioSlider.IsWindowEnabled());
+    EXPECT_FALSE(view.m_SettingsPage.m_WdmSlider.IsWindowEnabled());
+    EXPECT_FALSE(view.m_SyncPage.m_RateList.IsWindowEnabled());
+    EXPECT_EQ(0, view.m_SyncPage.m_RateList.GetCount());
+}
+
+TEST_F(ViewTest, QuitStopsTheNotificationThreadAndLeavesNoThreadBehind)
+{
+    std::set<DWORD> started;
+    for (DWORD id : ThreadsOfThisProcess())
+        if (!g_threadsBefore.count(id) && StartedByTheProgram(id))
+            started.insert(id);
+    ASSERT_FALSE(started.empty()) << "the notification thread should be running";
+    HWND view = View().m_hWnd;
+    SendMessageA(g_hFrame, WM_COMMAND, ID_APP_QUIT, 0);
+    bool quit = false;
+    const DWORD start = GetTickCount();
+    while (!quit && GetTickCount() - start < 15000) {
+        MSG msg;
+        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+            continue;
+        }
+        quit = msg.message == WM_QUIT;
+        DispatchMessageA(&msg);
+    }
+    ASSERT_TRUE(quit);
+    EXPECT_FALSE(IsWindow(view));
+    for (DWORD id : started) {
+        HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);
+        const bool ended = !thread || WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+        if (thread)
+            CloseHandle(thread);
+        EXPECT_TRUE(ended) << "thread " << id << " still runs";
+    }
+}
