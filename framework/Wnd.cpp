@@ -19,7 +19,8 @@ const UINT_PTR kSubclassId = 0x4B56584D; // ours among other subclasses of the s
 // a handler further up the stack, of this window or of any other (a page waiting in DoModal
 // while the frame closes), may still use its object, which its owner could delete there.
 int g_nDispatchDepth = 0;
-std::vector<std::pair<CWnd*, HWND>> g_finalPending;
+// Never destroyed: window objects with static lifetime may still leave it at process exit.
+std::vector<std::pair<CWnd*, HWND>>& g_finalPending = *new std::vector<std::pair<CWnd*, HWND>>;
 
 void ReportEscapedException(UINT message, const char* what)
 {
