@@ -232,6 +232,10 @@ TEST_F(ViewTest, FirstUpdateBuildsTheTreeAndPlacesEveryPageWithDevicesSelected)
         MapWindowPoints(nullptr, view.m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
         EXPECT_EQ(140, rect.left);
         EXPECT_EQ(2, rect.top);
+        RECT client;
+        view.GetClientRect(&client);
+        EXPECT_LE(rect.right, client.right) << "the page is cut off";
+        EXPECT_LE(rect.bottom, client.bottom) << "the page is cut off";
     }
     // The pages read the driver when they were made.
     EXPECT_EQ(2, Rows(view.m_DevicesPage.m_DeviceList));
