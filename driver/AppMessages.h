@@ -18,9 +18,4 @@
 #define ID_APP_OPEN 32772 // tray "Open": show and raise the window
 #define ID_APP_QUIT 32773 // tray "Quit" and a start with -exit: post ID_APP_EXIT
 
-#ifndef ID_APP_ABOUT
-#define ID_APP_ABOUT 57664 // Info "About": the modal about box
-#endif
-#ifndef ID_APP_EXIT
-#define ID_APP_EXIT 57665 // File "Quit": close the main window for good
-#endif
+// ID_APP_ABOUT (57664) and ID_APP_EXIT (57665) are the framework's, in AfxRes.h.

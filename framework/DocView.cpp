@@ -263,7 +263,9 @@ void CFrameWnd::RecalcLayout(BOOL)
     RECT client;
     GetClientRect(&client);
     HWND hWndStatus = GetDlgItem(AFX_IDW_STATUS_BAR);
-    if (hWndStatus && ::IsWindowVisible(hWndStatus)) {
+    // The bar's own style, not IsWindowVisible: while the frame is still hidden during its
+    // creation the bar must already count, or the view would be laid out under it.
+    if (hWndStatus && (::GetWindowLongA(hWndStatus, GWL_STYLE) & WS_VISIBLE)) {
         // The status bar places itself along the bottom when told of a size change.
         ::SendMessageA(hWndStatus, WM_SIZE, 0, 0);
         RECT bar;

@@ -15,17 +15,21 @@ make_prefix() {
   rm -rf "$WINEPREFIX"
   mkdir -p "$bench"
   wineboot -i >"$bench/wineboot.log" 2>&1
-  # Unmanaged windows: hiding a window then costs no 2-second wait for a window manager.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
   # A crash must fail the test at once, not wait on a dialog.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   wineserver -w
   touch "$bench/prefix.ready"
 }
 
+# On a person's display the window manager manages Wine's windows; on our own virtual
+# display there is none, and unmanaged windows then hide without a 2-second wait for one.
+set_managed() {
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$1" /f >/dev/null 2>&1
+}
+
 start_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-    echo "export DISPLAY=$DISPLAY" >"$bench/env"
+    echo "export DISPLAY=$DISPLAY MANAGED=Y" >"$bench/env"
     return 0
   fi
   local n
@@ -34,7 +38,7 @@ start_display() {
     setsid Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$bench/xvfb.log" 2>&1 </dev/null &
     echo $! >"$bench/xvfb.pid"
     for _ in $(seq 100); do
-      DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && { echo "export DISPLAY=:$n" >"$bench/env"; return 0; }
+      DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && { echo "export DISPLAY=:$n MANAGED=N" >"$bench/env"; return 0; }
       kill -0 "$(cat "$bench/xvfb.pid")" 2>/dev/null || break
       sleep 0.05
     done
@@ -51,6 +55,7 @@ case $cmd in
     . "$bench/env"
     # -p: the server persists between test programs, so each one starts in about 30 ms.
     wineserver -p </dev/null >"$bench/wineserver.log" 2>&1
+    set_managed "$MANAGED"
     # Start Wine's own services (explorer, plugplay, winedevice) now, away from the tests'
     # output pipes: a test whose output they inherited would never seem to end.
     wine wineboot </dev/null >"$bench/session.log" 2>&1
