@@ -204,6 +204,25 @@ TEST_F(FrameTest, FrameShownWithTheShowCommandAndLaidOut)
     EXPECT_EQ(edges[1], 350);
 }
 
+TEST_F(FrameTest, HiddenFrameFitsTheWholeFormAboveItsStatusBar)
+{
+    // Started hidden (-hide): the status bar is not on screen yet, but it takes its room.
+    ASSERT_TRUE(OpenDocument(SW_HIDE));
+    ASSERT_FALSE(m_pFrame->IsWindowVisible());
+    CFormView* pView = dynamic_cast<CFormView*>(m_pFrame->GetActiveView());
+    ASSERT_NE(pView, nullptr);
+    RECT form = {0, 0, 300, 150};
+    ::MapDialogRect(pView->m_hWnd, &form);
+
+    pView->ResizeParentToFit();
+    RECT client, view, bar;
+    m_pFrame->GetClientRect(&client);
+    ::GetWindowRect(pView->m_hWnd, &view);
+    ::GetWindowRect(m_pFrame->m_wndStatusBar.m_hWnd, &bar);
+    EXPECT_EQ(view.bottom - view.top, form.bottom);
+    EXPECT_EQ(client.bottom, form.bottom + (bar.bottom - bar.top));
+}
+
 TEST_F(FrameTest, CommandsGoToTheViewThenDocumentThenFrameThenApplication)
 {
     ASSERT_TRUE(OpenDocument(SW_HIDE));
