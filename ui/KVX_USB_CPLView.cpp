@@ -245,9 +245,14 @@ void CKVX_USB_CPLView::ReconnectDriver()
 {
     if (theDrv.IsOpen())
         theDrv.Close();
-    // A running notification keeps its own channel.
-    if (theDrv.Open(m_pszDeviceName) == 0 && !m_Notificator.IsRunning())
+    const DWORD status = theDrv.Open(m_pszDeviceName);
+    // A running notification keeps its own channel. When the driver is gone, that channel
+    // went with it: the notification stops, so that the driver's return starts a new one
+    // instead of leaving a thread that waits for a driver that no longer exists.
+    if (status == 0 && !m_Notificator.IsRunning())
         StartNotification();
+    else if (status != 0)
+        m_Notificator.Stop();
     RefreshAllPages();
 }
 

@@ -438,6 +438,31 @@ TEST_F(ViewTest, AReconnectThatFindsNoDriverLeavesEveryPageEmptyOrDisabled)
     EXPECT_EQ(0, view.m_SyncPage.m_RateList.GetCount());
 }
 
+TEST_F(ViewTest, TheDriversReturnConnectsAgainWithChangeRecordsFollowed)
+{
+    CKVX_USB_CPLView& view = View();
+    ASSERT_FALSE(g_sim->Running());
+    // A new stand-in announces its interface as it starts.
+    ASSERT_TRUE(g_sim->Start("demo", {"--trace", g_tracePath})) << g_sim->Log();
+    const DWORD announced = GetTickCount();
+    while (!theDrv.IsOpen() && GetTickCount() - announced < 10000) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        Pump();
+    }
+    EXPECT_TRUE(theDrv.IsOpen());
+    EXPECT_EQ(2, Rows(view.m_DevicesPage.m_DeviceList));
+    EXPECT_TRUE(view.m_SettingsPage.m_StreamSlider.IsWindowEnabled());
+    // The notification of the driver that went away is not waited on; a new one serves.
+    Sim({"set", "name", "1", "Back Again"});
+    CListCtrlEx& list = view.m_DevicesPage.m_DeviceList;
+    const DWORD start = GetTickCount();
+    while (list.GetItemText(0, 0) != "Back Again" && GetTickCount() - start < 10000) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        Pump();
+    }
+    EXPECT_EQ("Back Again", list.GetItemText(0, 0));
+}
+
 TEST_F(ViewTest, QuitStopsTheNotificationThreadAndLeavesNoThreadBehind)
 {
     std::set<DWORD> started;
