@@ -269,9 +269,20 @@ TEST_F(ViewTest, EverySelectionShowsExactlyItsPageAndWritesItsCaption)
     view.m_PageTree.SelectItem(view.m_hInputChannelsItem);
     SendMessageA(view.m_InputChannelsPage.m_hWnd, WM_COMMAND, IDOK, 0);
     SendMessageA(view.m_InputChannelsPage.m_hWnd, WM_COMMAND, IDCANCEL, 0);
+    // And typed into the page's list, through the message loop's keyboard handling.
+    HWND list = view.m_InputChannelsPage.m_ChannelList.m_hWnd;
+    SetFocus(list);
+    for (WPARAM key : {WPARAM(VK_RETURN), WPARAM(VK_ESCAPE)}) {
+        PostMessageA(list, WM_KEYDOWN, key, 1);
+        PostMessageA(list, WM_KEYUP, key, 0xC0000001);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
+            theApp.PumpMessage();
+    }
     EXPECT_TRUE(IsWindow(view.m_InputChannelsPage.m_hWnd));
     EXPECT_TRUE(Shown(view.m_InputChannelsPage));
     EXPECT_EQ(10, Rows(view.m_InputChannelsPage.m_ChannelList));
+    EXPECT_TRUE(IsWindowVisible(g_hFrame));
 
     // An item whose code names no page shows none and leaves the status text alone.
     HTREEITEM stranger = view.m_PageTree.InsertItem("Stranger");

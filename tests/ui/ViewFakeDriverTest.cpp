@@ -1,0 +1,93 @@
+// The settings view against a driver that misbehaves in ways a stand-in does not: a change
+// queue that never empties. And the list control the pages share.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "AppMessages.h"
+#include "Drv.h"
+#include "FakeDeviceIo.h"
+#include "KVX_USB_CPL.h"
+#include "KVX_USB_CPLView.h"
+#include "ListCtrlEx.h"
+
+CKVX_USB_CPLApp theApp;
+CDrv theDrv;
+
+namespace {
+
+FakeDeviceIo* g_device = nullptr;
+
+class ViewFakeDriverTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        g_device = new FakeDeviceIo; // before the view opens the driver
+        static char commandLine[] = "";
+        ASSERT_TRUE(AfxWinInit(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL));
+        ASSERT_TRUE(theApp.InitInstance()) << "another panel holds the instance mutex?";
+    }
+
+    static HWND View()
+    {
+        return static_cast<CFrameWnd*>(theApp.m_pMainWnd)->GetActiveView()->m_hWnd;
+    }
+    static int Requests(DWORD code)
+    {
+        return int(
+            std::count_if(g_device->requests.begin(), g_device->requests.end(),
+                          [code](const FakeDeviceIo::Request& r) { return r.code == code; }));
+    }
+    static bool NoticeQueued()
+    {
+        MSG msg;
+        return PeekMessageA(&msg, View(), WM_DRIVER_NOTIFY, WM_DRIVER_NOTIFY, PM_REMOVE) != FALSE;
+    }
+};
+
+} // namespace
+
+TEST_F(ViewFakeDriverTest, AQueueThatNeverEmptiesDoesNotHoldTheWindow)
+{
+    _KVX_USB_NOTIFICATION record = {};
+    record.Kind = 2;
+    g_device->Answer(IOCTL_KVX_USB_GET_NOTIFICATION, record);
+    while (NoticeQueued()) {
+    }
+    g_device->requests.clear();
+
+    // The message returns, having taken a share of the records and refreshed for each.
+    EXPECT_EQ(0, SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0));
+    const int taken = Requests(IOCTL_KVX_USB_GET_NOTIFICATION);
+    EXPECT_GT(taken, 2);
+    EXPECT_LT(taken, 5000);
+    EXPECT_EQ(taken, Requests(IOCTL_KVX_USB_GET_DEVICE_ID_LIST));
+    // The rest waits behind the messages already queued.
+    EXPECT_TRUE(NoticeQueued());
+
+    // Once the queue is empty, a notice ends there.
+    g_device->failures[IOCTL_KVX_USB_GET_NOTIFICATION] = ERROR_NO_MORE_ITEMS;
+    g_device->requests.clear();
+    EXPECT_EQ(0, SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0));
+    EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_NOTIFICATION));
+    EXPECT_EQ(0, Requests(IOCTL_KVX_USB_GET_DEVICE_ID_LIST));
+    EXPECT_FALSE(NoticeQueued());
+}
+
+TEST_F(ViewFakeDriverTest, ListReportsItsFirstSelectedRowOrMinusOne)
+{
+    CListCtrlEx list;
+    ASSERT_TRUE(list.CreateEx(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT | LVS_SINGLESEL, 0, 0, 200,
+                              100, View(), 4711));
+    list.InsertColumn(0, "Name", LVCFMT_LEFT, 100);
+    EXPECT_EQ(-1, list.GetSelectedItem()) << "empty";
+    for (int row = 0; row < 5; ++row)
+        list.InsertItem(row, "row");
+    EXPECT_EQ(-1, list.GetSelectedItem()) << "none selected";
+    list.SetItemState(3, LVIS_SELECTED, LVIS_SELECTED);
+    EXPECT_EQ(3, list.GetSelectedItem());
+    list.SetItemState(3, 0, LVIS_SELECTED);
+    EXPECT_EQ(-1, list.GetSelectedItem());
+}
