@@ -76,10 +76,8 @@ void CMainFrame::OnSysCommand(UINT nID, LPARAM lParam)
 
 LRESULT CMainFrame::OnShowAsioSettings(WPARAM, LPARAM)
 {
-    CFrameWnd* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd());
-    CKVX_USB_CPLView* view =
-        frame ? dynamic_cast<CKVX_USB_CPLView*>(frame->GetActiveView()) : nullptr;
-    if (view)
+    // Selected as a click would: the view's page switch shows the page and its caption.
+    if (CKVX_USB_CPLView* view = GetActiveSettingsView())
         view->m_PageTree.SelectItem(view->m_hSettingsItem);
     return 0;
 }
