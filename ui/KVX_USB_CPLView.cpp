@@ -83,9 +83,10 @@ void CKVX_USB_CPLView::OnInitialUpdate()
 {
     CFormView::OnInitialUpdate();
     RegisterDeviceInterfaceNotification();
-    m_Notificator.SetTarget(m_hWnd, WM_DRIVER_NOTIFY, 0, 0);
-    if (!m_Notificator.IsRunning())
-        m_Notificator.Start(m_pszDeviceName);
+    if (m_Notificator.IsRunning())
+        m_Notificator.SetTarget(m_hWnd, WM_DRIVER_NOTIFY, 0, 0);
+    else
+        StartNotification();
     if (CFrameWnd* frame = GetParentFrame())
         frame->RecalcLayout();
     // Grown as well as shrunk: a default frame smaller than the form would cut the pages off.
