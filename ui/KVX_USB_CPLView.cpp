@@ -10,21 +10,37 @@
 
 namespace {
 
-// Caption string, image-list position and page code of each tree item, in tree order.
+using View = CKVX_USB_CPLView;
+
+// Caption string, image-list position, page code and page of each tree item, in tree order.
 struct TreeItem {
     UINT caption;
     int image;
     DWORD_PTR code;
-    HTREEITEM CKVX_USB_CPLView::*item;
+    HTREEITEM View::*item;
+    CDialogPage& (*page)(View&);
 };
 
 const TreeItem kTreeItems[] = {
-    {IDS_PAGE_DEVICES, 1, 0x12000000, &CKVX_USB_CPLView::m_hDevicesItem},
-    {IDS_PAGE_INPUT_CHANNELS, 3, 0x13000000, &CKVX_USB_CPLView::m_hInputChannelsItem},
-    {IDS_PAGE_OUTPUT_CHANNELS, 3, 0x14000000, &CKVX_USB_CPLView::m_hOutputChannelsItem},
-    {IDS_PAGE_SYNCHRONISATION, 5, 0x18000000, &CKVX_USB_CPLView::m_hSynchronisationItem},
-    {IDS_PAGE_SETTINGS, 2, 0x11000000, &CKVX_USB_CPLView::m_hSettingsItem},
+    {IDS_PAGE_DEVICES, 1, 0x12000000, &View::m_hDevicesItem,
+     [](View& v) -> CDialogPage& { return v.m_DevicesPage; }},
+    {IDS_PAGE_INPUT_CHANNELS, 3, 0x13000000, &View::m_hInputChannelsItem,
+     [](View& v) -> CDialogPage& { return v.m_InputChannelsPage; }},
+    {IDS_PAGE_OUTPUT_CHANNELS, 3, 0x14000000, &View::m_hOutputChannelsItem,
+     [](View& v) -> CDialogPage& { return v.m_OutputChannelsPage; }},
+    {IDS_PAGE_SYNCHRONISATION, 5, 0x18000000, &View::m_hSynchronisationItem,
+     [](View& v) -> CDialogPage& { return v.m_SyncPage; }},
+    {IDS_PAGE_SETTINGS, 2, 0x11000000, &View::m_hSettingsItem,
+     [](View& v) -> CDialogPage& { return v.m_SettingsPage; }},
 };
+
+const TreeItem* FindTreeItem(DWORD_PTR code)
+{
+    for (const TreeItem& entry : kTreeItems)
+        if (entry.code == code)
+            return &entry;
+    return nullptr;
+}
 
 // Only the top byte of an item's data names its page.
 const DWORD_PTR kPageCodeMask = 0xFF000000;
@@ -145,24 +161,6 @@ void CKVX_USB_CPLView::BuildTree()
     }
 }
 
-CDialogPage* CKVX_USB_CPLView::PageOfCode(DWORD_PTR code)
-{
-    switch (code) {
-    case 0x11000000:
-        return &m_SettingsPage;
-    case 0x12000000:
-        return &m_DevicesPage;
-    case 0x13000000:
-        return &m_InputChannelsPage;
-    case 0x14000000:
-        return &m_OutputChannelsPage;
-    case 0x18000000:
-        return &m_SyncPage;
-    default:
-        return nullptr;
-    }
-}
-
 void CKVX_USB_CPLView::HideAllPages()
 {
     for (CDialogPage* page : Pages())
@@ -174,17 +172,12 @@ void CKVX_USB_CPLView::OnSelChanged(NMHDR*, LRESULT* pResult)
     *pResult = 0;
     HideAllPages();
     const DWORD_PTR code = m_PageTree.GetItemData(m_PageTree.GetSelectedItem()) & kPageCodeMask;
-    CDialogPage* page = PageOfCode(code);
-    if (!page)
+    const TreeItem* entry = FindTreeItem(code);
+    if (!entry)
         return;
-    page->ShowWindow(SW_SHOW);
-    for (const TreeItem& entry : kTreeItems) {
-        if (entry.code != code)
-            continue;
-        if (CMainFrame* frame = dynamic_cast<CMainFrame*>(GetParentFrame()))
-            frame->SetStatusText(AfxLoadString(entry.caption).c_str());
-        break;
-    }
+    entry->page(*this).ShowWindow(SW_SHOW);
+    if (CMainFrame* frame = dynamic_cast<CMainFrame*>(GetParentFrame()))
+        frame->SetStatusText(AfxLoadString(entry->caption).c_str());
 }
 
 void CKVX_USB_CPLView::ReloadChannelPages()

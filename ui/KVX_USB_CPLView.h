@@ -64,7 +64,6 @@ private:
     std::array<CDialogPage*, 5> Pages();
     void CreatePages();
     void BuildTree();
-    CDialogPage* PageOfCode(DWORD_PTR code);
     void StartNotification();
 
     const char* const m_pszDeviceName;
