@@ -145,7 +145,7 @@ int BenchNotices(int count)
     for (int i = 0; i < count; ++i) {
         const int before = window.notices;
         SetEvent(go);
-        bool noticed = NoticeWindow::PumpUntil([&] { return window.notices > before; }, 5000);
+        bool noticed = PumpUntil([&] { return window.notices > before; }, 5000);
         if (!noticed || WaitForSingleObject(done, 5000) != WAIT_OBJECT_0) {
             std::printf("notice %d did not arrive\n", i);
             break;

@@ -7,6 +7,7 @@
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
 #include "MainFrm.h"
+#include "MessagePump.h"
 #include "TrayProbe.h"
 #include "resource.h"
 
@@ -107,18 +108,8 @@ TEST_F(MainFrameTest, QuitRemovesTheTrayIconWhileHandlingDestroyAndEndsTheLoop)
     ASSERT_TRUE(hook);
     Send(WM_COMMAND, ID_APP_QUIT); // posts the exit command
     EXPECT_TRUE(IsWindow(g_hFrame));
-    // The loop of the application: dispatch until WM_QUIT, at most ten seconds.
-    bool quit = false;
-    const DWORD start = GetTickCount();
-    while (!quit && GetTickCount() - start < 10000) {
-        MSG msg;
-        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-            continue;
-        }
-        quit = msg.message == WM_QUIT;
-        DispatchMessageA(&msg);
-    }
+    // The loop of the application, until WM_QUIT.
+    const bool quit = PumpUntilQuit(10000);
     UnhookWindowsHookEx(hook);
     EXPECT_TRUE(quit);
     EXPECT_FALSE(IsWindow(g_hFrame));

@@ -8,46 +8,6 @@
 
 const char* const kMainTitle = "Volmar Model B USB Control Panel";
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (done())
-            return true;
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs)
-            return false;
-        // Woken by any message at once; the short slice only bounds how late a change in
-        // another process is seen.
-        const DWORD slice = timeoutMs - elapsed < 20 ? timeoutMs - elapsed : 20;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, slice, QS_ALLINPUT);
-    }
-}
-
-bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs)
-            return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
-        const DWORD result =
-            MsgWaitForMultipleObjects(1, &handle, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
-        if (result == WAIT_OBJECT_0)
-            return true;
-    }
-}
-
 std::string PanelExePath()
 {
     // Tests live in <build>/tests/app, the panel in <build>/app.

@@ -8,11 +8,7 @@
 #include <functional>
 #include <string>
 
-// Pumps this thread's messages until done() is true or timeoutMs have passed.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
-
-// Pumps this thread's messages until the handle is signalled or timeoutMs have passed.
-bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs = 10000);
+#include "MessagePump.h"
 
 // The control panel executable of this build tree.
 std::string PanelExePath();

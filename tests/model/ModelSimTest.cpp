@@ -174,7 +174,7 @@ protected:
 
     bool WaitForKinds(size_t count)
     {
-        return NoticeWindow::PumpUntil([&] { return kinds.size() >= count; }, 10000);
+        return PumpUntil([&] { return kinds.size() >= count; }, 10000);
     }
 
     NoticeWindow window;

@@ -1,5 +1,4 @@
-// A message-only window that counts the notices posted to it, and a message pump that waits
-// for a condition with a deadline (never a blind sleep).
+// A message-only window that counts the notices posted to it.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +6,7 @@
 #include <functional>
 
 #include "AppMessages.h"
+#include "MessagePump.h"
 
 class NoticeWindow {
 public:
@@ -24,23 +24,6 @@ public:
     ~NoticeWindow() { DestroyWindow(hwnd); }
     NoticeWindow(const NoticeWindow&) = delete;
     NoticeWindow& operator=(const NoticeWindow&) = delete;
-
-    // Pumps messages until done() holds or timeoutMs have passed; returns done().
-    static bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
-    {
-        const DWORD start = GetTickCount();
-        for (;;) {
-            MSG msg;
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageA(&msg);
-            if (done())
-                return true;
-            DWORD elapsed = GetTickCount() - start;
-            if (elapsed >= timeoutMs)
-                return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
-        }
-    }
 
     bool WaitForNotices(int count, DWORD timeoutMs = 5000)
     {

@@ -3,28 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <set>
 
 #include "FakeDriverModel.h"
 #include "KvxuUsbNotificator.h"
+#include "MessagePump.h"
 #include "NoticeWindow.h"
 
 namespace {
-
-std::set<DWORD> ThreadsOfThisProcess()
-{
-    std::set<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId())
-            ids.insert(entry.th32ThreadID);
-    CloseHandle(snapshot);
-    return ids;
-}
 
 // The one thread that appeared since `before`, opened to be suspended and waited for.
 HANDLE OpenNewThread(const std::set<DWORD>& before)

@@ -7,7 +7,6 @@
 
 #include <windows.h>
 #include <dbt.h>
-#include <tlhelp32.h>
 
 #include <cstring>
 #include <set>
@@ -18,6 +17,7 @@
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
 #include "MainFrm.h"
+#include "MessagePump.h"
 #include "SimDriverProcess.h"
 #include "resource.h"
 
@@ -30,19 +30,6 @@ SimDriverProcess* g_sim = nullptr;
 std::string g_tracePath;
 std::set<DWORD> g_threadsBefore;
 HWND g_hFrame = nullptr;
-
-std::set<DWORD> ThreadsOfThisProcess()
-{
-    std::set<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId())
-            ids.insert(entry.th32ThreadID);
-    CloseHandle(snapshot);
-    return ids;
-}
 
 // Whether the thread began in this program or its C runtime, not in a system library that
 // keeps a service thread of its own (the device-notification listener does).
@@ -483,18 +470,7 @@ TEST_F(ViewTest, QuitStopsTheNotificationThreadAndLeavesNoThreadBehind)
     ASSERT_FALSE(started.empty()) << "the notification thread should be running";
     HWND view = View().m_hWnd;
     SendMessageA(g_hFrame, WM_COMMAND, ID_APP_QUIT, 0);
-    bool quit = false;
-    const DWORD start = GetTickCount();
-    while (!quit && GetTickCount() - start < 15000) {
-        MSG msg;
-        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-            continue;
-        }
-        quit = msg.message == WM_QUIT;
-        DispatchMessageA(&msg);
-    }
-    ASSERT_TRUE(quit);
+    ASSERT_TRUE(PumpUntilQuit(15000));
     EXPECT_FALSE(IsWindow(view));
     for (DWORD id : started) {
         HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);

@@ -1,0 +1,85 @@
+// Waiting in tests without Sleep: messages for this thread's windows keep flowing while a
+// condition, a handle or the end of the message loop is awaited, each with a deadline.
+#pragma once
+
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <functional>
+#include <set>
+
+// Delivers messages until done() holds or timeoutMs have passed; returns done().
+inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (done())
+            return true;
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs)
+            return false;
+        // Woken by any message at once; the short slice only bounds how late a change in
+        // another process is seen.
+        const DWORD slice = timeoutMs - elapsed < 20 ? timeoutMs - elapsed : 20;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, slice, QS_ALLINPUT);
+    }
+}
+
+// Delivers messages until the handle is signalled or timeoutMs have passed.
+inline bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs)
+            return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+        const DWORD result =
+            MsgWaitForMultipleObjects(1, &handle, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        if (result == WAIT_OBJECT_0)
+            return true;
+    }
+}
+
+// Runs a message loop until WM_QUIT arrives or timeoutMs have passed; returns whether it
+// arrived.
+inline bool PumpUntilQuit(DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+        MSG msg;
+        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+            continue;
+        }
+        if (msg.message == WM_QUIT)
+            return true;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return false;
+}
+
+// The ids of this process's threads now.
+inline std::set<DWORD> ThreadsOfThisProcess()
+{
+    std::set<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            ids.insert(entry.th32ThreadID);
+    CloseHandle(snapshot);
+    return ids;
+}
