@@ -41,6 +41,9 @@ protected:
                     break;
                 WriteFile(pipe, reply.data(), DWORD(reply.size()), &n, nullptr);
             }
+            // Gone only after the client's next request, or its close: a server that left
+            // at once could be gone before the client had finished opening.
+            ReadFile(pipe, request, sizeof request, &n, nullptr);
             FlushFileBuffers(pipe);
             DisconnectNamedPipe(pipe);
             CloseHandle(pipe);
