@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, from Debian's packages, when it is missing.
+# fonts-wine is named although wine recommends it: recommends are not installed here, and
+# without it dialogs lose the fonts their layouts are measured in.
 set -euo pipefail
 packages=(cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 googletest
-          nlohmann-json3-dev wine wine32:i386 xvfb x11-utils imagemagick xdotool)
+          nlohmann-json3-dev wine wine32:i386 fonts-wine xvfb x11-utils imagemagick xdotool)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
