@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, from Debian's packages, when it is missing.
-# fonts-wine is named although wine recommends it: recommends are not installed here, and
-# without it dialogs lose the fonts their layouts are measured in.
+# Wine's recommended packages come along on purpose: its X11 driver's extensions (XRender,
+# XRandR, XInput...) and its fonts, which dialog layouts are measured in.
 set -euo pipefail
 packages=(cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 googletest
           nlohmann-json3-dev wine wine32:i386 fonts-wine xvfb x11-utils imagemagick xdotool)
@@ -16,5 +16,4 @@ as_root=()
 # Wine runs 32-bit Windows programs with the i386 libraries.
 dpkg --print-foreign-architectures | grep -qx i386 || "${as_root[@]}" dpkg --add-architecture i386
 "${as_root[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends \
-  "${missing[@]}" >/dev/null
+DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
