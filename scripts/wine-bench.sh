@@ -50,6 +50,9 @@ start_display() {
 case $cmd in
   prefix) make_prefix ;;
   start)
+    # A bench left running by an earlier start of this tree goes first, or its display
+    # would outlive the pid file that names it.
+    "$0" stop "$build"
     make_prefix
     start_display
     . "$bench/env"
