@@ -67,7 +67,15 @@ case $cmd in
   run)
     [ -f "$bench/env" ] || { echo "wine bench not started: run '$0 start $build' first" >&2; exit 2; }
     . "$bench/env"
-    exec wine "$@"
+    # Output goes through a file: Wine's desktop process, started by the first program that
+    # shows a window, would otherwise hold our output pipe open until every other program
+    # on the bench has ended.
+    out=$(mktemp)
+    rc=0
+    wine "$@" >"$out" 2>&1 </dev/null || rc=$?
+    cat "$out"
+    rm -f "$out"
+    exit $rc
     ;;
   stop)
     wineserver -k 2>/dev/null || true
