@@ -22,7 +22,7 @@ function(kvx_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} gmock gtest_main)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   add_test(NAME ${name}
-           COMMAND ${KVX_WINE_RUN} run ${CMAKE_BINARY_DIR} $<TARGET_FILE:${name}> --gtest_brief=1)
+           COMMAND ${KVX_WINE_RUN} test ${CMAKE_BINARY_DIR} $<TARGET_FILE:${name}> --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_bench TIMEOUT 300)
   if(T_LOCK)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCK}")

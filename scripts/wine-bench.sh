@@ -3,6 +3,7 @@
 #   wine-bench.sh prefix BUILD        create the Wine prefix once (win32, no installer prompts)
 #   wine-bench.sh start BUILD         prefix, a virtual display unless one is given, a persistent wineserver
 #   wine-bench.sh run BUILD EXE ARGS  run one Windows program on that bench; its exit code is ours
+#   wine-bench.sh test BUILD EXE ARGS the same for a test program, its output given at its end
 #   wine-bench.sh stop BUILD          end the wineserver and the virtual display
 set -euo pipefail
 cmd=$1 build=$(cd "$2" && pwd)
@@ -64,12 +65,13 @@ case $cmd in
     wine wineboot </dev/null >"$bench/session.log" 2>&1
     echo "wine bench ready on $DISPLAY"
     ;;
-  run)
+  run | test)
     [ -f "$bench/env" ] || { echo "wine bench not started: run '$0 start $build' first" >&2; exit 2; }
     . "$bench/env"
-    # Output goes through a file: Wine's desktop process, started by the first program that
-    # shows a window, would otherwise hold our output pipe open until every other program
-    # on the bench has ended.
+    [ "$cmd" = run ] && exec wine "$@"
+    # A test's output goes through a file: Wine's desktop process, started by the first
+    # program that shows a window, would otherwise hold ctest's pipe open until every other
+    # program on the bench has ended.
     out=$(mktemp)
     rc=0
     wine "$@" >"$out" 2>&1 </dev/null || rc=$?
@@ -85,5 +87,5 @@ case $cmd in
     fi
     rm -f "$bench/env"
     ;;
-  *) echo "usage: $0 prefix|start|run|stop BUILD [EXE ARGS...]" >&2; exit 2 ;;
+  *) echo "usage: $0 prefix|start|run|test|stop BUILD [EXE ARGS...]" >&2; exit 2 ;;
 esac
