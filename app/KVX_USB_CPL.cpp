@@ -5,6 +5,7 @@
 #include "KVX_USB_CPLDoc.h"
 #include "KVX_USB_CPLView.h"
 #include "MainFrm.h"
+#include "AppMessages.h"
 #include "resource.h"
 
 const char kInstanceMutexName[] = "5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0";
@@ -46,16 +47,7 @@ BEGIN_MESSAGE_MAP(CKVX_USB_CPLApp, CWinApp)
 ON_COMMAND(ID_APP_ABOUT, OnAppAbout)
 END_MESSAGE_MAP()
 
-CKVX_USB_CPLApp::CKVX_USB_CPLApp() : m_bAsioPage(false), m_hMutex(nullptr), m_hTrayIcon(nullptr) {}
-
-CKVX_USB_CPLApp::~CKVX_USB_CPLApp()
-{
-    // Closing the handle is enough: the mutex is never waited on, only its existence counts.
-    if (m_hMutex)
-        ::CloseHandle(m_hMutex);
-    if (m_hTrayIcon)
-        ::DestroyIcon(m_hTrayIcon);
-}
+CKVX_USB_CPLApp::CKVX_USB_CPLApp() = default;
 
 BOOL CKVX_USB_CPLApp::InitInstance()
 {
@@ -70,15 +62,15 @@ BOOL CKVX_USB_CPLApp::InitInstance()
         m_bAsioPage = true;
     const bool hide = HasSwitch(cmdLine, "-hide");
 
-    m_hMutex = ::CreateMutexA(nullptr, TRUE, kInstanceMutexName);
+    m_hMutex.Reset(::CreateMutexA(nullptr, TRUE, kInstanceMutexName));
     if (!m_hMutex || ::GetLastError() == ERROR_ALREADY_EXISTS) {
         if (!hide)
             HandOverToRunningInstance(title, m_bAsioPage);
         return FALSE;
     }
 
-    m_hTrayIcon = static_cast<HICON>(::LoadImageA(m_hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME),
-                                                  IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+    m_hTrayIcon.Reset(static_cast<HICON>(::LoadImageA(m_hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME),
+                                                      IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR)));
     // The show state the process was started with is ignored on purpose: only -hide hides.
     m_nCmdShow = hide ? SW_HIDE : SW_SHOW;
 

@@ -3,17 +3,19 @@
 #pragma once
 
 #include "Afx.h"
+#include "ScopedHandle.h"
 
 class CKVX_USB_CPLApp : public CWinApp {
 public:
     CKVX_USB_CPLApp();
-    ~CKVX_USB_CPLApp() override;
 
     BOOL InitInstance() override;
 
-    bool m_bAsioPage;  // -asio: the view starts on the buffer settings page
-    HANDLE m_hMutex;   // the single-instance mutex, held for the life of the process
-    HICON m_hTrayIcon; // the application icon for the notification area (first instance)
+    bool m_bAsioPage = false; // -asio: the view starts on the buffer settings page
+    // The single-instance mutex, held for the life of the process. Closing the handle is
+    // enough: the mutex is never waited on, only its existence counts.
+    CKernelHandle m_hMutex;
+    CIconHandle m_hTrayIcon; // the application icon for the notification area
 
 protected:
     void OnAppAbout();

@@ -1,7 +1,9 @@
 #include "MainFrm.h"
 
+#include "AppMessages.h"
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
+#include "ScopedHandle.h"
 #include "resource.h"
 
 BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
@@ -33,11 +35,15 @@ int CMainFrame::OnCreate(LPCREATESTRUCT lpcs)
         return -1;
     if (!CreateStatusBar())
         return -1;
+    // The view exists now, its pages not yet: -asio makes the settings page the first shown.
+    if (theApp.m_bAsioPage)
+        if (CKVX_USB_CPLView* view = SettingsView())
+            view->ShowPage(PAGE_SETTINGS);
     const std::string title = AfxLoadString(IDS_MAIN_TITLE);
     SetWindowText(title.c_str());
     // Without a tray the program still runs and can be quit from its File menu.
     m_trayIcon.Init(m_hWnd, TRAY_ICON_ID);
-    m_trayIcon.Add(theApp.m_hTrayIcon, title.c_str());
+    m_trayIcon.Add(theApp.m_hTrayIcon.Get(), title.c_str());
     // Shown only when the application first activates the frame with its show command.
     ShowWindow(SW_HIDE);
     return 0;
@@ -53,9 +59,21 @@ bool CMainFrame::CreateStatusBar()
     return true;
 }
 
+CKVX_USB_CPLView* CMainFrame::SettingsView() const
+{
+    // The view's window, also before the frame has made it its active view.
+    return dynamic_cast<CKVX_USB_CPLView*>(FromHandlePermanent(GetDlgItem(AFX_IDW_PANE_FIRST)));
+}
+
 void CMainFrame::SetStatusText(LPCSTR text)
 {
     m_wndStatusBar.SetWindowText(text);
+}
+
+void CMainFrame::SetDeviceCountText(LPCSTR text)
+{
+    m_wndStatusBar.SetPaneText(1, text, TRUE);
+    m_wndStatusBar.UpdateWindow();
 }
 
 void CMainFrame::OnDestroy()
@@ -77,8 +95,8 @@ void CMainFrame::OnSysCommand(UINT nID, LPARAM lParam)
 LRESULT CMainFrame::OnShowAsioSettings(WPARAM, LPARAM)
 {
     // Selected as a click would: the view's page switch shows the page and its caption.
-    if (CKVX_USB_CPLView* view = GetActiveSettingsView())
-        view->m_PageTree.SelectItem(view->m_hSettingsItem);
+    if (CKVX_USB_CPLView* view = SettingsView())
+        view->ShowPage(PAGE_SETTINGS);
     return 0;
 }
 
@@ -106,17 +124,16 @@ void CMainFrame::ShowTrayMenu()
     POINT cursor;
     if (!::GetCursorPos(&cursor))
         return;
-    HMENU menu = ::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_TRAYMENU));
+    const CMenuHandle menu(::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_TRAYMENU)));
     if (!menu)
         return;
-    if (HMENU popup = ::GetSubMenu(menu, 0)) {
+    if (HMENU popup = ::GetSubMenu(menu.Get(), 0)) {
         // Foreground first, or the menu would not close when the user clicks elsewhere.
         SetForegroundWindow();
         ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y,
                          0, m_hWnd, nullptr);
         PostMessage(WM_NULL);
     }
-    ::DestroyMenu(menu);
 }
 
 void CMainFrame::OnAppOpen()

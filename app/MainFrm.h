@@ -3,14 +3,19 @@
 #pragma once
 
 #include "Afx.h"
+#include "StatusHost.h"
 #include "TrayIcon.h"
 
-class CMainFrame : public CFrameWnd {
+class CKVX_USB_CPLView;
+
+class CMainFrame : public CFrameWnd, public IStatusHost {
 public:
     BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
 
     // Pane 0: the caption of the page shown (menu prompts and "Ready" also go there).
-    void SetStatusText(LPCSTR text);
+    void SetStatusText(LPCSTR text) override;
+    // Pane 1: the device count, written by the devices page.
+    void SetDeviceCountText(LPCSTR text) override;
 
     CStatusBar m_wndStatusBar; // pane 1 shows the device count, written by the devices page
 
@@ -28,6 +33,7 @@ protected:
 
 private:
     bool CreateStatusBar();
+    CKVX_USB_CPLView* SettingsView() const;
     void ShowTrayMenu();
 
     CTrayIcon m_trayIcon;

@@ -23,10 +23,8 @@ void CTrayIcon::Prepare(NOTIFYICONDATAA& data) const
     data.uID = m_nIconId;
 }
 
-BOOL CTrayIcon::Add(HICON icon, const char* tip)
+NOTIFYICONDATAA CTrayIcon::AddRecord(HICON icon, const char* tip) const
 {
-    if (!m_hWndOwner)
-        return FALSE;
     NOTIFYICONDATAA data;
     Prepare(data);
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
@@ -34,6 +32,14 @@ BOOL CTrayIcon::Add(HICON icon, const char* tip)
     data.hIcon = icon;
     if (tip)
         lstrcpynA(data.szTip, tip, sizeof data.szTip);
+    return data;
+}
+
+BOOL CTrayIcon::Add(HICON icon, const char* tip)
+{
+    if (!m_hWndOwner)
+        return FALSE;
+    NOTIFYICONDATAA data = AddRecord(icon, tip);
     return Shell_NotifyIconA(NIM_ADD, &data);
 }
 

@@ -13,6 +13,8 @@ public:
     void Init(HWND owner, UINT iconId);
     // Adds the icon with the tip (cut to 127 characters); the shell's success flag.
     BOOL Add(HICON icon, const char* tip = nullptr);
+    // The record Add hands to the shell.
+    NOTIFYICONDATAA AddRecord(HICON icon, const char* tip) const;
     // Removes the icon; the shell's success flag.
     BOOL Remove();
 

@@ -1,6 +1,6 @@
-// Arrival and removal notices of the driver's device-interface class for a window. The
-// registration is the system's; the window is also marked so that a stand-in driver, which
-// cannot see the system's registrations, finds it and sends the same notices.
+// The driver's device-interface class, whose arrival and removal broadcasts tell the control
+// panel that the driver came or went, and the name under which a stand-in driver, which
+// cannot see the system's registrations, finds the windows that asked for them.
 #pragma once
 
 #include <windows.h>
@@ -14,9 +14,5 @@ extern const GUID KVX_USB_INTERFACE_CLASS;
 // stand-in's pipe name, so that a stand-in serving another pipe (another test program's)
 // leaves the window alone.
 std::string DriverInterfaceMark();
-
-// RegisterDeviceNotificationA for the class, to this window; null if the system refused.
-// The window is marked in either case.
-HDEVNOTIFY RegisterDriverInterfaceNotification(HWND window);
-// Ends the registration (notification may be null) and removes the mark.
-void UnregisterDriverInterfaceNotification(HWND window, HDEVNOTIFY notification);
+// Whether a property name is such a mark, for any pipe.
+bool IsDriverInterfaceMark(const char* propertyName);

@@ -83,14 +83,15 @@ DWORD CDrv::LoadSynchModes()
                        });
 }
 
-DWORD CDrv::LoadChannels(CChannelArray& channels, BOOL output)
+DWORD CDrv::LoadChannels(CChannelArray& channels, KvxUsbDirection direction)
 {
     FreeChannels(channels);
     _KVX_USB_CHANNEL_ID_LISTS lists = {};
     DWORD status = GetChannelIdLists(&lists);
     if (status != 0)
         return status;
-    const _KVX_USB_CHANNEL_ID_LIST& half = output ? lists.Output : lists.Input;
+    const _KVX_USB_CHANNEL_ID_LIST& half =
+        direction == KvxUsbDirection::Output ? lists.Output : lists.Input;
     return LoadRecords(channels, half.ChannelIds, half.Count, KVX_USB_MAX_CHANNELS,
                        [this](const uint32_t* id, _KVX_USB_CHANNEL_PROPERTIES* record) {
                            return GetChannelProperties(id, record);

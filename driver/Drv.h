@@ -25,8 +25,8 @@ public:
     DWORD StoreDevices();
     DWORD LoadSynchModes();
     DWORD StoreSynchModes();
-    // output 0 reads the input half of the channel-id lists, non-zero the output half.
-    DWORD LoadChannels(CChannelArray& channels, BOOL output);
+    // Reads the channels of one half of the channel-id lists.
+    DWORD LoadChannels(CChannelArray& channels, KvxUsbDirection direction);
 
     void FreeDevices();
     void FreeSynchModes();

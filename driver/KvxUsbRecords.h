@@ -6,12 +6,36 @@
 #include <cstdint>
 
 enum : uint32_t {
-    KVX_USB_NAME_SIZE = 40,        // device, channel and clock-source names, with terminator
+    KVX_USB_NAME_SIZE = 40, // device, channel and clock-source names, with terminator
     KVX_USB_MAX_DEVICES = 64,
-    KVX_USB_MAX_CHANNELS = 256,    // per direction
+    KVX_USB_MAX_CHANNELS = 256, // per direction
     KVX_USB_MAX_CLOCK_SOURCES = 16,
     KVX_USB_MAX_RATES = 8,
 };
+
+// The driver's values of single fields, named once.
+
+// _KVX_USB_NOTIFICATION.Kind: what changed. These two concern the pages; the driver has
+// other kinds, which the panel takes from the queue and ignores.
+enum : int32_t {
+    KVX_USB_NOTIFY_DEVICE_CHANGE = 2,  // a device came or went
+    KVX_USB_NOTIFY_SETTING_CHANGE = 3, // a setting was changed by another program
+};
+
+// _KVX_USB_SAMPLE_RATE_MODE.Mode, the sampling-rate selection mode. Other values are neither.
+enum : uint32_t {
+    KVX_USB_RATE_MODE_MANUAL = 0,
+    KVX_USB_RATE_MODE_AUTOMATIC = 1,
+};
+
+// _KVX_USB_CLOCK_MASTER.ClockMaster. Other values are neither.
+enum : uint32_t {
+    KVX_USB_CLOCK_MASTER_PC = 0,
+    KVX_USB_CLOCK_MASTER_DEVICE = 1,
+};
+
+// Which half of _KVX_USB_CHANNEL_ID_LISTS: the input or the output channels.
+enum class KvxUsbDirection { Input = 0, Output = 1 };
 
 typedef struct _KVX_USB_DRIVER_INFO {
     uint8_t InterfaceVersionMajor;
@@ -46,15 +70,15 @@ typedef struct _KVX_USB_CHANNEL_ID_LISTS {
 typedef struct _KVX_USB_DEVICE_PROPERTIES {
     uint32_t DeviceId;
     uint32_t Ranking;
-    uint8_t Opaque[88];  // the driver's; passed through untouched
+    uint8_t Opaque[88]; // the driver's; passed through untouched
     char DeviceName[KVX_USB_NAME_SIZE];
-    char SerialNumber[376];  // text up to its terminator; the bytes after it are the driver's
+    char SerialNumber[376]; // text up to its terminator; the bytes after it are the driver's
 } KVX_USB_DEVICE_PROPERTIES;
 
 typedef struct _KVX_USB_CHANNEL_PROPERTIES {
     uint32_t ChannelId;
     uint32_t DeviceId;
-    uint32_t Opaque;  // the driver's; passed through untouched
+    uint32_t Opaque; // the driver's; passed through untouched
     char HardwareName[KVX_USB_NAME_SIZE];
     char ChannelName[KVX_USB_NAME_SIZE];
 } KVX_USB_CHANNEL_PROPERTIES;
@@ -81,25 +105,25 @@ typedef struct _KVX_USB_SYNCH_MODE_SELECT {
 
 typedef struct _KVX_USB_CLOCK_MASTER {
     uint32_t Reserved1;
-    uint32_t ClockMaster;  // 0 the PC, 1 the device
+    uint32_t ClockMaster; // 0 the PC, 1 the device
     uint32_t Reserved2;
 } KVX_USB_CLOCK_MASTER;
 
 typedef struct _KVX_USB_SAMPLE_RATE_MODE {
     uint32_t Reserved;
-    uint32_t Mode;  // 1 automatic, 0 manual
+    uint32_t Mode; // 1 automatic, 0 manual
 } KVX_USB_SAMPLE_RATE_MODE;
 
 typedef struct _KVX_USB_SAMPLE_RATE_INFO {
     uint32_t Reserved;
-    uint32_t CurrentRate;  // Hz
+    uint32_t CurrentRate; // Hz
     uint32_t RateCount;
     uint32_t Rates[KVX_USB_MAX_RATES];
 } KVX_USB_SAMPLE_RATE_INFO;
 
 typedef struct _KVX_USB_SAMPLE_RATE_SELECT {
     uint32_t Reserved;
-    uint32_t SampleRate;  // Hz
+    uint32_t SampleRate; // Hz
 } KVX_USB_SAMPLE_RATE_SELECT;
 
 // Isochronous stream buffer depth with the range the driver allows; all in microseconds.
@@ -124,7 +148,7 @@ typedef struct _KVX_USB_ASIO_STATISTICS {
     uint32_t Unused2;
 } KVX_USB_ASIO_STATISTICS;
 
-#define KVX_USB_CHECK_FIELD(rec, field, offset) \
+#define KVX_USB_CHECK_FIELD(rec, field, offset)                                                    \
     static_assert(offsetof(rec, field) == (offset), #rec "." #field " must sit at " #offset)
 
 static_assert(sizeof(_KVX_USB_DRIVER_INFO) == 12, "driver info is 12 bytes");

@@ -4,23 +4,12 @@
 #include <cstring>
 
 #include "DeviceIo.h"
+#include "ScopedHandle.h"
 
-namespace {
-
-class CLock {
-public:
-    explicit CLock(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
-    ~CLock() { LeaveCriticalSection(&m_cs); }
-    CLock(const CLock&) = delete;
-    CLock& operator=(const CLock&) = delete;
-
-private:
-    CRITICAL_SECTION& m_cs;
-};
-
-}  // namespace
-
-CKvxuUsbDriver::CKvxuUsbDriver() { InitializeCriticalSection(&m_Lock); }
+CKvxuUsbDriver::CKvxuUsbDriver()
+{
+    InitializeCriticalSection(&m_Lock);
+}
 
 CKvxuUsbDriver::~CKvxuUsbDriver()
 {
@@ -30,9 +19,9 @@ CKvxuUsbDriver::~CKvxuUsbDriver()
 
 DWORD CKvxuUsbDriver::Open(const char* deviceName)
 {
-    CLock lock(m_Lock);
+    CCriticalSectionLock lock(m_Lock);
     if (m_hDevice)
-        return 0;  // the open handle stays, whatever name was asked for
+        return 0; // the open handle stays, whatever name was asked for
     // A longer name would not fit the path; it is refused before any device call.
     if (!deviceName || std::strlen(deviceName) > MAX_DEVICE_NAME)
         return ERROR_FILENAME_EXCED_RANGE;
@@ -44,7 +33,8 @@ DWORD CKvxuUsbDriver::Open(const char* deviceName)
         return GetLastError();
     m_hDevice = device;
 
-    _KVX_USB_DRIVER_INFO info;
+    // Zeroed: a driver that answers with fewer bytes than the version fails the check.
+    _KVX_USB_DRIVER_INFO info = {};
     DWORD status = GetDriverInfo(&info);
     if (status == 0 && info.InterfaceVersionMajor != 2)
         status = KVX_USB_E_INTERFACE_VERSION;
@@ -55,7 +45,7 @@ DWORD CKvxuUsbDriver::Open(const char* deviceName)
 
 void CKvxuUsbDriver::Close()
 {
-    CLock lock(m_Lock);
+    CCriticalSectionLock lock(m_Lock);
     CloseHandleLocked();
 }
 
@@ -69,14 +59,14 @@ void CKvxuUsbDriver::CloseHandleLocked()
 
 bool CKvxuUsbDriver::IsOpen() const
 {
-    CLock lock(m_Lock);
+    CCriticalSectionLock lock(m_Lock);
     return m_hDevice != nullptr;
 }
 
-DWORD CKvxuUsbDriver::IoControl(DWORD code, const void* in, DWORD inSize, void* out,
-                                DWORD outSize, DWORD* bytesReturned)
+DWORD CKvxuUsbDriver::IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
+                                DWORD* bytesReturned)
 {
-    CLock lock(m_Lock);
+    CCriticalSectionLock lock(m_Lock);
     if (!m_hDevice)
         return KVX_USB_E_NOT_OPEN;
     DWORD count = 0;
@@ -191,14 +181,14 @@ DWORD CKvxuUsbDriver::SetDeviceProperties(const _KVX_USB_DEVICE_PROPERTIES* prop
 DWORD CKvxuUsbDriver::GetChannelProperties(const uint32_t* channelId,
                                            _KVX_USB_CHANNEL_PROPERTIES* properties)
 {
-    return IoControl(IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES, channelId, sizeof *channelId,
-                     properties, sizeof *properties);
+    return IoControl(IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES, channelId, sizeof *channelId, properties,
+                     sizeof *properties);
 }
 
 DWORD CKvxuUsbDriver::SetChannelProperties(const _KVX_USB_CHANNEL_PROPERTIES* properties)
 {
-    return IoControl(IOCTL_KVX_USB_SET_CHANNEL_PROPERTIES, properties, sizeof *properties,
-                     nullptr, 0);
+    return IoControl(IOCTL_KVX_USB_SET_CHANNEL_PROPERTIES, properties, sizeof *properties, nullptr,
+                     0);
 }
 
 DWORD CKvxuUsbDriver::StartStreams()
@@ -243,6 +233,5 @@ DWORD CKvxuUsbDriver::SetWdmBufferDepth(const _KVX_USB_BUFFER_DEPTH* depth)
 
 DWORD CKvxuUsbDriver::GetAsioStatistics(_KVX_USB_ASIO_STATISTICS* statistics)
 {
-    return IoControl(IOCTL_KVX_USB_GET_ASIO_STATISTICS, nullptr, 0, statistics,
-                     sizeof *statistics);
+    return IoControl(IOCTL_KVX_USB_GET_ASIO_STATISTICS, nullptr, 0, statistics, sizeof *statistics);
 }

@@ -7,14 +7,7 @@
 // the last one to let go closes the events.
 struct CKvxuUsbNotificator::CWaitState {
     CWaitState() { InitializeCriticalSection(&m_Lock); }
-    ~CWaitState()
-    {
-        if (notifyEvent)
-            CloseHandle(notifyEvent);
-        if (stopEvent)
-            CloseHandle(stopEvent);
-        DeleteCriticalSection(&m_Lock);
-    }
+    ~CWaitState() { DeleteCriticalSection(&m_Lock); }
     CWaitState(const CWaitState&) = delete;
     CWaitState& operator=(const CWaitState&) = delete;
 
@@ -35,9 +28,10 @@ struct CKvxuUsbNotificator::CWaitState {
         WPARAM wParam;
         LPARAM lParam;
     } target = {};
-    // Unnamed auto-reset events, not signalled; the stop event is created first.
-    HANDLE stopEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    HANDLE notifyEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    // Unnamed auto-reset events, not signalled; the stop event is created first and, being
+    // declared first, closed last.
+    CKernelHandle stopEvent{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+    CKernelHandle notifyEvent{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
 
 private:
     CRITICAL_SECTION m_Lock;
@@ -48,9 +42,8 @@ CKvxuUsbNotificator::CKvxuUsbNotificator() : m_State(std::make_shared<CWaitState
 CKvxuUsbNotificator::~CKvxuUsbNotificator()
 {
     if (m_hThread) {
-        SetEvent(m_State->stopEvent);
+        SetEvent(m_State->stopEvent.Get());
         SetTarget(nullptr, 0, 0, 0);
-        CloseHandle(m_hThread);
     }
 }
 
@@ -70,13 +63,13 @@ DWORD CKvxuUsbNotificator::Start(const char* deviceName)
     if (!state.stopEvent || !state.notifyEvent)
         return KVX_USB_E_THREAD;
     // A stop signal left over from before must not end the new thread at once.
-    ResetEvent(state.stopEvent);
-    ResetEvent(state.notifyEvent);
+    ResetEvent(state.stopEvent.Get());
+    ResetEvent(state.notifyEvent.Get());
 
     DWORD status = Open(deviceName);
     if (status != 0)
         return status;
-    status = RegisterNotificationEvent(state.notifyEvent);
+    status = RegisterNotificationEvent(state.notifyEvent.Get());
     if (status != 0) {
         Close();
         return status;
@@ -90,27 +83,25 @@ DWORD CKvxuUsbNotificator::Start(const char* deviceName)
         Close();
         return KVX_USB_E_THREAD;
     }
-    m_hThread = reinterpret_cast<HANDLE>(thread);
+    m_hThread.Reset(reinterpret_cast<HANDLE>(thread));
     return 0;
 }
 
 DWORD CKvxuUsbNotificator::Stop()
 {
-    HANDLE thread;
+    CKernelHandle thread;
     {
         std::lock_guard<CWaitState> guard(*m_State);
-        thread = m_hThread;
-        m_hThread = nullptr;
+        thread = std::move(m_hThread);
     }
     // Not under the lock: the thread takes it to post, and must be able to finish.
     DWORD status = 0;
     if (thread) {
-        SetEvent(m_State->stopEvent);
-        if (WaitForSingleObject(thread, STOP_TIMEOUT_MS) != WAIT_OBJECT_0) {
+        SetEvent(m_State->stopEvent.Get());
+        if (WaitForSingleObject(thread.Get(), STOP_TIMEOUT_MS) != WAIT_OBJECT_0) {
             status = KVX_USB_E_THREAD;
             AbandonWaitState();
         }
-        CloseHandle(thread);
     }
     Close();
     return status;
@@ -136,7 +127,7 @@ unsigned __stdcall CKvxuUsbNotificator::WaitThread(void* state)
     std::unique_ptr<std::shared_ptr<CWaitState>> reference(
         static_cast<std::shared_ptr<CWaitState>*>(state));
     CWaitState& waitState = **reference;
-    const HANDLE events[2] = {waitState.stopEvent, waitState.notifyEvent};
+    const HANDLE events[2] = {waitState.stopEvent.Get(), waitState.notifyEvent.Get()};
     for (;;) {
         DWORD result = WaitForMultipleObjects(2, events, FALSE, INFINITE);
         if (result == WAIT_OBJECT_0)

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "KvxuUsbDriver.h"
+#include "ScopedHandle.h"
 
 class CKvxuUsbNotificator : private CKvxuUsbDriver {
 public:
@@ -27,7 +28,7 @@ public:
     DWORD Stop();
     // Takes the next queued change record; fails once the driver's queue is empty.
     using CKvxuUsbDriver::GetNotification;
-    bool IsRunning() const { return m_hThread != nullptr; }
+    bool IsRunning() const { return bool(m_hThread); }
 
 private:
     struct CWaitState;
@@ -38,5 +39,5 @@ private:
     // Target, lock and both events. Shared with the wait thread, so that a thread which
     // outlives a timed-out Stop, or this object, never touches freed memory or handles.
     std::shared_ptr<CWaitState> m_State;
-    HANDLE m_hThread = nullptr; // used by the user-interface thread only
+    CKernelHandle m_hThread; // used by the user-interface thread only
 };

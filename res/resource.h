@@ -1,10 +1,14 @@
-// Resource ids of the control panel. Read by the resource compiler and by C++. The private
-// messages and command ids (ID_APP_*) come from AppMessages.h and the framework's own texts
-// and commands from AfxRes.h, so that no value exists twice.
+// Resource ids of the control panel. Read by the resource compiler and by C++. The
+// framework's own texts and commands come from AfxRes.h, so that no value exists twice.
 #pragma once
 
 #include "AfxRes.h"
-#include "AppMessages.h"
+
+// Menu commands of the main frame.
+#define ID_APP_HIDE 32771 // File "Close": hide the window
+#define ID_APP_OPEN 32772 // tray "Open": show and raise the window
+#define ID_APP_QUIT 32773 // tray "Quit" and a start with -exit: post ID_APP_EXIT
+// ID_APP_ABOUT (57664) and ID_APP_EXIT (57665) are the framework's, in AfxRes.h.
 
 // Frame: menu, application icon and document-template string share one id.
 #define IDR_MAINFRAME 128
@@ -17,6 +21,8 @@
 #define IDD_PAGE_DEVICES 104
 #define IDD_PAGE_CHANNELS 105
 #define IDD_PAGE_SYNC 148
+#define IDD_DEVICE_NAME_EDIT 137
+#define IDD_CHANNEL_NAME_EDIT 138
 
 // Tree icons, in image-list order.
 #define IDI_INTERFACE 130
@@ -62,6 +68,9 @@
 #define IDC_CHANNEL_EDIT_NAME 1243
 #define IDC_CHANNEL_ASIO_NAMES 1244
 
+// The name dialogs.
+#define IDC_NAME_EDIT 1280
+
 // Synchronisation page.
 #define IDC_MODE_AUTOMATIC 1260
 #define IDC_MODE_MANUAL 1261
@@ -84,6 +93,12 @@
 
 // Texts of the pages.
 #define IDS_DEVICES_CONNECTED 61209
+#define IDS_COLUMN_DEVICE_NAME 61210
+#define IDS_COLUMN_SERIAL_NUMBER 61211
+#define IDS_COLUMN_CHANNEL_NAME 61212
+#define IDS_COLUMN_ASIO_NAME 61213
+#define IDS_SAMPLES 61224
+#define IDS_MS 61225
 
 // Titles of the family: only the model B title is used, as window title, tray tip, the
 // key by which a second start finds the running instance, and in the about box.

@@ -1,23 +1,73 @@
 // Base of the settings pages: a modeless child dialog on its own template that the settings
 // view creates inside itself and shows or hides. A page never closes itself: Enter and
 // Escape leave it open and unchanged.
+//
+// What every page shares lives here: refreshing only once the window exists, enabling
+// controls by id, Apply buttons that follow their group, and refilling a list or combo box
+// without its notifications looking like the user's changes.
 #pragma once
 
 #include "Afx.h"
 
+#include <initializer_list>
+#include <vector>
+
 class CDialogPage : public CDialog {
 public:
-    CDialogPage(UINT nIDTemplate, CWnd* pParentWnd)
-        : CDialog(nIDTemplate, pParentWnd), m_nIDPage(nIDTemplate)
-    {
-    }
+    CDialogPage(UINT nIDTemplate, CWnd* pParentWnd);
 
     // Creates the page window, hidden, as a child of pParentWnd; false when it could not.
     bool Create(CWnd* pParentWnd) { return CDialog::Create(m_nIDPage, pParentWnd); }
 
+    // Re-reads the page's values from the driver and shows them. Before the page window
+    // exists there is nothing to show, and nothing is read.
+    void Refresh();
+
     void OnOK() override {}
     void OnCancel() override {}
 
+protected:
+    // The page's own reading and filling, called by Refresh once the window exists.
+    virtual void OnRefresh() = 0;
+
+    // Enables or disables every control with one of these ids.
+    void EnableControls(std::initializer_list<int> ids, bool enable);
+
+    // An Apply button and the controls whose changes it applies. A click on a member button
+    // or radio, or a new selection in a member combo box, enables the Apply button; typing
+    // into a combo box's edit field does not. Nothing else enables one but GroupChanged.
+    void AddApplyGroup(int applyId, std::initializer_list<int> memberIds);
+    // Says that a value of the group of this Apply button changed: the button is enabled.
+    void GroupChanged(int applyId);
+    // Disables the Apply buttons of every group (after a refresh).
+    void DisableApplyButtons();
+
+    // While it lives, the control reports no changes (no WM_COMMAND or WM_NOTIFY reaches the
+    // page from it) and does not redraw; at its end the control is redrawn once.
+    class CRefillGuard {
+    public:
+        CRefillGuard(CDialogPage& page, CWnd& control);
+        ~CRefillGuard();
+        CRefillGuard(const CRefillGuard&) = delete;
+        CRefillGuard& operator=(const CRefillGuard&) = delete;
+
+    private:
+        CDialogPage& m_page;
+        HWND m_hWndControl;
+    };
+
+    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
+
 private:
+    struct CApplyGroup {
+        int applyId;
+        std::vector<int> memberIds;
+    };
+
+    bool IsRefilling(HWND hWndControl) const;
+    void NoteUserChange(int controlId, UINT notifyCode);
+
     UINT m_nIDPage;
+    std::vector<CApplyGroup> m_ApplyGroups;
+    std::vector<HWND> m_Refilling;
 };

@@ -1,9 +1,8 @@
 #include "KVX_USB_CPLView.h"
 
-#include "DeviceNotification.h"
 #include "Drv.h"
-#include "KVX_USB_CPL.h"
-#include "MainFrm.h"
+#include "ScopedHandle.h"
+#include "StatusHost.h"
 #include "resource.h"
 
 #include <cstddef>
@@ -16,21 +15,21 @@ using View = CKVX_USB_CPLView;
 struct TreeItem {
     UINT caption;
     int image;
-    DWORD_PTR code;
+    CPageCode code;
     HTREEITEM View::*item;
     CDialogPage& (*page)(View&);
 };
 
 const TreeItem kTreeItems[] = {
-    {IDS_PAGE_DEVICES, 1, 0x12000000, &View::m_hDevicesItem,
+    {IDS_PAGE_DEVICES, 1, PAGE_DEVICES, &View::m_hDevicesItem,
      [](View& v) -> CDialogPage& { return v.m_DevicesPage; }},
-    {IDS_PAGE_INPUT_CHANNELS, 3, 0x13000000, &View::m_hInputChannelsItem,
+    {IDS_PAGE_INPUT_CHANNELS, 3, PAGE_INPUT_CHANNELS, &View::m_hInputChannelsItem,
      [](View& v) -> CDialogPage& { return v.m_InputChannelsPage; }},
-    {IDS_PAGE_OUTPUT_CHANNELS, 3, 0x14000000, &View::m_hOutputChannelsItem,
+    {IDS_PAGE_OUTPUT_CHANNELS, 3, PAGE_OUTPUT_CHANNELS, &View::m_hOutputChannelsItem,
      [](View& v) -> CDialogPage& { return v.m_OutputChannelsPage; }},
-    {IDS_PAGE_SYNCHRONISATION, 5, 0x18000000, &View::m_hSynchronisationItem,
+    {IDS_PAGE_SYNCHRONISATION, 5, PAGE_SYNCHRONISATION, &View::m_hSynchronisationItem,
      [](View& v) -> CDialogPage& { return v.m_SyncPage; }},
-    {IDS_PAGE_SETTINGS, 2, 0x11000000, &View::m_hSettingsItem,
+    {IDS_PAGE_SETTINGS, 2, PAGE_SETTINGS, &View::m_hSettingsItem,
      [](View& v) -> CDialogPage& { return v.m_SettingsPage; }},
 };
 
@@ -113,24 +112,35 @@ void CKVX_USB_CPLView::OnInitialUpdate()
     HideAllPages();
     BuildTree();
     HideAllPages();
-    const CKVX_USB_CPLApp* app = dynamic_cast<CKVX_USB_CPLApp*>(AfxGetApp());
-    m_PageTree.SelectItem(app && app->m_bAsioPage ? m_hSettingsItem : m_hDevicesItem);
     m_bFirstUpdate = false;
+    ShowPage(m_StartPage);
 }
 
 bool CKVX_USB_CPLView::RegisterDeviceInterfaceNotification()
 {
-    // A second registration of the same window would deliver every broadcast twice and
-    // leave the first handle with no one to end it.
-    if (m_hDeviceNotify)
-        UnregisterDriverInterfaceNotification(m_hWnd, m_hDeviceNotify);
-    m_hDeviceNotify = RegisterDriverInterfaceNotification(m_hWnd);
-    return m_hDeviceNotify != nullptr;
+    return m_DeviceNotification.Register(m_hWnd);
+}
+
+void CKVX_USB_CPLView::ShowPage(CPageCode page)
+{
+    const TreeItem* entry = FindTreeItem(page);
+    if (!entry)
+        return;
+    if (m_bFirstUpdate)
+        m_StartPage = page;
+    else
+        m_PageTree.SelectItem(this->*entry->item);
 }
 
 std::array<CDialogPage*, 5> CKVX_USB_CPLView::Pages()
 {
     return {&m_SettingsPage, &m_DevicesPage, &m_InputChannelsPage, &m_OutputChannelsPage,
+            &m_SyncPage};
+}
+
+std::array<CDialogPage*, 5> CKVX_USB_CPLView::PagesInRefreshOrder()
+{
+    return {&m_DevicesPage, &m_InputChannelsPage, &m_OutputChannelsPage, &m_SettingsPage,
             &m_SyncPage};
 }
 
@@ -147,10 +157,9 @@ void CKVX_USB_CPLView::BuildTree()
 {
     m_ImageList.Create(16, 16, ILC_COLOR, 6, 1);
     for (UINT id : kTreeIcons) {
-        HICON icon = static_cast<HICON>(::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id),
-                                                     IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-        m_ImageList.Add(icon); // the list keeps its own copy
-        ::DestroyIcon(icon);
+        const CIconHandle icon(static_cast<HICON>(::LoadImageA(
+            AfxGetResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+        m_ImageList.Add(icon.Get()); // the list keeps its own copy
     }
     m_PageTree.SetImageList(&m_ImageList, TVSIL_NORMAL);
     for (const TreeItem& entry : kTreeItems) {
@@ -176,31 +185,31 @@ void CKVX_USB_CPLView::OnSelChanged(NMHDR*, LRESULT* pResult)
     if (!entry)
         return;
     entry->page(*this).ShowWindow(SW_SHOW);
-    if (CMainFrame* frame = dynamic_cast<CMainFrame*>(GetParentFrame()))
-        frame->SetStatusText(AfxLoadString(entry->caption).c_str());
+    if (IStatusHost* host = dynamic_cast<IStatusHost*>(GetParentFrame()))
+        host->SetStatusText(AfxLoadString(entry->caption).c_str());
 }
 
 void CKVX_USB_CPLView::ReloadChannelPages()
 {
-    m_InputChannelsPage.FillChannelList();
-    m_OutputChannelsPage.FillChannelList();
+    m_InputChannelsPage.Refresh();
+    m_OutputChannelsPage.Refresh();
 }
 
 void CKVX_USB_CPLView::RefreshAllPages()
 {
-    m_DevicesPage.Refresh();
-    m_InputChannelsPage.Refresh();
-    m_OutputChannelsPage.Refresh();
-    m_SettingsPage.Refresh();
-    m_SyncPage.Refresh();
+    for (CDialogPage* page : PagesInRefreshOrder())
+        page->Refresh();
 }
 
 LRESULT CKVX_USB_CPLView::OnDriverNotify(WPARAM, LPARAM)
 {
-    _KVX_USB_NOTIFICATION record;
-    for (int taken = 0; m_Notificator.GetNotification(&record) == 0; ++taken) {
-        // Device and setting changes; other kinds concern no page.
-        if (record.Kind == 2 || record.Kind == 3)
+    for (int taken = 0;; ++taken) {
+        // Zeroed each time: a short answer must not repeat the kind of the record before.
+        _KVX_USB_NOTIFICATION record = {};
+        if (m_Notificator.GetNotification(&record) != 0)
+            break;
+        if (record.Kind == KVX_USB_NOTIFY_DEVICE_CHANGE ||
+            record.Kind == KVX_USB_NOTIFY_SETTING_CHANGE)
             RefreshAllPages();
         if (taken + 1 == kRecordsPerNotice) {
             PostMessage(WM_DRIVER_NOTIFY);
@@ -254,8 +263,7 @@ void CKVX_USB_CPLView::OnDestroy()
 {
     m_Notificator.Stop();
     m_Notificator.SetTarget(nullptr, 0, 0, 0);
-    UnregisterDriverInterfaceNotification(m_hWnd, m_hDeviceNotify);
-    m_hDeviceNotify = nullptr;
+    m_DeviceNotification.Unregister();
     CFormView::OnDestroy();
 }
 
@@ -263,4 +271,9 @@ CKVX_USB_CPLView* GetActiveSettingsView()
 {
     CFrameWnd* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd());
     return frame ? dynamic_cast<CKVX_USB_CPLView*>(frame->GetActiveView()) : nullptr;
+}
+
+IStatusHost* GetStatusHost()
+{
+    return dynamic_cast<IStatusHost*>(AfxGetMainWnd());
 }

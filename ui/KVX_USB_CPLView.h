@@ -6,6 +6,7 @@
 #pragma once
 
 #include "Afx.h"
+#include "DriverInterfaceNotification.h"
 #include "KvxuUsbNotificator.h"
 
 #include <dbt.h>
@@ -18,6 +19,20 @@
 
 #include <array>
 #include <string>
+
+// Posted by the notification thread to the settings view: drain the driver's change records.
+#define WM_DRIVER_NOTIFY (WM_APP + 2)
+
+// The pages of the tree, by the code each tree item carries as its item data. Only the top
+// byte names the page (the view masks the rest away); the low bytes are free for the items'
+// own use and are zero today.
+enum CPageCode : DWORD_PTR {
+    PAGE_SETTINGS = 0x11000000,
+    PAGE_DEVICES = 0x12000000,
+    PAGE_INPUT_CHANNELS = 0x13000000,
+    PAGE_OUTPUT_CHANNELS = 0x14000000,
+    PAGE_SYNCHRONISATION = 0x18000000,
+};
 
 class CKVX_USB_CPLView : public CFormView {
 public:
@@ -37,6 +52,9 @@ public:
     void ReconnectDriver();
     // Registers the view for the driver's arrival and removal broadcasts.
     bool RegisterDeviceInterfaceNotification();
+    // Selects the page's tree item, as a click would. Asked before the tree exists (by the
+    // frame, for -asio), the page becomes the one the first update starts with.
+    void ShowPage(CPageCode page);
 
     CTreeCtrlEx m_PageTree;
     HTREEITEM m_hOutputChannelsItem = nullptr;
@@ -45,8 +63,8 @@ public:
     HTREEITEM m_hSettingsItem = nullptr;
     HTREEITEM m_hSynchronisationItem = nullptr;
     CImageList m_ImageList;
-    CDlgPgChannels m_InputChannelsPage{0};
-    CDlgPgChannels m_OutputChannelsPage{1};
+    CDlgPgChannels m_InputChannelsPage{KvxUsbDirection::Input};
+    CDlgPgChannels m_OutputChannelsPage{KvxUsbDirection::Output};
     CDlgPgDevices m_DevicesPage;
     CDlgPgASIOSettings m_SettingsPage;
     DlgPgSync m_SyncPage;
@@ -62,14 +80,17 @@ protected:
 private:
     // Buffer settings, devices, input, output, synchronisation: creation and hiding order.
     std::array<CDialogPage*, 5> Pages();
+    // Devices, input, output, buffer settings, synchronisation: refresh order.
+    std::array<CDialogPage*, 5> PagesInRefreshOrder();
     void CreatePages();
     void BuildTree();
     void StartNotification();
 
     const char* const m_pszDeviceName;
     bool m_bFirstUpdate = true;
+    CPageCode m_StartPage = PAGE_DEVICES;
     CKvxuUsbNotificator m_Notificator;
-    HDEVNOTIFY m_hDeviceNotify = nullptr;
+    CDriverInterfaceNotification m_DeviceNotification;
 };
 
 // The settings view of the application's main window, or null when there is none.

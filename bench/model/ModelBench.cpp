@@ -201,11 +201,11 @@ int main(int argc, char** argv)
         [] { return theDrv.m_SynchModes.size(); });
     BenchLoad(
         "LoadChannels input", rounds, requests,
-        [] { return theDrv.LoadChannels(theDrv.m_InputChannels, 0); },
+        [] { return theDrv.LoadChannels(theDrv.m_InputChannels, KvxUsbDirection::Input); },
         [] { return theDrv.m_InputChannels.size(); });
     BenchLoad(
         "LoadChannels output", rounds, requests,
-        [] { return theDrv.LoadChannels(theDrv.m_OutputChannels, 1); },
+        [] { return theDrv.LoadChannels(theDrv.m_OutputChannels, KvxUsbDirection::Output); },
         [] { return theDrv.m_OutputChannels.size(); });
     theDrv.Close();
     return BenchNotices(notices);

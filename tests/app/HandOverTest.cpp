@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "AppMessages.h"
+#include "resource.h"
 #include "PanelHarness.h"
 
 namespace {

@@ -3,6 +3,7 @@
 // can be caught at the very moment the frame handles its destruction.
 #include <gtest/gtest.h>
 
+#include "AppMessages.h"
 #include "Drv.h"
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
@@ -90,6 +91,29 @@ TEST_F(MainFrameTest, ShowAsioSettingsSelectsTheSettingsItemWithoutShowingTheWin
     EXPECT_EQ("Settings", SelectedCaption());
     EXPECT_EQ("Settings", Frame().m_wndStatusBar.GetPaneText(0));
     EXPECT_FALSE(IsWindowVisible(g_hFrame));
+}
+
+// The tray menu: "&Open" and "&Quit", with the commands the frame handles.
+TEST_F(MainFrameTest, TrayMenuOpensAndQuits)
+{
+    const CMenuHandle menu(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAYMENU)));
+    ASSERT_TRUE(menu);
+    HMENU popup = GetSubMenu(menu.Get(), 0);
+    ASSERT_TRUE(popup);
+    ASSERT_EQ(2, GetMenuItemCount(popup));
+    const struct {
+        const char* text;
+        UINT id;
+    } items[] = {{"&Open", ID_APP_OPEN}, {"&Quit", ID_APP_QUIT}};
+    for (int i = 0; i < 2; ++i) {
+        char text[32] = "";
+        GetMenuStringA(popup, i, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(items[i].text, text);
+        EXPECT_EQ(items[i].id, GetMenuItemID(popup, i));
+    }
+    // The device count pane is the frame's second one.
+    Frame().SetDeviceCountText("7 Device(s) connected.");
+    EXPECT_EQ("7 Device(s) connected.", Frame().m_wndStatusBar.GetPaneText(1));
 }
 
 TEST_F(MainFrameTest, OpenKeepsAMinimisedWindowMinimised)

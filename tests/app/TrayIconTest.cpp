@@ -45,6 +45,22 @@ TEST_F(TrayIconTest, AddsAndRemovesTheIconOfItsOwnerAndId)
     EXPECT_FALSE(icon.Remove());
 }
 
+TEST_F(TrayIconTest, TheTipIsTheTitleCutAt127Characters)
+{
+    CTrayIcon icon;
+    icon.Init(m_hWnd, TRAY_ICON_ID);
+    const NOTIFYICONDATAA titled = icon.AddRecord(m_hIcon, "Volmar Model B USB Control Panel");
+    EXPECT_STREQ("Volmar Model B USB Control Panel", titled.szTip);
+    EXPECT_EQ(UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP), titled.uFlags);
+    EXPECT_EQ(m_hWnd, titled.hWnd);
+    EXPECT_EQ(TRAY_ICON_ID, titled.uID);
+
+    std::string longTip(127, 'a');
+    longTip += "bcd";
+    const NOTIFYICONDATAA cut = icon.AddRecord(m_hIcon, longTip.c_str());
+    EXPECT_EQ(std::string(127, 'a'), cut.szTip);
+}
+
 TEST_F(TrayIconTest, OverlongTipAndNoTipAreAccepted)
 {
     CTrayIcon icon;

@@ -5,6 +5,7 @@
 
 #include "FakeDeviceIo.h"
 #include "KvxuUsbDriver.h"
+#include "StackFill.h"
 
 namespace {
 
@@ -69,8 +70,10 @@ std::vector<Call> AllOperations()
          [](D& d) { return d.GetStreamBufferDepth(&stream); }},
         {"SetStreamBufferDepth", 0x80892a84, 16, 0,
          [](D& d) { return d.SetStreamBufferDepth(&stream); }},
-        {"GetAsioBufferDepth", 0x80892a88, 0, 16, [](D& d) { return d.GetAsioBufferDepth(&depth); }},
-        {"SetAsioBufferDepth", 0x80892a8c, 16, 0, [](D& d) { return d.SetAsioBufferDepth(&depth); }},
+        {"GetAsioBufferDepth", 0x80892a88, 0, 16,
+         [](D& d) { return d.GetAsioBufferDepth(&depth); }},
+        {"SetAsioBufferDepth", 0x80892a8c, 16, 0,
+         [](D& d) { return d.SetAsioBufferDepth(&depth); }},
         {"GetWdmBufferDepth", 0x80892a90, 0, 16, [](D& d) { return d.GetWdmBufferDepth(&depth); }},
         {"SetWdmBufferDepth", 0x80892a94, 16, 0, [](D& d) { return d.SetWdmBufferDepth(&depth); }},
         {"GetAsioStatistics", 0x80892ac8, 0, 60,
@@ -132,11 +135,22 @@ TEST_F(DriverChannel, OnlyInterfaceMajorVersionTwoOpens)
     for (const auto& c : cases) {
         device.driverInfo.InterfaceVersionMajor = c.major;
         device.driverInfo.InterfaceVersionMinor = c.minor;
-        EXPECT_EQ(driver.Open(KVX_USB_DEVICE_NAME), c.status) << int(c.major) << "." << int(c.minor);
+        EXPECT_EQ(driver.Open(KVX_USB_DEVICE_NAME), c.status)
+            << int(c.major) << "." << int(c.minor);
         EXPECT_EQ(driver.IsOpen(), c.status == 0);
         EXPECT_EQ(device.openHandles, c.status == 0 ? 1 : 0) << "a refused handle is closed";
         driver.Close();
     }
+}
+
+TEST_F(DriverChannel, DriverInfoAnswerTooShortForTheVersionIsRefused)
+{
+    device.answers[IOCTL_KVX_USB_GET_DRIVER_INFO].clear(); // success with no bytes
+    FillStackBelow(2);
+    EXPECT_EQ(driver.Open(KVX_USB_DEVICE_NAME), DWORD(KVX_USB_E_INTERFACE_VERSION));
+    EXPECT_FALSE(driver.IsOpen());
+    device.answers[IOCTL_KVX_USB_GET_DRIVER_INFO].assign(1, 2); // the major version alone
+    EXPECT_EQ(driver.Open(KVX_USB_DEVICE_NAME), 0u);
 }
 
 TEST_F(DriverChannel, FailedDriverInfoReadInsideOpenReturnsItsStatusAndCloses)
@@ -173,9 +187,9 @@ TEST_F(DriverChannel, StatusesPassUnchangedAndTheCountIsStoredOnFailureToo)
     EXPECT_EQ(returned, 0u);
 
     _KVX_USB_DRIVER_INFO info = {};
-    EXPECT_EQ(driver.IoControl(IOCTL_KVX_USB_GET_DRIVER_INFO, nullptr, 0, &info, sizeof info,
-                               &returned),
-              0u);
+    EXPECT_EQ(
+        driver.IoControl(IOCTL_KVX_USB_GET_DRIVER_INFO, nullptr, 0, &info, sizeof info, &returned),
+        0u);
     EXPECT_EQ(returned, 12u);
 }
 
@@ -264,4 +278,4 @@ TEST(DriverChannelSystem, NoSuchControlDeviceGivesTheSystemsFileNotFound)
     EXPECT_FALSE(driver.IsOpen());
 }
 
-}  // namespace
+} // namespace

@@ -132,4 +132,63 @@ TEST_F(ControlsTest, ToolTipTakesToolsForControls)
     EXPECT_EQ(tip.m_hWnd, nullptr);
 }
 
+// Timers, slider scrolls and show/hide reach a dialog's map with their arguments.
+class CMessagesDialog : public CDialog {
+public:
+    CMessagesDialog() : CDialog(IDD_DDX) {}
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_SLIDER, m_Slider); }
+    CSliderCtrl m_Slider;
+    std::vector<UINT_PTR> timers;
+    std::vector<UINT> scrollCodes;
+    CWnd* scrolled = nullptr;
+    std::vector<BOOL> shows;
+
+protected:
+    void OnTimer(UINT_PTR nIDEvent)
+    {
+        timers.push_back(nIDEvent);
+        KillTimer(nIDEvent);
+    }
+    void OnHScroll(UINT nSBCode, UINT, CWnd* pScrollBar)
+    {
+        scrollCodes.push_back(nSBCode);
+        scrolled = pScrollBar;
+    }
+    void OnShowWindow(BOOL bShow, UINT nStatus)
+    {
+        CDialog::OnShowWindow(bShow, nStatus);
+        shows.push_back(bShow);
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CMessagesDialog, CDialog)
+ON_WM_TIMER()
+ON_WM_HSCROLL()
+ON_WM_SHOWWINDOW()
+END_MESSAGE_MAP()
+
+TEST(MessageMapTest, TimerScrollAndShowReachTheirHandlers)
+{
+    TestApp app;
+    CMessagesDialog dlg;
+    ASSERT_TRUE(dlg.Create(IDD_DDX));
+    ASSERT_EQ(27u, dlg.SetTimer(27, 10));
+    EXPECT_TRUE(PumpUntil([&] { return !dlg.timers.empty(); }));
+    EXPECT_EQ(std::vector<UINT_PTR>{27}, dlg.timers);
+
+    dlg.m_Slider.SetRange(1, 80);
+    dlg.m_Slider.SetPos(5);
+    dlg.m_Slider.SendMessage(WM_KEYDOWN, VK_RIGHT, 0); // as the user moves it
+    ASSERT_FALSE(dlg.scrollCodes.empty());
+    EXPECT_EQ(UINT(TB_LINEDOWN), dlg.scrollCodes.front());
+    EXPECT_EQ(&dlg.m_Slider, dlg.scrolled);
+    EXPECT_EQ(6, dlg.m_Slider.GetPos());
+
+    dlg.ShowWindow(SW_SHOW);
+    dlg.ShowWindow(SW_HIDE);
+    EXPECT_EQ((std::vector<BOOL>{TRUE, FALSE}), dlg.shows);
+    dlg.DestroyWindow();
+}
+
 } // namespace

@@ -83,7 +83,8 @@ TEST_F(ModelCacheTest, EarlierOfTwoFailuresWins)
     model.inputIds = {100, 101, 102};
     model.readFailures[100] = ERROR_IO_DEVICE;
     model.readFailures[102] = ERROR_NOT_READY;
-    EXPECT_EQ(DWORD(ERROR_IO_DEVICE), drv.LoadChannels(drv.m_InputChannels, 0));
+    EXPECT_EQ(DWORD(ERROR_IO_DEVICE),
+              drv.LoadChannels(drv.m_InputChannels, KvxUsbDirection::Input));
     EXPECT_EQ((std::vector<uint32_t>{101}), Ids(drv.m_InputChannels));
 }
 
@@ -92,10 +93,10 @@ TEST_F(ModelCacheTest, ChannelLoadReadsTheHalfItIsAskedFor)
     model.inputIds = {100, 101};
     model.outputIds = {200, 201, 202};
 
-    EXPECT_EQ(0u, drv.LoadChannels(drv.m_OutputChannels, 1));
+    EXPECT_EQ(0u, drv.LoadChannels(drv.m_OutputChannels, KvxUsbDirection::Output));
     EXPECT_EQ((std::vector<uint32_t>{200, 201, 202}), Ids(drv.m_OutputChannels));
     EXPECT_TRUE(SameBytes(FakeDriverModel::Channel(202), *drv.m_OutputChannels[2]));
-    EXPECT_EQ(0u, drv.LoadChannels(drv.m_InputChannels, 0));
+    EXPECT_EQ(0u, drv.LoadChannels(drv.m_InputChannels, KvxUsbDirection::Input));
     EXPECT_EQ((std::vector<uint32_t>{100, 101}), Ids(drv.m_InputChannels));
     EXPECT_EQ(3u, drv.m_OutputChannels.size()); // the other array is untouched
 }
@@ -110,7 +111,7 @@ TEST_F(ModelCacheTest, CountsAboveCapacityAreBounded)
 
     EXPECT_EQ(0u, drv.LoadDevices());
     EXPECT_EQ(size_t(KVX_USB_MAX_DEVICES), drv.m_Devices.size());
-    EXPECT_EQ(0u, drv.LoadChannels(drv.m_OutputChannels, 1));
+    EXPECT_EQ(0u, drv.LoadChannels(drv.m_OutputChannels, KvxUsbDirection::Output));
     EXPECT_EQ(size_t(KVX_USB_MAX_CHANNELS), drv.m_OutputChannels.size());
     EXPECT_EQ(uint32_t(KVX_USB_MAX_CHANNELS), drv.m_OutputChannels.back()->ChannelId);
 }
@@ -120,13 +121,13 @@ TEST_F(ModelCacheTest, IdListsWithNoAnswerGiveEmptyArrays)
     model.deviceIds = {1, 2};
     ASSERT_EQ(0u, drv.LoadDevices());
     model.inputIds = {7};
-    ASSERT_EQ(0u, drv.LoadChannels(drv.m_InputChannels, 0));
+    ASSERT_EQ(0u, drv.LoadChannels(drv.m_InputChannels, KvxUsbDirection::Input));
 
     model.idListsAnswerNothing = true;
     device.requests.clear();
     EXPECT_EQ(0u, drv.LoadDevices());
     EXPECT_TRUE(drv.m_Devices.empty());
-    EXPECT_EQ(0u, drv.LoadChannels(drv.m_InputChannels, 0));
+    EXPECT_EQ(0u, drv.LoadChannels(drv.m_InputChannels, KvxUsbDirection::Input));
     EXPECT_TRUE(drv.m_InputChannels.empty());
     EXPECT_EQ(2u, Requests().size()); // no property read with a stale id
 }
@@ -136,7 +137,7 @@ TEST_F(ModelCacheTest, ClosingKeepsTheModelAndAClosedLoadKeepsTheSettings)
     model.deviceIds = {5};
     model.inputIds = {50};
     ASSERT_EQ(0u, drv.LoadDevices());
-    ASSERT_EQ(0u, drv.LoadChannels(drv.m_InputChannels, 0));
+    ASSERT_EQ(0u, drv.LoadChannels(drv.m_InputChannels, KvxUsbDirection::Input));
     drv.m_AsioNameOption = 1;
     drv.m_ClockMaster.ClockMaster = 1;
     drv.m_SampleRateMode = 1;
@@ -148,7 +149,8 @@ TEST_F(ModelCacheTest, ClosingKeepsTheModelAndAClosedLoadKeepsTheSettings)
 
     EXPECT_EQ(DWORD(KVX_USB_E_NOT_OPEN), drv.LoadDevices());
     EXPECT_TRUE(drv.m_Devices.empty());
-    EXPECT_EQ(DWORD(KVX_USB_E_NOT_OPEN), drv.LoadChannels(drv.m_InputChannels, 0));
+    EXPECT_EQ(DWORD(KVX_USB_E_NOT_OPEN),
+              drv.LoadChannels(drv.m_InputChannels, KvxUsbDirection::Input));
     EXPECT_TRUE(drv.m_InputChannels.empty());
     EXPECT_EQ(1u, drv.m_AsioNameOption);
     EXPECT_EQ(1u, drv.m_ClockMaster.ClockMaster);

@@ -77,8 +77,8 @@ TEST_F(ModelSimTest, LargestModelLoadsWithOneRequestPerRecord)
     EXPECT_EQ(ids.back(), theDrv.m_SynchModes.back()->DeviceId);
 
     requests.Reset();
-    ASSERT_EQ(0u, theDrv.LoadChannels(theDrv.m_InputChannels, 0));
-    ASSERT_EQ(0u, theDrv.LoadChannels(theDrv.m_OutputChannels, 1));
+    ASSERT_EQ(0u, theDrv.LoadChannels(theDrv.m_InputChannels, KvxUsbDirection::Input));
+    ASSERT_EQ(0u, theDrv.LoadChannels(theDrv.m_OutputChannels, KvxUsbDirection::Output));
     EXPECT_EQ(2 * (1u + KVX_USB_MAX_CHANNELS), requests.total);
     EXPECT_EQ(size_t(KVX_USB_MAX_CHANNELS), theDrv.m_InputChannels.size());
     EXPECT_EQ(size_t(KVX_USB_MAX_CHANNELS), theDrv.m_OutputChannels.size());
@@ -97,7 +97,7 @@ TEST_F(ModelSimTest, CountsAboveCapacityAreBoundedBeforeUse)
     theDrv.LoadDevices(); // ids past the real ones are unknown to the driver
     EXPECT_EQ(unsigned(KVX_USB_MAX_DEVICES), requests.perCode[IOCTL_KVX_USB_GET_DEVICE_PROPERTIES]);
     EXPECT_LE(theDrv.m_Devices.size(), size_t(KVX_USB_MAX_DEVICES));
-    theDrv.LoadChannels(theDrv.m_OutputChannels, 1);
+    theDrv.LoadChannels(theDrv.m_OutputChannels, KvxUsbDirection::Output);
     EXPECT_EQ(unsigned(KVX_USB_MAX_CHANNELS),
               requests.perCode[IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES]);
 }
@@ -141,7 +141,7 @@ TEST_F(ModelSimTest, NoDevicesGivesEmptyArrays)
         Command({"unplug", std::to_string(id)});
     EXPECT_EQ(0u, theDrv.LoadDevices());
     EXPECT_TRUE(theDrv.m_Devices.empty());
-    EXPECT_EQ(0u, theDrv.LoadChannels(theDrv.m_InputChannels, 0));
+    EXPECT_EQ(0u, theDrv.LoadChannels(theDrv.m_InputChannels, KvxUsbDirection::Input));
     EXPECT_TRUE(theDrv.m_InputChannels.empty());
 }
 

@@ -5,8 +5,10 @@
 
 #include <functional>
 
-#include "AppMessages.h"
 #include "MessagePump.h"
+
+// The message the notices come with; any private message will do.
+const UINT WM_DRIVER_NOTIFY = WM_APP + 2;
 
 class NoticeWindow {
 public:

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "DeviceNotification.h"
+#include "DriverInterfaceNotification.h"
 #include "SimDriverProcess.h"
 
 namespace {
@@ -50,11 +51,11 @@ protected:
         view = CreateWindowA(wc.lpszClassName, "view", WS_CHILD, 0, 0, 100, 100, frame, nullptr,
                              wc.hInstance, nullptr);
         ASSERT_TRUE(frame && view);
-        notification = RegisterDriverInterfaceNotification(view);
+        notification.Register(view);
     }
     void TearDown() override
     {
-        UnregisterDriverInterfaceNotification(view, notification);
+        notification.Unregister();
         DestroyWindow(frame);
     }
 
@@ -97,7 +98,7 @@ protected:
     SimDriverProcess sim; // first: its pipe name decides the windows' mark
     HWND frame = nullptr;
     HWND view = nullptr;
-    HDEVNOTIFY notification = nullptr;
+    CDriverInterfaceNotification notification;
 };
 
 TEST_F(SimBroadcastTest, ArrivalOnStartRemovalOnStopAndWhenTheLastDeviceGoes)
@@ -118,9 +119,9 @@ TEST_F(SimBroadcastTest, ArrivalOnStartRemovalOnStopAndWhenTheLastDeviceGoes)
 
 TEST_F(SimBroadcastTest, AWindowRegisteredForAnotherStandInsPipeHearsNothingOfThisOne)
 {
-    UnregisterDriverInterfaceNotification(view, notification);
+    notification.Unregister();
     SetEnvironmentVariableA("KVX_SIMDRIVER_PIPE", "another-test-program");
-    notification = RegisterDriverInterfaceNotification(view);
+    notification.Register(view);
     ASSERT_TRUE(sim.Start()) << sim.Log();
     ASSERT_EQ(0, sim.Run({"unplug", "1"}).exitCode);
     ASSERT_EQ(0, sim.Run({"unplug", "2"}).exitCode);
@@ -129,8 +130,7 @@ TEST_F(SimBroadcastTest, AWindowRegisteredForAnotherStandInsPipeHearsNothingOfTh
 
 TEST_F(SimBroadcastTest, AnUnregisteredWindowHearsNothing)
 {
-    UnregisterDriverInterfaceNotification(view, notification);
-    notification = nullptr;
+    notification.Unregister();
     ASSERT_TRUE(sim.Start()) << sim.Log();
     // Broadcasts are sent before a command returns: after these, nothing is on its way.
     ASSERT_EQ(0, sim.Run({"unplug", "1"}).exitCode);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "AppMessages.h"
 #include "Drv.h"
@@ -12,6 +13,7 @@
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
 #include "ListCtrlEx.h"
+#include "StackFill.h"
 
 CKVX_USB_CPLApp theApp;
 CDrv theDrv;
@@ -74,6 +76,50 @@ TEST_F(ViewFakeDriverTest, AQueueThatNeverEmptiesDoesNotHoldTheWindow)
     EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_NOTIFICATION));
     EXPECT_EQ(0, Requests(IOCTL_KVX_USB_GET_DEVICE_ID_LIST));
     EXPECT_FALSE(NoticeQueued());
+}
+
+// Answers that succeed with fewer bytes than their record: what was not written reads as
+// zero, never as what the record held before or as whatever the stack held.
+TEST_F(ViewFakeDriverTest, ShortAnswersReadAsZero)
+{
+    int served = 0;
+    g_device->respond = [&served](const FakeDeviceIo::Request& request, DWORD& status,
+                                  std::vector<unsigned char>& answer) {
+        if (request.code != IOCTL_KVX_USB_GET_NOTIFICATION)
+            return false;
+        if (++served == 1) {
+            _KVX_USB_NOTIFICATION record = {};
+            record.Kind = KVX_USB_NOTIFY_DEVICE_CHANGE;
+            answer = FakeDeviceIo::Bytes(record);
+        } else if (served > 4) {
+            status = ERROR_NO_MORE_ITEMS;
+        } // else: success without a byte
+        return true;
+    };
+    g_device->requests.clear();
+    EXPECT_EQ(0, SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0));
+    EXPECT_EQ(5, Requests(IOCTL_KVX_USB_GET_NOTIFICATION));
+    EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_DEVICE_ID_LIST)) << "one refresh, for the one record";
+    g_device->respond = nullptr;
+
+    // A channel whose device record comes back empty shows an empty device name.
+    _KVX_USB_CHANNEL_ID_LISTS lists = {};
+    lists.Input.Count = 1;
+    lists.Input.ChannelIds[0] = 7;
+    g_device->Answer(IOCTL_KVX_USB_GET_CHANNEL_ID_LISTS, lists);
+    _KVX_USB_CHANNEL_PROPERTIES channel = {};
+    channel.ChannelId = 7;
+    channel.DeviceId = 1;
+    std::strcpy(channel.ChannelName, "Mic 1");
+    g_device->Answer(IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES, channel);
+    g_device->answers[IOCTL_KVX_USB_GET_DEVICE_PROPERTIES].clear();
+    CDlgPgChannels& page = GetActiveSettingsView()->m_InputChannelsPage;
+    FillStackBelow('G');
+    page.FillChannelList();
+    ASSERT_EQ(1, page.m_ChannelList.GetItemCount());
+    EXPECT_EQ("", page.m_ChannelList.GetItemText(0, 0));
+    EXPECT_EQ("Mic 1", page.m_ChannelList.GetItemText(0, 1));
+    g_device->answers.clear();
 }
 
 TEST_F(ViewFakeDriverTest, ListReportsItsFirstSelectedRowOrMinusOne)

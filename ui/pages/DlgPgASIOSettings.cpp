@@ -1,5 +1,7 @@
 #include "DlgPgASIOSettings.h"
 
+#include <climits>
+
 #include "Drv.h"
 #include "resource.h"
 
@@ -20,7 +22,8 @@ void SetupSlider(CSliderCtrl& slider, uint32_t minimum, uint32_t maximum, uint32
     slider.SetTicFreq(frequency);
     slider.SetPageSize(frequency);
     slider.SetLineSize(1);
-    slider.SetPos(int(current / step));
+    // The trackbar would clamp a position past the range, but not one that wraps an int.
+    slider.SetPos(int(current / step < maximum / step ? current / step : maximum / step));
 }
 
 } // namespace
@@ -53,10 +56,8 @@ BOOL CDlgPgASIOSettings::OnInitDialog()
     return TRUE;
 }
 
-void CDlgPgASIOSettings::Refresh()
+void CDlgPgASIOSettings::OnRefresh()
 {
-    if (!m_hWnd)
-        return;
     m_StreamSlider.EnableWindow(theDrv.GetStreamBufferDepth(&m_StreamDepth) == 0 &&
                                 SetupStreamSlider());
     const bool asioRead = theDrv.GetAsioBufferDepth(&m_AsioDepth) == 0;
@@ -71,11 +72,12 @@ void CDlgPgASIOSettings::Refresh()
         button->EnableWindow(FALSE);
 }
 
-// False for a record the slider cannot show: without a step there are no positions.
+// False for a record the slider cannot show: without a step there are no positions, an
+// inverted range has none either, and positions past INT_MAX do not fit the trackbar.
 bool CDlgPgASIOSettings::SetupStreamSlider()
 {
     const _KVX_USB_STREAM_BUFFER_DEPTH& d = m_StreamDepth;
-    if (d.Step == 0 || d.Maximum < d.Minimum)
+    if (d.Step == 0 || d.Maximum < d.Minimum || d.Maximum / d.Step > uint32_t(INT_MAX))
         return false;
     SetupSlider(m_StreamSlider, d.Minimum, d.Maximum, d.Current, d.Step);
     return true;

@@ -12,9 +12,6 @@ public:
     explicit CDlgPgASIOSettings(CWnd* pParentWnd = nullptr);
     ~CDlgPgASIOSettings() override;
 
-    // Re-reads the three depths from the driver.
-    void Refresh();
-
     CButton m_AsioApplyButton;
     CButton m_WdmApplyButton;
     CSliderCtrl m_WdmSlider;
@@ -31,6 +28,7 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    void OnRefresh() override;
 
     DECLARE_MESSAGE_MAP()
 

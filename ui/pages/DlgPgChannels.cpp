@@ -1,7 +1,6 @@
 #include "DlgPgChannels.h"
 
 #include "KvxUsbText.h"
-#include "PageLists.h"
 #include "resource.h"
 
 namespace {
@@ -16,8 +15,8 @@ const size_t kAsioNameLength = 32;
 BEGIN_MESSAGE_MAP(CDlgPgChannels, CDialogPage)
 END_MESSAGE_MAP()
 
-CDlgPgChannels::CDlgPgChannels(int direction, CWnd* pParentWnd)
-    : CDialogPage(IDD_PAGE_CHANNELS, pParentWnd), m_nDirection(direction)
+CDlgPgChannels::CDlgPgChannels(KvxUsbDirection direction, CWnd* pParentWnd)
+    : CDialogPage(IDD_PAGE_CHANNELS, pParentWnd), m_Direction(direction)
 {
 }
 
@@ -25,7 +24,7 @@ CDlgPgChannels::~CDlgPgChannels() = default;
 
 CChannelArray& CDlgPgChannels::Channels() const
 {
-    return m_nDirection == 0 ? theDrv.m_InputChannels : theDrv.m_OutputChannels;
+    return m_Direction == KvxUsbDirection::Input ? theDrv.m_InputChannels : theDrv.m_OutputChannels;
 }
 
 void CDlgPgChannels::DoDataExchange(CDataExchange* pDX)
@@ -43,15 +42,13 @@ void CDlgPgChannels::DoDataExchange(CDataExchange* pDX)
 BOOL CDlgPgChannels::OnInitDialog()
 {
     CDialogPage::OnInitDialog();
-    m_ChannelList.InsertColumn(COLUMN_DEVICE, "Device name", LVCFMT_LEFT, 160);
-    m_ChannelList.InsertColumn(COLUMN_CHANNEL, "Channel name", LVCFMT_LEFT, 160);
-    m_ChannelList.InsertColumn(COLUMN_ASIO_NAME, "ASIO display name", LVCFMT_LEFT, 180);
-    AddPageListStyles(m_ChannelList);
+    m_ChannelList.SetUpColumns({{IDS_COLUMN_DEVICE_NAME, 160},
+                                {IDS_COLUMN_CHANNEL_NAME, 160},
+                                {IDS_COLUMN_ASIO_NAME, 180}});
     // Renaming, the hardware name and changing the option are not built yet.
-    CWnd* const unbuilt[] = {&m_EditNameButton, &m_HardwareNameLabel, &m_HardwareNameEdit,
-                             &m_AsioNamesCheck};
-    for (CWnd* control : unbuilt)
-        control->EnableWindow(FALSE);
+    EnableControls(
+        {IDC_CHANNEL_EDIT_NAME, IDC_CHANNEL_HW_LABEL, IDC_CHANNEL_HW_NAME, IDC_CHANNEL_ASIO_NAMES},
+        false);
     uint32_t option = 0;
     if (theDrv.GetAsioNameOption(&option) == 0) {
         theDrv.m_AsioNameOption = option;
@@ -64,27 +61,27 @@ BOOL CDlgPgChannels::OnInitDialog()
 
 void CDlgPgChannels::FillChannelList()
 {
-    if (!m_ChannelList.m_hWnd)
+    if (!m_hWnd)
         return;
     const int selected = m_ChannelList.GetSelectedItem();
+    CRefillGuard refill(*this, m_ChannelList);
     m_ChannelList.DeleteAllItems();
     CChannelArray& channels = Channels();
-    if (theDrv.LoadChannels(channels, m_nDirection != 0) == 0) {
+    if (theDrv.LoadChannels(channels, m_Direction) == 0) {
         for (size_t i = 0; i < channels.size(); ++i) {
             // The device's name straight from the driver: the cached device list may be old.
-            uint32_t deviceId = channels[i]->DeviceId;
-            _KVX_USB_DEVICE_PROPERTIES device;
+            // Zeroed, so that a short answer shows an empty name rather than garbage.
+            const uint32_t deviceId = channels[i]->DeviceId;
+            _KVX_USB_DEVICE_PROPERTIES device = {};
             if (theDrv.GetDeviceProperties(&deviceId, &device) != 0)
                 continue;
-            const int row = m_ChannelList.InsertItem(int(i), RecordText(device.DeviceName).c_str());
-            m_ChannelList.SetItemText(row, COLUMN_CHANNEL,
-                                      RecordText(channels[i]->ChannelName).c_str());
-            m_ChannelList.SetItemText(row, COLUMN_ASIO_NAME, "");
-            m_ChannelList.SetItemData(row, i);
+            m_ChannelList.InsertRow(
+                int(i), {RecordText(device.DeviceName), RecordText(channels[i]->ChannelName), ""},
+                i);
         }
     }
     UpdateAsioDisplayNames();
-    SelectPageListRow(m_ChannelList, selected);
+    m_ChannelList.SelectRow(selected);
 }
 
 void CDlgPgChannels::UpdateAsioDisplayNames()

@@ -10,12 +10,9 @@
 
 class CDlgPgChannels : public CDialogPage {
 public:
-    // direction 0: input channels, 1: output channels.
-    explicit CDlgPgChannels(int direction, CWnd* pParentWnd = nullptr);
+    explicit CDlgPgChannels(KvxUsbDirection direction, CWnd* pParentWnd = nullptr);
     ~CDlgPgChannels() override;
 
-    // Re-reads the channels from the driver.
-    void Refresh() { FillChannelList(); }
     void FillChannelList();
     void UpdateAsioDisplayNames();
 
@@ -26,11 +23,12 @@ public:
     CListCtrlEx m_ChannelList;
     int m_nAsioNames = 0; // 1: display names start with the device name
     std::string m_strHardwareName;
-    const int m_nDirection;
+    const KvxUsbDirection m_Direction;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    void OnRefresh() override { FillChannelList(); }
 
     DECLARE_MESSAGE_MAP()
 

@@ -4,8 +4,7 @@
 
 #include "Drv.h"
 #include "KvxUsbText.h"
-#include "MainFrm.h"
-#include "PageLists.h"
+#include "StatusHost.h"
 #include "resource.h"
 
 BEGIN_MESSAGE_MAP(CDlgPgDevices, CDialogPage)
@@ -30,9 +29,7 @@ void CDlgPgDevices::DoDataExchange(CDataExchange* pDX)
 BOOL CDlgPgDevices::OnInitDialog()
 {
     CDialogPage::OnInitDialog();
-    m_DeviceList.InsertColumn(0, "Device name", LVCFMT_LEFT, 235);
-    m_DeviceList.InsertColumn(1, "Serial number", LVCFMT_LEFT, 220);
-    AddPageListStyles(m_DeviceList);
+    m_DeviceList.SetUpColumns({{IDS_COLUMN_DEVICE_NAME, 235}, {IDS_COLUMN_SERIAL_NUMBER, 220}});
     m_strHelp = "Use Up and Down buttons to change device ranking and press Apply to store "
                 "settings.\nDevice ranking defines the order of channels shown in ASIO hosts.";
     // Renaming and ranking are not built yet: their buttons stay off and the help text that
@@ -47,29 +44,31 @@ BOOL CDlgPgDevices::OnInitDialog()
 
 void CDlgPgDevices::FillDeviceList()
 {
-    if (!m_DeviceList.m_hWnd)
+    if (!m_hWnd)
         return;
     const int selected = m_DeviceList.GetSelectedItem();
-    m_DeviceList.DeleteAllItems();
-    // A partial load shows nothing rather than a list with holes in the ranking.
-    if (theDrv.LoadDevices() == 0) {
-        for (size_t i = 0; i < theDrv.m_Devices.size(); ++i) {
-            const _KVX_USB_DEVICE_PROPERTIES& device = *theDrv.m_Devices[i];
-            const int row = m_DeviceList.InsertItem(int(i), RecordText(device.DeviceName).c_str());
-            m_DeviceList.SetItemText(row, 1, RecordText(device.SerialNumber).c_str());
-            m_DeviceList.SetItemData(row, i);
+    {
+        CRefillGuard refill(*this, m_DeviceList);
+        m_DeviceList.DeleteAllItems();
+        // A partial load shows nothing rather than a list with holes in the ranking.
+        if (theDrv.LoadDevices() == 0) {
+            for (size_t i = 0; i < theDrv.m_Devices.size(); ++i) {
+                const _KVX_USB_DEVICE_PROPERTIES& device = *theDrv.m_Devices[i];
+                m_DeviceList.InsertRow(
+                    int(i), {RecordText(device.DeviceName), RecordText(device.SerialNumber)}, i);
+            }
         }
+        m_DeviceList.SelectRow(selected);
     }
-    SelectPageListRow(m_DeviceList, selected);
     ShowDeviceCount();
 }
 
 void CDlgPgDevices::ShowDeviceCount()
 {
-    CMainFrame* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
-    if (!frame)
+    IStatusHost* host = GetStatusHost();
+    if (!host)
         return;
     char count[16];
     std::snprintf(count, sizeof count, "%i ", int(theDrv.m_Devices.size()));
-    frame->m_wndStatusBar.SetPaneText(1, (count + AfxLoadString(IDS_DEVICES_CONNECTED)).c_str());
+    host->SetDeviceCountText((count + AfxLoadString(IDS_DEVICES_CONNECTED)).c_str());
 }

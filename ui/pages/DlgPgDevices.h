@@ -11,8 +11,6 @@ public:
     explicit CDlgPgDevices(CWnd* pParentWnd = nullptr);
     ~CDlgPgDevices() override;
 
-    // Re-reads the devices from the driver.
-    void Refresh() { FillDeviceList(); }
     void FillDeviceList();
 
     CStatic m_HelpText;
@@ -26,6 +24,7 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    void OnRefresh() override { FillDeviceList(); }
 
     DECLARE_MESSAGE_MAP()
 

@@ -4,14 +4,6 @@
 #include "KvxUsbText.h"
 #include "resource.h"
 
-namespace {
-
-// The driver's sampling-rate selection modes.
-const uint32_t kManualMode = 0;
-const uint32_t kAutomaticMode = 1;
-
-} // namespace
-
 BEGIN_MESSAGE_MAP(DlgPgSync, CDialogPage)
 END_MESSAGE_MAP()
 
@@ -39,22 +31,22 @@ void DlgPgSync::DoDataExchange(CDataExchange* pDX)
 BOOL DlgPgSync::OnInitDialog()
 {
     CDialogPage::OnInitDialog();
+    AddApplyGroup(IDC_MASTER_APPLY, {IDC_MASTER_PC, IDC_MASTER_DEVICE});
+    AddApplyGroup(IDC_RATE_APPLY, {IDC_RATE_LIST});
+    AddApplyGroup(IDC_MODE_APPLY, {IDC_MODE_AUTOMATIC, IDC_MODE_MANUAL});
+    AddApplyGroup(IDC_SOURCE_APPLY, {IDC_SOURCE_LIST});
     // The clock sources are not listed yet.
     m_SourceList.EnableWindow(FALSE);
     Refresh();
     return TRUE;
 }
 
-void DlgPgSync::Refresh()
+void DlgPgSync::OnRefresh()
 {
-    if (!m_hWnd)
-        return;
     ReadSelectionMode();
     ReadClockMaster();
     FillSampleRates();
-    for (CButton* button :
-         {&m_MasterApplyButton, &m_RateApplyButton, &m_ModeApplyButton, &m_SourceApplyButton})
-        button->EnableWindow(FALSE);
+    DisableApplyButtons();
 }
 
 void DlgPgSync::SetChoice(int& choice, int value, CButton& first, CButton& second)
@@ -69,9 +61,9 @@ void DlgPgSync::ReadSelectionMode()
 {
     int choice = -1;
     if (theDrv.GetSampleRateMode(&theDrv.m_SampleRateMode) == 0) {
-        if (theDrv.m_SampleRateMode == kAutomaticMode)
+        if (theDrv.m_SampleRateMode == KVX_USB_RATE_MODE_AUTOMATIC)
             choice = 0;
-        else if (theDrv.m_SampleRateMode == kManualMode)
+        else if (theDrv.m_SampleRateMode == KVX_USB_RATE_MODE_MANUAL)
             choice = 1;
     }
     SetChoice(m_nModeChoice, choice, m_AutomaticRadio, m_ManualRadio);
@@ -80,13 +72,18 @@ void DlgPgSync::ReadSelectionMode()
 void DlgPgSync::ReadClockMaster()
 {
     int choice = -1;
-    if (theDrv.GetClockMaster(&theDrv.m_ClockMaster) == 0 && theDrv.m_ClockMaster.ClockMaster <= 1)
-        choice = int(theDrv.m_ClockMaster.ClockMaster);
+    if (theDrv.GetClockMaster(&theDrv.m_ClockMaster) == 0) {
+        if (theDrv.m_ClockMaster.ClockMaster == KVX_USB_CLOCK_MASTER_PC)
+            choice = 0;
+        else if (theDrv.m_ClockMaster.ClockMaster == KVX_USB_CLOCK_MASTER_DEVICE)
+            choice = 1;
+    }
     SetChoice(m_nMasterChoice, choice, m_MasterPcRadio, m_MasterDeviceRadio);
 }
 
 void DlgPgSync::FillSampleRates()
 {
+    CRefillGuard refill(*this, m_RateList);
     m_RateList.ResetContent();
     if (theDrv.GetSampleRateInfo(&theDrv.m_SampleRateInfo) != 0) {
         m_RateList.EnableWindow(FALSE);
@@ -107,7 +104,7 @@ void DlgPgSync::FillSampleRates()
         m_RateList.EnableWindow(FALSE);
         return;
     }
-    m_RateList.EnableWindow(theDrv.m_SampleRateMode == kManualMode);
+    m_RateList.EnableWindow(theDrv.m_SampleRateMode == KVX_USB_RATE_MODE_MANUAL);
     for (int item = 0; item < items; ++item) {
         if (m_RateList.GetItemData(item) == info.CurrentRate) {
             m_RateList.SetCurSel(item);

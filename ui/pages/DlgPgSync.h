@@ -11,9 +11,6 @@ public:
     explicit DlgPgSync(CWnd* pParentWnd = nullptr);
     ~DlgPgSync() override;
 
-    // Re-reads the mode, the clock master and the rates from the driver.
-    void Refresh();
-
     CButton m_RateApplyButton;
     CButton m_MasterApplyButton;
     CComboBox m_RateList;
@@ -30,6 +27,7 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    void OnRefresh() override;
 
     DECLARE_MESSAGE_MAP()
 

@@ -1,0 +1,9 @@
+// Private messages of the main frame. Plain defines, like the resource ids.
+#pragma once
+
+#include <windows.h>
+
+// Posted by a second start with -asio to the running instance's main frame.
+#define WM_SHOW_ASIO_SETTINGS (WM_APP + 1)
+// Sent by the shell for the tray icon; wParam is the icon id, lParam the mouse message.
+#define WM_TRAY_NOTIFY (WM_APP + 3)

@@ -1,0 +1,86 @@
+#include "DialogPage.h"
+
+#include <algorithm>
+
+CDialogPage::CDialogPage(UINT nIDTemplate, CWnd* pParentWnd)
+    : CDialog(nIDTemplate, pParentWnd), m_nIDPage(nIDTemplate)
+{
+}
+
+void CDialogPage::Refresh()
+{
+    if (m_hWnd)
+        OnRefresh();
+}
+
+void CDialogPage::EnableControls(std::initializer_list<int> ids, bool enable)
+{
+    for (int id : ids)
+        ::EnableWindow(GetDlgItem(id), enable);
+}
+
+void CDialogPage::AddApplyGroup(int applyId, std::initializer_list<int> memberIds)
+{
+    m_ApplyGroups.push_back({applyId, memberIds});
+}
+
+void CDialogPage::GroupChanged(int applyId)
+{
+    ::EnableWindow(GetDlgItem(applyId), TRUE);
+}
+
+void CDialogPage::DisableApplyButtons()
+{
+    for (const CApplyGroup& group : m_ApplyGroups)
+        ::EnableWindow(GetDlgItem(group.applyId), FALSE);
+}
+
+bool CDialogPage::IsRefilling(HWND hWndControl) const
+{
+    return hWndControl &&
+           std::find(m_Refilling.begin(), m_Refilling.end(), hWndControl) != m_Refilling.end();
+}
+
+void CDialogPage::NoteUserChange(int controlId, UINT notifyCode)
+{
+    if (notifyCode != BN_CLICKED && notifyCode != CBN_SELCHANGE)
+        return;
+    for (const CApplyGroup& group : m_ApplyGroups) {
+        const auto& members = group.memberIds;
+        if (std::find(members.begin(), members.end(), controlId) != members.end())
+            GroupChanged(group.applyId);
+    }
+}
+
+bool CDialogPage::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
+{
+    if (message == WM_COMMAND && lParam) {
+        if (IsRefilling(reinterpret_cast<HWND>(lParam))) {
+            lResult = 0;
+            return true;
+        }
+        // BN_CLICKED shares its code with a menu's 0, so only a control's counts.
+        NoteUserChange(LOWORD(wParam), HIWORD(wParam));
+    } else if (message == WM_NOTIFY && IsRefilling(reinterpret_cast<NMHDR*>(lParam)->hwndFrom)) {
+        lResult = 0;
+        return true;
+    }
+    return CDialog::OnWndMsg(message, wParam, lParam, lResult);
+}
+
+CDialogPage::CRefillGuard::CRefillGuard(CDialogPage& page, CWnd& control)
+    : m_page(page), m_hWndControl(control.m_hWnd)
+{
+    m_page.m_Refilling.push_back(m_hWndControl);
+    ::SendMessageA(m_hWndControl, WM_SETREDRAW, FALSE, 0);
+}
+
+CDialogPage::CRefillGuard::~CRefillGuard()
+{
+    auto& refilling = m_page.m_Refilling;
+    refilling.erase(std::find(refilling.begin(), refilling.end(), m_hWndControl));
+    if (!m_page.IsRefilling(m_hWndControl)) {
+        ::SendMessageA(m_hWndControl, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(m_hWndControl, nullptr, TRUE);
+    }
+}
