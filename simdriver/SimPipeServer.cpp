@@ -148,9 +148,9 @@ bool StartSimPipeServer(const std::string& name, DWORD bufferSize, SimSession se
     }
     // The first instance holds a slot; the loop takes one before it creates each later one.
     HANDLE slots = CreateSemaphoreA(nullptr, maxClients - 1, maxClients, nullptr);
-    Server* server =
-        slots ? new (std::nothrow) Server{name, bufferSize, std::move(session), slots, pipe}
-              : nullptr;
+    Server* server = slots ? new (std::nothrow)
+                                 Server{name, bufferSize, std::move(session), slots, pipe}
+                           : nullptr;
     if (!server || !StartThread(AcceptLoop, server)) {
         *error = "cannot serve " + name + " (error " + std::to_string(GetLastError()) + ")";
         if (slots)
