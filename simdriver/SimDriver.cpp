@@ -244,6 +244,7 @@ DWORD CSimDriver::Command(DWORD code, const void* in, DWORD inSize, void* out, D
 DWORD CSimDriver::Change(const SimChange& change, const std::function<DWORD(CSimModel&)>& apply)
 {
     std::lock_guard<std::mutex> lock(m_lock);
+    m_model.AccountDropOuts();
     DWORD status = apply(m_model);
     if (status == 0 && change.kind) {
         Report(change, 0);
@@ -328,7 +329,7 @@ std::string DeviceStatus(const SimDevice& d)
 std::string CSimDriver::Status()
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_model.SetDropOuts(m_model.Hardware().statistics.DropOuts); // counted up to now
+    m_model.AccountDropOuts();
     const SimHardware& hw = m_model.Hardware();
     const _KVX_USB_SAMPLE_RATE_INFO& rates = hw.rateInfo;
     std::string rateList;

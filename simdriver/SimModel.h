@@ -61,6 +61,9 @@ public:
 
     // The ASIO drop-out count from now on, counting on from there while audio drops out.
     void SetDropOuts(uint32_t count);
+    // Turns the streaming time so far into drop-outs: before anything they depend on
+    // changes, and before the count is shown.
+    void AccountDropOuts();
 
     const SimHardware& Hardware() const { return m_hw; }
     SimHardware& Hardware() { return m_hw; }
@@ -72,7 +75,6 @@ public:
 
 private:
     _KVX_USB_CHANNEL_PROPERTIES* FindChannel(uint32_t id);
-    void AccountDropOuts();
 
     DWORD GetDeviceIdList(_KVX_USB_DEVICE_ID_LIST* list) const;
     DWORD GetChannelIdLists(_KVX_USB_CHANNEL_ID_LISTS* lists) const;
