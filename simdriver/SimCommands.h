@@ -1,11 +1,7 @@
-// Control commands of a running stand-in, as support engineers and tests give them:
-//   stop | status | plug DEVICE | unplug DEVICE | stream on|off
-//   set rate HZ | set source DEVICE SOURCEID | set mode auto|manual | set master pc|device
-//   set name DEVICE TEXT | set channel CHANNEL TEXT | set ranking DEVICE N
-//   set stream-depth US | set asio-depth US | set wdm-depth US | set asio-names on|off
-//   notify KIND [DATA1 DATA2]
-//   fault OPERATION COUNT STATUS | fault short OPERATION | fault overcount
-//   fault unterminated | fault zerostep | fault stall MILLISECONDS | fault clear
+// Control commands of a running stand-in, as support engineers and tests give them; the
+// list is SimCommandUsage(). "set" changes what a request could through the catalogue's
+// own requests and everything else (odd values included) in the model directly; both are
+// reported to the clients as another program's change.
 // Numbers may be decimal or 0x-prefixed hex.
 #pragma once
 

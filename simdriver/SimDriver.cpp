@@ -1,5 +1,7 @@
 #include "SimDriver.h"
 
+#include <winternl.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +27,21 @@ CSimDriver::~CSimDriver()
 bool CSimDriver::UseStateFile(const std::string& path, std::string* error)
 {
     std::lock_guard<std::mutex> lock(m_lock);
+    // Saves go through a temporary file beside it; if that cannot be made now, no change
+    // would ever be kept, so refuse now rather than report every change as done.
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        *error = "state file " + path + " is a folder";
+        return false;
+    }
+    HANDLE probe = CreateFileA((path + ".tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        *error = "cannot write the state file " + path + " (error " +
+                 std::to_string(GetLastError()) + "): does its folder exist?";
+        return false;
+    }
+    CloseHandle(probe);
     std::string text;
     if (ReadTextFile(path, &text) && !ApplyStateText(text, &m_model.Hardware(), error)) {
         *error = path + ": " + *error;
@@ -131,6 +148,25 @@ DWORD CSimDriver::Locked(uint64_t clientId, DWORD code, const void* in, void* ou
     return status;
 }
 
+namespace {
+
+// Whether a handle is an event: a pseudo handle (-1 is the process itself) or another
+// object's handle also duplicates, but signalling it would do nothing.
+bool IsEvent(HANDLE handle)
+{
+    alignas(8) char buffer[512];
+    ULONG size = 0;
+    if (NtQueryObject(handle, ObjectTypeInformation, buffer, sizeof buffer, &size) != 0)
+        return false;
+    const UNICODE_STRING& type =
+        reinterpret_cast<PUBLIC_OBJECT_TYPE_INFORMATION*>(buffer)->TypeName;
+    static const wchar_t event[] = L"Event";
+    return type.Length == sizeof event - sizeof(wchar_t) &&
+           std::memcmp(type.Buffer, event, type.Length) == 0;
+}
+
+} // namespace
+
 DWORD CSimDriver::RegisterEvent(Client& client, uint32_t handleValue)
 {
     HANDLE event = nullptr;
@@ -138,6 +174,10 @@ DWORD CSimDriver::RegisterEvent(Client& client, uint32_t handleValue)
     if (!client.process || !DuplicateHandle(client.process, source, GetCurrentProcess(), &event,
                                             EVENT_MODIFY_STATE, FALSE, 0))
         return SIM_E_BAD_EVENT;
+    if (!IsEvent(event)) {
+        CloseHandle(event);
+        return SIM_E_BAD_EVENT;
+    }
     if (client.event)
         CloseHandle(client.event);
     client.event = event;
@@ -201,6 +241,18 @@ DWORD CSimDriver::Command(DWORD code, const void* in, DWORD inSize, void* out, D
     return Request(SIM_COMMAND_CLIENT, code, in, inSize, out, outSize, &returned);
 }
 
+DWORD CSimDriver::Change(const SimChange& change, const std::function<DWORD(CSimModel&)>& apply)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_model.AccountDropOuts();
+    DWORD status = apply(m_model);
+    if (status == 0 && change.kind) {
+        Report(change, 0);
+        SaveState();
+    }
+    return status;
+}
+
 DWORD CSimDriver::Plug(uint32_t deviceId, bool plugged, bool* interfaceChanged)
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -238,12 +290,18 @@ namespace {
 
 std::string Format(const char* format, ...)
 {
-    char text[512];
+    char text[1024]; // a device line with the longest serial fits
     va_list args;
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
     return text;
+}
+
+// 0 and 1 as their words, any other value as its number.
+std::string Word(uint32_t value, const char* zero, const char* one)
+{
+    return value == 0 ? zero : value == 1 ? one : std::to_string(value);
 }
 
 std::string DeviceStatus(const SimDevice& d)
@@ -255,7 +313,7 @@ std::string DeviceStatus(const SimDevice& d)
                               RecordText(p.DeviceName).c_str(), RecordText(p.SerialNumber).c_str(),
                               p.Ranking, unsigned(d.inputs.size()), unsigned(d.outputs.size()),
                               d.synch.Current.SourceId, RecordText(d.synch.Current.Name).c_str());
-    for (uint32_t i = 0; i < d.synch.SourceCount; ++i)
+    for (uint32_t i = 0; i < d.synch.SourceCount && i < KVX_USB_MAX_CLOCK_SOURCES; ++i)
         text += Format("  source kind %u id %u \"%s\"\n", d.synch.Sources[i].SourceKind,
                        d.synch.Sources[i].SourceId, RecordText(d.synch.Sources[i].Name).c_str());
     for (auto* list : {&d.inputs, &d.outputs})
@@ -271,19 +329,33 @@ std::string DeviceStatus(const SimDevice& d)
 std::string CSimDriver::Status()
 {
     std::lock_guard<std::mutex> lock(m_lock);
+    m_model.AccountDropOuts();
     const SimHardware& hw = m_model.Hardware();
+    const _KVX_USB_SAMPLE_RATE_INFO& rates = hw.rateInfo;
+    std::string rateList;
+    for (uint32_t i = 0; i < rates.RateCount && i < KVX_USB_MAX_RATES; ++i)
+        rateList += " " + std::to_string(rates.Rates[i]);
+    std::string order;
+    for (const SimDevice* d : m_model.PluggedByRanking())
+        order += " " + std::to_string(d->properties.DeviceId);
     std::string text =
-        Format("driver interface %u.%u, version %u.%u.%d\n"
-               "rate %u Hz, rate mode %s, clock master %s, ASIO names with device %s\n"
-               "stream buffer %u us (%u..%u step %u), ASIO buffer %u us, WDM buffer %u us\n"
-               "streaming %s, drop-outs %u, stream restarts %u\n",
-               hw.driverInfo.InterfaceVersionMajor, hw.driverInfo.InterfaceVersionMinor,
-               hw.driverInfo.DriverVersionMajor, hw.driverInfo.DriverVersionMinor,
-               int(hw.driverInfo.DriverVersionBuild), hw.rateInfo.CurrentRate,
-               hw.rateMode.Mode ? "auto" : "manual", hw.clockMaster.ClockMaster ? "device" : "pc",
-               hw.asioNameOption ? "on" : "off", hw.streamDepth.Current, hw.streamDepth.Minimum,
-               hw.streamDepth.Maximum, hw.streamDepth.Step, hw.asioDepth.Depth, hw.wdmDepth.Depth,
-               hw.streaming ? "on" : "off", hw.statistics.DropOuts, m_model.StreamRestarts());
+        Format("driver interface %u.%u, version %u.%u.%d\n", hw.driverInfo.InterfaceVersionMajor,
+               hw.driverInfo.InterfaceVersionMinor, hw.driverInfo.DriverVersionMajor,
+               hw.driverInfo.DriverVersionMinor, int(hw.driverInfo.DriverVersionBuild)) +
+        Format("rate %u Hz, rates%s, rate mode %s, clock master %s, ASIO names with device %s\n",
+               rates.CurrentRate, rateList.empty() ? " none" : rateList.c_str(),
+               Word(hw.rateMode.Mode, "manual", "auto").c_str(),
+               Word(hw.clockMaster.ClockMaster, "pc", "device").c_str(),
+               Word(hw.asioNameOption, "off", "on").c_str()) +
+        Format("stream buffer %u us (%u..%u step %u), ASIO buffer %u us granularity %u, "
+               "WDM buffer %u us granularity %u\n",
+               hw.streamDepth.Current, hw.streamDepth.Minimum, hw.streamDepth.Maximum,
+               hw.streamDepth.Step, hw.asioDepth.Depth, hw.asioDepth.Granularity, hw.wdmDepth.Depth,
+               hw.wdmDepth.Granularity) +
+        Format("streaming %s, drop-outs %u, StartStreams %u, StopStreams %u\n",
+               hw.streaming ? "on" : "off", hw.statistics.DropOuts, m_model.StreamStarts(),
+               m_model.StreamStops()) +
+        "device order" + (order.empty() ? " none" : order) + "\n";
     for (const SimDevice& d : hw.devices)
         text += DeviceStatus(d);
     for (const auto& entry : m_clients)

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -47,6 +48,10 @@ public:
     // A request made by another program (a control command): reported to every client
     // that registered an event.
     DWORD Command(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize);
+    // A change only the device itself could make (values no request may set): apply edits
+    // the model under the lock; when it returns 0 the change is reported to every client
+    // as one of another program and kept in the state file.
+    DWORD Change(const SimChange& change, const std::function<DWORD(CSimModel&)>& apply);
     // interfaceChanged: the first device came or the last one went.
     DWORD Plug(uint32_t deviceId, bool plugged, bool* interfaceChanged);
     void Stream(bool on);

@@ -1,5 +1,6 @@
 #include "SimFaults.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -112,8 +113,10 @@ void CSimFaults::Alter(DWORD code, void* out, DWORD* returned) const
         OvercountAnswer(code, out);
     if (m_zeroStep && code == IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH)
         static_cast<_KVX_USB_STREAM_BUFFER_DEPTH*>(out)->Step = 0;
-    if (m_short.count(code))
-        *returned /= 2;
+    auto cut = m_short.find(code);
+    if (cut != m_short.end())
+        *returned =
+            cut->second == SIM_SHORT_HALF ? *returned / 2 : std::min<DWORD>(*returned, cut->second);
 }
 
 std::string CSimFaults::Describe() const
@@ -125,8 +128,11 @@ std::string CSimFaults::Describe() const
                       f.second.count, static_cast<unsigned long>(f.second.status));
         text += line;
     }
-    for (DWORD code : m_short)
-        text += std::string("  short ") + OperationName(code) + "\n";
+    for (const auto& cut : m_short)
+        text += std::string("  short ") + OperationName(cut.first) +
+                (cut.second == SIM_SHORT_HALF ? std::string(" half")
+                                              : " " + std::to_string(cut.second) + " bytes") +
+                "\n";
     if (m_overcount)
         text += "  overcount\n";
     if (m_unterminated)

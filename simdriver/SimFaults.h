@@ -5,18 +5,20 @@
 
 #include <cstdint>
 #include <map>
-#include <set>
 #include <string>
 
 // Counts reported by the overcount fault: far above every record's capacity.
 constexpr uint32_t SIM_OVERCOUNT = 1000;
+// A short answer of half its record.
+constexpr uint32_t SIM_SHORT_HALF = 0xFFFFFFFFu;
 
 class CSimFaults {
 public:
     // The next count requests of the operation fail with status and change nothing.
     void FailNext(DWORD code, uint32_t count, DWORD status);
-    // Answers of the operation carry half their record.
-    void AnswerShort(DWORD code) { m_short.insert(code); }
+    // Answers of the operation carry only their first bytes (0 too), or half their record.
+    void AnswerShort(DWORD code, uint32_t bytes) { m_short[code] = bytes; }
+    void AnswerHalf(DWORD code) { m_short[code] = SIM_SHORT_HALF; }
     // Id lists, clock-source and rate counts above their records' capacity.
     void Overcount() { m_overcount = true; }
     // Names and serial numbers fill their whole field, without a terminator.
@@ -43,7 +45,7 @@ private:
         DWORD status;
     };
     std::map<DWORD, Failure> m_failures;
-    std::set<DWORD> m_short;
+    std::map<DWORD, uint32_t> m_short; // bytes kept, or SIM_SHORT_HALF
     bool m_overcount = false;
     bool m_unterminated = false;
     bool m_zeroStep = false;

@@ -187,6 +187,12 @@ DWORD CSimModel::SetBufferDepth(_KVX_USB_BUFFER_DEPTH* depth, const _KVX_USB_BUF
     return 0;
 }
 
+void CSimModel::SetDropOuts(uint32_t count)
+{
+    AccountDropOuts();
+    m_hw.statistics.DropOuts = count;
+}
+
 void CSimModel::AccountDropOuts()
 {
     DWORD now = GetTickCount();
@@ -270,7 +276,7 @@ DWORD CSimModel::Answer(DWORD code, const void* in, void* out, DWORD* returned, 
     case IOCTL_KVX_USB_START_STREAMS:
     case IOCTL_KVX_USB_STOP_STREAMS:
         // A restart of the streams for new buffer depths; whether audio plays is the hosts'.
-        ++m_streamRestarts;
+        ++(code == IOCTL_KVX_USB_START_STREAMS ? m_streamStarts : m_streamStops);
         return 0;
     case IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH:
         return Write(out, m_hw.streamDepth, returned);

@@ -59,15 +59,22 @@ public:
     void SetStreaming(bool on, SimChange* change);
     bool AnyPlugged() const;
 
+    // The ASIO drop-out count from now on, counting on from there while audio drops out.
+    void SetDropOuts(uint32_t count);
+    // Turns the streaming time so far into drop-outs: before anything they depend on
+    // changes, and before the count is shown.
+    void AccountDropOuts();
+
     const SimHardware& Hardware() const { return m_hw; }
     SimHardware& Hardware() { return m_hw; }
-    uint32_t StreamRestarts() const { return m_streamRestarts; }
+    uint32_t StreamStarts() const { return m_streamStarts; }
+    uint32_t StreamStops() const { return m_streamStops; }
+    // The plugged devices in the order ASIO hosts see them.
+    std::vector<const SimDevice*> PluggedByRanking() const;
+    SimDevice* FindDevice(uint32_t id, bool pluggedOnly = true);
 
 private:
-    SimDevice* FindDevice(uint32_t id, bool pluggedOnly = true);
     _KVX_USB_CHANNEL_PROPERTIES* FindChannel(uint32_t id);
-    std::vector<const SimDevice*> PluggedByRanking() const;
-    void AccountDropOuts();
 
     DWORD GetDeviceIdList(_KVX_USB_DEVICE_ID_LIST* list) const;
     DWORD GetChannelIdLists(_KVX_USB_CHANNEL_ID_LISTS* lists) const;
@@ -80,7 +87,8 @@ private:
                          SimSetting setting, SimChange* change);
 
     SimHardware m_hw;
-    uint32_t m_streamRestarts = 0;
+    uint32_t m_streamStarts = 0;
+    uint32_t m_streamStops = 0;
     DWORD m_dropOutTick = 0; // start of the streaming time not yet turned into drop-outs
 };
 

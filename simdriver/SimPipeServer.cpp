@@ -2,7 +2,9 @@
 
 #include <sddl.h>
 
-#include <thread>
+#include <process.h>
+
+#include <new>
 #include <vector>
 
 namespace {
@@ -29,9 +31,59 @@ std::string CurrentUserSid()
     return sid;
 }
 
-void AcceptLoop(std::string name, DWORD bufferSize, SimSession session, HANDLE pipe)
+struct Server {
+    std::string name;
+    DWORD bufferSize;
+    SimSession session;
+    HANDLE slots; // semaphore: how many more clients may be served at once
+    HANDLE first; // the instance created by the start, holding a slot
+};
+
+struct Client {
+    Server* server;
+    HANDLE pipe;
+};
+
+void EndClient(Server* server, HANDLE pipe)
 {
+    DisconnectNamedPipe(pipe);
+    CloseHandle(pipe);
+    ReleaseSemaphore(server->slots, 1, nullptr);
+}
+
+unsigned __stdcall RunClient(void* argument)
+{
+    Client* client = static_cast<Client*>(argument);
+    client->server->session(client->pipe);
+    EndClient(client->server, client->pipe);
+    delete client;
+    return 0;
+}
+
+// A thread with a small stack: what a client costs is mostly its thread.
+bool StartThread(unsigned(__stdcall* run)(void*), void* argument)
+{
+    uintptr_t thread = _beginthreadex(nullptr, SIM_THREAD_STACK, run, argument,
+                                      STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!thread)
+        return false;
+    CloseHandle(reinterpret_cast<HANDLE>(thread));
+    return true;
+}
+
+unsigned __stdcall AcceptLoop(void* argument)
+{
+    Server* server = static_cast<Server*>(argument); // lives as long as the process
+    HANDLE pipe = server->first;
     for (;;) {
+        if (pipe == INVALID_HANDLE_VALUE) {
+            // While every slot is taken no instance listens: a newcomer's CreateFile fails
+            // with ERROR_PIPE_BUSY, and the clients being served go on undisturbed.
+            WaitForSingleObject(server->slots, INFINITE);
+            while ((pipe = CreateSimPipe(server->name, server->bufferSize, false)) ==
+                   INVALID_HANDLE_VALUE)
+                Sleep(50); // out of resources for a moment
+        }
         bool connected = ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
         if (!connected) {
             // Mostly a client that came and went before we saw it: the instance is free
@@ -42,15 +94,14 @@ void AcceptLoop(std::string name, DWORD bufferSize, SimSession session, HANDLE p
                 Sleep(50);
             continue;
         }
-        HANDLE next = INVALID_HANDLE_VALUE;
-        while ((next = CreateSimPipe(name, bufferSize, false)) == INVALID_HANDLE_VALUE)
-            Sleep(50); // out of resources for a moment; the connected client is served anyway
-        std::thread([session, pipe] {
-            session(pipe);
-            DisconnectNamedPipe(pipe);
-            CloseHandle(pipe);
-        }).detach();
-        pipe = next;
+        Client* client = new (std::nothrow) Client{server, pipe};
+        if (!client || !StartThread(RunClient, client)) {
+            // Nothing to serve it with: this client sees the pipe close, the others and
+            // the server go on.
+            delete client;
+            EndClient(server, pipe);
+        }
+        pipe = INVALID_HANDLE_VALUE;
     }
 }
 
@@ -84,8 +135,9 @@ HANDLE CreateSimPipe(const std::string& name, DWORD bufferSize, bool first)
 }
 
 bool StartSimPipeServer(const std::string& name, DWORD bufferSize, SimSession session,
-                        std::string* error)
+                        std::string* error, LONG maxClients)
 {
+    // Created here, so that a second server on the name is refused at once.
     HANDLE pipe = CreateSimPipe(name, bufferSize, true);
     if (pipe == INVALID_HANDLE_VALUE) {
         DWORD code = GetLastError();
@@ -94,7 +146,19 @@ bool StartSimPipeServer(const std::string& name, DWORD bufferSize, SimSession se
                      : "cannot create pipe " + name + " (error " + std::to_string(code) + ")";
         return false;
     }
-    std::thread(AcceptLoop, name, bufferSize, std::move(session), pipe).detach();
+    // The first instance holds a slot; the loop takes one before it creates each later one.
+    HANDLE slots = CreateSemaphoreA(nullptr, maxClients - 1, maxClients, nullptr);
+    Server* server = slots ? new (std::nothrow)
+                                 Server{name, bufferSize, std::move(session), slots, pipe}
+                           : nullptr;
+    if (!server || !StartThread(AcceptLoop, server)) {
+        *error = "cannot serve " + name + " (error " + std::to_string(GetLastError()) + ")";
+        if (slots)
+            CloseHandle(slots);
+        delete server;
+        CloseHandle(pipe);
+        return false;
+    }
     return true;
 }
 

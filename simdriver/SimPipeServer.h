@@ -1,11 +1,17 @@
-// Named-pipe servers of the stand-in: message mode, any number of clients, one thread per
-// client. Only the current user may connect, and only from this machine.
+// Named-pipe servers of the stand-in: message mode, a bounded number of clients, one thread
+// per client. Only the current user may connect, and only from this machine.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
+
+// Clients served at once per pipe; more find the pipe busy (ERROR_PIPE_BUSY) until one goes.
+constexpr LONG SIM_MAX_CLIENTS = 64;
+// Stack reserved for each client's thread (and the accept loop's): the sessions keep their
+// buffers on the heap.
+constexpr unsigned SIM_THREAD_STACK = 64 * 1024;
 
 constexpr DWORD SIM_PIPE_MODE =
     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
@@ -21,9 +27,10 @@ HANDLE CreateSimPipe(const std::string& name, DWORD bufferSize, bool first);
 using SimSession = std::function<void(HANDLE pipe)>;
 
 // Creates the first instance and accepts clients on a thread of its own, for the rest of
-// the process. False with a reason when the pipe cannot be created.
+// the process, at most maxClients at once. False with a reason when the pipe cannot be
+// created.
 bool StartSimPipeServer(const std::string& name, DWORD bufferSize, SimSession session,
-                        std::string* error);
+                        std::string* error, LONG maxClients = SIM_MAX_CLIENTS);
 
 // Reads one whole message. False when the client is gone; tooLong when the message did
 // not fit maxSize (the rest is read and dropped).

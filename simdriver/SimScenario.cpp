@@ -6,35 +6,31 @@
 #include <fstream>
 #include <set>
 #include <sstream>
-#include <stdexcept>
-
 #include <nlohmann/json.hpp>
 
 #include "KvxUsbText.h"
+#include "SimJson.h"
 
 using nlohmann::json;
 
 namespace {
 
-struct ScenarioError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 void Require(bool condition, const std::string& message)
 {
-    if (!condition)
-        throw ScenarioError(message);
+    SimRequire(condition, message);
 }
 
 uint32_t Number(const json& object, const char* key, uint32_t fallback)
 {
-    if (!object.contains(key))
-        return fallback;
-    const json& value = object[key];
-    Require(value.is_number_integer() && value.get<int64_t>() >= 0 &&
-                value.get<int64_t>() <= 0xFFFFFFFFll,
-            std::string(key) + " must be a number from 0 to 4294967295");
-    return value.get<uint32_t>();
+    return SimUnsigned(object, key, fallback, 0xFFFFFFFFu);
+}
+
+// The object under key, or an empty one when the key is absent.
+json Section(const json& object, const char* key)
+{
+    json value = object.value(key, json::object());
+    Require(value.is_object(), std::string(key) + " must be an object");
+    return value;
 }
 
 template <size_t N> void SetName(char (&field)[N], const std::string& text, const std::string& what)
@@ -50,10 +46,10 @@ std::vector<std::string> ChannelNames(const json& device, const char* key, const
     if (!device.contains(key))
         return names;
     const json& value = device[key];
-    if (value.is_number_unsigned()) {
-        for (uint32_t i = 1; i <= value.get<uint32_t>() && i <= KVX_USB_MAX_CHANNELS; ++i)
+    if (value.is_number()) {
+        uint32_t count = SimUnsigned(value, key, KVX_USB_MAX_CHANNELS);
+        for (uint32_t i = 1; i <= count; ++i)
             names.push_back(prefix + std::to_string(i));
-        Require(value.get<uint32_t>() <= KVX_USB_MAX_CHANNELS, std::string("too many ") + key);
         return names;
     }
     Require(value.is_array(), std::string(key) + " must be a count or a list of names");
@@ -89,11 +85,12 @@ void MakeClockSources(const json& device, _KVX_USB_DEVICE_SYNCH_MODE_INFO* synch
     synch->SourceCount = uint32_t(sources.size());
     std::set<uint32_t> ids;
     for (uint32_t i = 0; i < synch->SourceCount; ++i) {
+        Require(sources[i].is_object(), "a clock source is an object");
         _KVX_USB_CLOCK_SOURCE& s = synch->Sources[i];
         s.SourceKind = Number(sources[i], "kind", 0);
         s.SourceId = Number(sources[i], "id", i);
         Require(ids.insert(s.SourceId).second, "clock source ids must differ on a device");
-        SetName(s.Name, sources[i].value("name", std::string("Source ") + std::to_string(i)),
+        SetName(s.Name, SimText(sources[i], "name", "Source " + std::to_string(i)),
                 "clock source name");
     }
     Require(synch->SourceCount > 0, "a device needs a clock source");
@@ -106,16 +103,17 @@ void MakeClockSources(const json& device, _KVX_USB_DEVICE_SYNCH_MODE_INFO* synch
 
 SimDevice MakeDevice(const json& device, uint32_t index)
 {
+    Require(device.is_object(), "a device is an object");
     SimDevice d;
     uint32_t id = Number(device, "id", index + 1);
     Require(id > 0 && id < 0x10000, "device ids run from 1 to 65535");
     FillPattern(&d.properties, sizeof d.properties, id);
     d.properties.DeviceId = id;
     d.properties.Ranking = Number(device, "ranking", index);
-    SetName(d.properties.DeviceName, device.value("name", "Device " + std::to_string(id)),
+    SetName(d.properties.DeviceName, SimText(device, "name", "Device " + std::to_string(id)),
             "device name");
     // The serial is text up to its terminator; the pattern after it is the driver's.
-    std::string serial = device.value("serial", "SN" + std::to_string(100000 + id));
+    std::string serial = SimText(device, "serial", "SN" + std::to_string(100000 + id));
     Require(serial.size() < 64, "serial is longer than 63 bytes");
     std::memcpy(d.properties.SerialNumber, serial.c_str(), serial.size() + 1);
 
@@ -124,23 +122,41 @@ SimDevice MakeDevice(const json& device, uint32_t index)
     MakeClockSources(device, &d.synch);
     d.inputs = MakeChannels(id, false, ChannelNames(device, "inputs", "Input "));
     d.outputs = MakeChannels(id, true, ChannelNames(device, "outputs", "Output "));
-    d.plugged = device.value("plugged", true);
+    d.plugged = SimFlag(device, "plugged", true);
     return d;
 }
 
 void MakeDriverInfo(const json& scenario, SimHardware* hw)
 {
     FillPattern(&hw->driverInfo, sizeof hw->driverInfo, 1);
-    json driver = scenario.value("driver", json::object());
+    json driver = Section(scenario, "driver");
     json iface = driver.value("interface", json::array({2, 1}));
     json version = driver.value("version", json::array({3, 4, 1207}));
     Require(iface.is_array() && iface.size() == 2, "driver.interface is [major, minor]");
     Require(version.is_array() && version.size() == 3, "driver.version is [major, minor, build]");
-    hw->driverInfo.InterfaceVersionMajor = iface[0].get<uint8_t>();
-    hw->driverInfo.InterfaceVersionMinor = iface[1].get<uint8_t>();
-    hw->driverInfo.DriverVersionMajor = version[0].get<uint8_t>();
-    hw->driverInfo.DriverVersionMinor = version[1].get<uint8_t>();
-    hw->driverInfo.DriverVersionBuild = version[2].get<uint32_t>();
+    // Any version the fields can carry: a major version other than 2 tests the panel's check.
+    hw->driverInfo.InterfaceVersionMajor = uint8_t(SimUnsigned(iface[0], "driver.interface", 255));
+    hw->driverInfo.InterfaceVersionMinor = uint8_t(SimUnsigned(iface[1], "driver.interface", 255));
+    hw->driverInfo.DriverVersionMajor = uint8_t(SimUnsigned(version[0], "driver.version", 255));
+    hw->driverInfo.DriverVersionMinor = uint8_t(SimUnsigned(version[1], "driver.version", 255));
+    hw->driverInfo.DriverVersionBuild = SimUnsigned(version[2], "driver.version");
+}
+
+// A mode as its word, or as any number the field holds (modes the panel does not know
+// test how it shows them).
+uint32_t Setting(const json& object, const char* key, const char* fallback,
+                 std::initializer_list<std::pair<const char*, uint32_t>> words)
+{
+    if (object.contains(key) && object[key].is_number())
+        return SimUnsigned(object[key], key);
+    std::string word = SimText(object, key, fallback);
+    std::string names;
+    for (const auto& w : words) {
+        if (word == w.first)
+            return w.second;
+        names += (names.empty() ? "" : " or ") + std::string(w.first);
+    }
+    throw SimJsonError(std::string(key) + " is " + names + " or a number");
 }
 
 void MakeRates(const json& scenario, SimHardware* hw)
@@ -151,7 +167,7 @@ void MakeRates(const json& scenario, SimHardware* hw)
             "rates must list 1 to 8 rates");
     hw->rateInfo.RateCount = uint32_t(rates.size());
     for (uint32_t i = 0; i < hw->rateInfo.RateCount; ++i)
-        hw->rateInfo.Rates[i] = rates[i].get<uint32_t>();
+        hw->rateInfo.Rates[i] = SimUnsigned(rates[i], "rates");
     hw->rateInfo.CurrentRate = Number(scenario, "currentRate", hw->rateInfo.Rates[0]);
     bool known = false;
     for (uint32_t i = 0; i < hw->rateInfo.RateCount; ++i)
@@ -159,14 +175,12 @@ void MakeRates(const json& scenario, SimHardware* hw)
     Require(known, "currentRate must be one of rates");
 
     FillPattern(&hw->rateMode, sizeof hw->rateMode, 3);
-    std::string mode = scenario.value("rateMode", std::string("auto"));
-    Require(mode == "auto" || mode == "manual", "rateMode is auto or manual");
-    hw->rateMode.Mode = mode == "auto" ? 1 : 0;
+    hw->rateMode.Mode = Setting(scenario, "rateMode", "auto", {{"manual", 0}, {"auto", 1}});
 }
 
 void MakeBufferDepths(const json& scenario, SimHardware* hw)
 {
-    json stream = scenario.value("streamBufferDepth", json::object());
+    json stream = Section(scenario, "streamBufferDepth");
     hw->streamDepth.Minimum = Number(stream, "minimum", 1000);
     hw->streamDepth.Maximum = Number(stream, "maximum", 8000);
     hw->streamDepth.Step = Number(stream, "step", 500);
@@ -185,7 +199,7 @@ void MakeBufferDepths(const json& scenario, SimHardware* hw)
                   {"wdmBufferDepth", &hw->wdmDepth, 10000}};
     uint32_t seed = 10;
     for (auto& d : depths) {
-        json value = scenario.value(d.key, json::object());
+        json value = Section(scenario, d.key);
         FillPattern(d.depth, sizeof *d.depth, seed++);
         d.depth->Depth = Number(value, "depth", d.defaultDepth);
         d.depth->Granularity = Number(value, "granularity", 0);
@@ -198,14 +212,13 @@ void Build(const json& scenario, SimHardware* hw)
     MakeDriverInfo(scenario, hw);
     MakeRates(scenario, hw);
     MakeBufferDepths(scenario, hw);
-    hw->asioNameOption = scenario.value("asioNames", true) ? 1 : 0;
+    hw->asioNameOption = SimFlag(scenario, "asioNames", true) ? 1 : 0;
     FillPattern(&hw->clockMaster, sizeof hw->clockMaster, 4);
-    std::string master = scenario.value("clockMaster", std::string("device"));
-    Require(master == "pc" || master == "device", "clockMaster is pc or device");
-    hw->clockMaster.ClockMaster = master == "device" ? 1 : 0;
+    hw->clockMaster.ClockMaster =
+        Setting(scenario, "clockMaster", "device", {{"pc", 0}, {"device", 1}});
     FillPattern(&hw->statistics, sizeof hw->statistics, 5);
     hw->statistics.DropOuts = 0;
-    hw->streaming = scenario.value("streaming", false);
+    hw->streaming = SimFlag(scenario, "streaming", false);
 
     json devices = scenario.value("devices", json::array());
     Require(devices.is_array() && devices.size() <= KVX_USB_MAX_DEVICES,
@@ -229,7 +242,7 @@ bool ParseScenario(const std::string& text, SimHardware* hardware, std::string* 
 {
     try {
         SimHardware hw;
-        Build(json::parse(text), &hw);
+        Build(SimParseJson(text), &hw);
         *hardware = std::move(hw);
         return true;
     } catch (const std::exception& e) {
@@ -263,9 +276,18 @@ bool LoadScenarioFile(const std::string& path, SimHardware* hardware, std::strin
     return true;
 }
 
+bool IsScenarioName(const std::string& argument)
+{
+    const std::string json = ".json";
+    bool endsInJson = argument.size() >= json.size() &&
+                      _stricmp(argument.c_str() + argument.size() - json.size(), json.c_str()) == 0;
+    return !argument.empty() && argument.find_first_of("\\/:") == std::string::npos && !endsInJson;
+}
+
 std::string ResolveScenarioPath(const std::string& argument)
 {
-    if (GetFileAttributesA(argument.c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (!IsScenarioName(argument) ||
+        GetFileAttributesA(argument.c_str()) != INVALID_FILE_ATTRIBUTES)
         return argument;
     char exe[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, exe, MAX_PATH);

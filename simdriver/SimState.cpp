@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "KvxUsbText.h"
+#include "SimJson.h"
 
 using nlohmann::json;
 
@@ -27,12 +28,19 @@ template <size_t N> std::string Hex(const char (&field)[N])
     return text;
 }
 
-template <size_t N> void FromHex(const std::string& text, char (&field)[N])
+template <size_t N> void FromHex(const json& value, char (&field)[N])
 {
-    if (text.size() != 2 * N)
-        throw std::runtime_error("a name must be " + std::to_string(2 * N) + " hex digits");
+    std::string text = value.is_string() ? value.get<std::string>() : std::string();
+    SimRequire(text.size() == 2 * N &&
+                   text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos,
+               "bytes of a name must be " + std::to_string(2 * N) + " hex digits");
     for (size_t i = 0; i < N; ++i)
         field[i] = char(std::stoul(text.substr(2 * i, 2), nullptr, 16));
+}
+
+uint32_t Unsigned(const json& object, const char* key, uint32_t fallback)
+{
+    return SimUnsigned(object, key, fallback, 0xFFFFFFFFu);
 }
 
 json NameEntry(uint32_t id, const char (&name)[KVX_USB_NAME_SIZE])
@@ -42,18 +50,17 @@ json NameEntry(uint32_t id, const char (&name)[KVX_USB_NAME_SIZE])
 
 void ApplyDepth(const json& state, const char* key, _KVX_USB_BUFFER_DEPTH* depth)
 {
-    if (state.contains(key))
-        depth->Depth = state[key].get<uint32_t>();
+    depth->Depth = Unsigned(state, key, depth->Depth);
 }
 
 void ApplyDevice(const json& entry, SimDevice* device)
 {
-    device->properties.Ranking = entry.value("ranking", device->properties.Ranking);
+    device->properties.Ranking = Unsigned(entry, "ranking", device->properties.Ranking);
     if (entry.contains("bytes"))
-        FromHex(entry["bytes"].get<std::string>(), device->properties.DeviceName);
+        FromHex(entry["bytes"], device->properties.DeviceName);
     if (!entry.contains("clockSource"))
         return;
-    uint32_t id = entry["clockSource"].get<uint32_t>();
+    uint32_t id = SimUnsigned(entry["clockSource"], "clockSource");
     _KVX_USB_DEVICE_SYNCH_MODE_INFO& synch = device->synch;
     for (uint32_t i = 0; i < synch.SourceCount; ++i)
         if (synch.Sources[i].SourceId == id) {
@@ -66,28 +73,31 @@ void ApplyDevice(const json& entry, SimDevice* device)
 
 void ApplyChannel(const json& entry, SimHardware* hw)
 {
-    uint32_t id = entry.at("id").get<uint32_t>();
+    SimRequire(entry.is_object() && entry.contains("id"), "a channel entry needs an id");
+    uint32_t id = SimUnsigned(entry["id"], "channels.id");
     for (SimDevice& d : hw->devices)
         for (auto* list : {&d.inputs, &d.outputs})
             for (_KVX_USB_CHANNEL_PROPERTIES& c : *list)
                 if (c.ChannelId == id)
-                    FromHex(entry.at("bytes").get<std::string>(), c.ChannelName);
+                    FromHex(entry.value("bytes", json()), c.ChannelName);
 }
 
 void Apply(const json& state, SimHardware* hw)
 {
+    SimRequire(state.is_object(), "a state file is a JSON object");
     if (state.contains("rate")) {
-        uint32_t rate = state["rate"].get<uint32_t>();
+        uint32_t rate = SimUnsigned(state["rate"], "rate");
         const _KVX_USB_SAMPLE_RATE_INFO& info = hw->rateInfo;
         if (std::find(info.Rates, info.Rates + info.RateCount, rate) == info.Rates + info.RateCount)
             throw std::runtime_error("rate " + std::to_string(rate) + " is not offered");
         hw->rateInfo.CurrentRate = rate;
     }
-    hw->rateMode.Mode = state.value("rateMode", hw->rateMode.Mode);
-    hw->clockMaster.ClockMaster = state.value("clockMaster", hw->clockMaster.ClockMaster);
-    hw->asioNameOption = state.value("asioNames", hw->asioNameOption);
+    // Any value its field holds: odd modes test the panel.
+    hw->rateMode.Mode = Unsigned(state, "rateMode", hw->rateMode.Mode);
+    hw->clockMaster.ClockMaster = Unsigned(state, "clockMaster", hw->clockMaster.ClockMaster);
+    hw->asioNameOption = Unsigned(state, "asioNames", hw->asioNameOption);
     if (state.contains("streamBufferDepth")) {
-        uint32_t current = state["streamBufferDepth"].get<uint32_t>();
+        uint32_t current = SimUnsigned(state["streamBufferDepth"], "streamBufferDepth");
         const _KVX_USB_STREAM_BUFFER_DEPTH& s = hw->streamDepth;
         if (current < s.Minimum || current > s.Maximum || current % s.Step != 0)
             throw std::runtime_error("stream buffer depth out of range");
@@ -95,10 +105,16 @@ void Apply(const json& state, SimHardware* hw)
     }
     ApplyDepth(state, "asioBufferDepth", &hw->asioDepth);
     ApplyDepth(state, "wdmBufferDepth", &hw->wdmDepth);
-    for (const json& entry : state.value("devices", json::array()))
+    for (const char* key : {"devices", "channels"})
+        SimRequire(state.value(key, json::array()).is_array(),
+                   std::string(key) + " must be a list");
+    for (const json& entry : state.value("devices", json::array())) {
+        SimRequire(entry.is_object() && entry.contains("id"), "a device entry needs an id");
+        uint32_t id = SimUnsigned(entry["id"], "devices.id");
         for (SimDevice& d : hw->devices)
-            if (d.properties.DeviceId == entry.at("id").get<uint32_t>())
+            if (d.properties.DeviceId == id)
                 ApplyDevice(entry, &d);
+    }
     for (const json& entry : state.value("channels", json::array()))
         ApplyChannel(entry, hw);
 }
@@ -133,7 +149,7 @@ bool ApplyStateText(const std::string& text, SimHardware* hardware, std::string*
 {
     try {
         SimHardware hw = *hardware;
-        Apply(json::parse(text), &hw);
+        Apply(SimParseJson(text), &hw);
         *hardware = std::move(hw);
         return true;
     } catch (const std::exception& e) {

@@ -116,8 +116,18 @@ TEST_F(SimNotificationTest, AnEventHandleThatCannotBeTakenOverIsRefused)
 {
     CKvxuUsbDriver other;
     ASSERT_EQ(0u, other.Open(KVX_USB_DEVICE_NAME));
-    EXPECT_EQ(DWORD(ERROR_INVALID_HANDLE),
-              other.RegisterNotificationEvent(reinterpret_cast<HANDLE>(UINT_PTR(0x7FFC))));
+    // No handle, the pseudo handles of the process and the thread (which duplicate into
+    // real ones), and a handle of another kind.
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, nullptr);
+    for (HANDLE bad : {reinterpret_cast<HANDLE>(UINT_PTR(0x7FFC)), INVALID_HANDLE_VALUE,
+                       GetCurrentThread(), mutex}) {
+        EXPECT_EQ(DWORD(ERROR_INVALID_HANDLE), other.RegisterNotificationEvent(bad)) << bad;
+    }
+    CloseHandle(mutex);
+    // Nothing was registered: a change is no signal to anyone.
+    Command({"notify", "3"});
+    std::vector<_KVX_USB_NOTIFICATION> none = Drain(other);
+    EXPECT_EQ(0u, none.size());
 }
 
 } // namespace

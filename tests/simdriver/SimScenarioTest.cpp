@@ -68,6 +68,19 @@ TEST(SimScenarioTest, RefusesWhatTheRecordsCannotCarryOrWhatContradictsItself)
         {"{\"streamBufferDepth\": {\"step\": 0}, \"devices\": []}", "step"},
         {"{\"devices\": [", "parse"},
         {"[1, 2]", "object"},
+        // Nesting that would exhaust the stack, at the top and deep inside.
+        {std::string(50000, '[') + std::string(50000, ']'), "nested deeper"},
+        {"{\"devices\": [" + Device(", \"inputs\": " + std::string(50000, '[')) + "]}",
+         "nested deeper"},
+        // Values their field cannot hold exactly, named by their key.
+        {"{\"rates\": [-1], \"devices\": []}", "rates"},
+        {"{\"rates\": [44100.5], \"devices\": []}", "rates"},
+        {"{\"driver\": {\"interface\": [258, 1]}, \"devices\": []}", "driver.interface"},
+        {"{\"asioBufferDepth\": {\"depth\": -1}, \"devices\": []}", "depth"},
+        {"{\"wdmBufferDepth\": {\"granularity\": 4294967296}, \"devices\": []}", "granularity"},
+        {"{\"streamBufferDepth\": {\"current\": 2500.9}, \"devices\": []}", "current"},
+        {"{\"devices\": [" + Device(", \"inputs\": -2") + "]}", "inputs"},
+        {"{\"streaming\": 1, \"devices\": []}", "streaming"},
     };
     for (const auto& b : bad) {
         SCOPED_TRACE(b.text.substr(0, 80));
@@ -75,6 +88,29 @@ TEST(SimScenarioTest, RefusesWhatTheRecordsCannotCarryOrWhatContradictsItself)
         std::string error;
         EXPECT_FALSE(ParseScenario(b.text, &hw, &error));
         EXPECT_NE(std::string::npos, error.find(b.reason)) << error;
+    }
+}
+
+TEST(SimScenarioTest, OddValuesTheFieldsCanHoldAreKeptForThePanelToShow)
+{
+    SimHardware hw;
+    std::string error;
+    ASSERT_TRUE(ParseScenario("{\"driver\": {\"interface\": [3, 255]}, \"rates\": [0],"
+                              " \"currentRate\": 0, \"rateMode\": 7, \"clockMaster\": 4294967295,"
+                              " \"devices\": []}",
+                              &hw, &error))
+        << error;
+    EXPECT_EQ(3, hw.driverInfo.InterfaceVersionMajor);
+    EXPECT_EQ(7u, hw.rateMode.Mode);
+    EXPECT_EQ(0xFFFFFFFFu, hw.clockMaster.ClockMaster);
+}
+
+TEST(SimScenarioTest, AnArgumentWithAFolderDriveOrEndingIsAPath)
+{
+    EXPECT_TRUE(IsScenarioName("demo"));
+    for (const char* path : {"C:\\lab\\demo", "lab/demo", "C:demo", "demo.json", "DEMO.JSON"}) {
+        EXPECT_FALSE(IsScenarioName(path)) << path;
+        EXPECT_EQ(path, ResolveScenarioPath(path));
     }
 }
 

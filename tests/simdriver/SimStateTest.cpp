@@ -81,13 +81,21 @@ TEST_F(SimStateTest, ChangedSettingsSurviveARestart)
 
 TEST_F(SimStateTest, ADamagedStateFileIsRefusedAndKept)
 {
-    const std::string damaged = "{\"rate\": 44100, \"devices\": [";
-    std::string error;
-    ASSERT_TRUE(WriteFileAtomically(state, damaged, &error)) << error;
-    SimDriverProcess sim;
-    EXPECT_FALSE(sim.Start("demo", {"--state", state}));
-    EXPECT_NE(std::string::npos, sim.Log().find("state.json")) << sim.Log();
-    EXPECT_EQ(damaged, SimDriverProcess::ReadFileText(state));
+    const struct {
+        std::string text;
+        const char* reason;
+    } damaged[] = {
+        {"{\"rate\": 44100, \"devices\": [", "state.json"},
+        {"{\"asioBufferDepth\": -1}", "asioBufferDepth"},
+    };
+    for (const auto& d : damaged) {
+        std::string error;
+        ASSERT_TRUE(WriteFileAtomically(state, d.text, &error)) << error;
+        SimDriverProcess sim;
+        EXPECT_FALSE(sim.Start("demo", {"--state", state}));
+        EXPECT_NE(std::string::npos, sim.Log().find(d.reason)) << sim.Log();
+        EXPECT_EQ(d.text, SimDriverProcess::ReadFileText(state));
+    }
 }
 
 TEST_F(SimStateTest, AtomicWriteReplacesTheWholeFile)
@@ -108,6 +116,34 @@ TEST_F(SimStateTest, StateOfValuesTheScenarioDoesNotOfferIsAnError)
     EXPECT_FALSE(ApplyStateText("{\"rate\": 1234}", &hw, &error));
     EXPECT_FALSE(ApplyStateText("{\"devices\": [{\"id\": 1, \"clockSource\": 9}]}", &hw, &error));
     EXPECT_TRUE(ApplyStateText(StateText(hw), &hw, &error)) << error;
+}
+
+TEST_F(SimStateTest, StateValuesMustFitTheirFieldExactlyAndNothingIsHalfApplied)
+{
+    SimHardware hw;
+    std::string error;
+    ASSERT_TRUE(ParseScenario("{\"devices\": [{\"id\": 1}]}", &hw, &error)) << error;
+    const SimHardware original = hw;
+    const struct {
+        std::string text;
+        const char* key;
+    } bad[] = {
+        {"{\"wdmBufferDepth\": 20000, \"asioBufferDepth\": -1}", "asioBufferDepth"},
+        {"{\"streamBufferDepth\": 2500.9}", "streamBufferDepth"},
+        {"{\"rate\": 4294967296}", "rate"},
+        {"{\"devices\": [{\"id\": 1, \"ranking\": -3}]}", "ranking"},
+        {"{\"devices\": " + std::string(50000, '[') + "}", "nested deeper"},
+    };
+    for (const auto& b : bad) {
+        SCOPED_TRACE(b.text.substr(0, 80));
+        EXPECT_FALSE(ApplyStateText(b.text, &hw, &error));
+        EXPECT_NE(std::string::npos, error.find(b.key)) << error;
+        EXPECT_EQ(original.wdmDepth.Depth, hw.wdmDepth.Depth);
+    }
+    // A mode the panel does not know is the driver's to report.
+    EXPECT_TRUE(ApplyStateText("{\"rateMode\": 7, \"clockMaster\": 9}", &hw, &error)) << error;
+    EXPECT_EQ(7u, hw.rateMode.Mode);
+    EXPECT_EQ(9u, hw.clockMaster.ClockMaster);
 }
 
 } // namespace
