@@ -252,7 +252,9 @@ int CWnd::OnCreate(LPCREATESTRUCT)
 
 bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
 {
-    if (message == WM_COMMAND)
+    // A bound native control's own parts (a combo box's list and edit field) report to the
+    // control with WM_COMMAND: that is the control's business, never passed on elsewhere.
+    if (message == WM_COMMAND && m_kind != Kind::Subclass)
         return OnCommand(wParam, lParam, lResult);
     return ProcessWindowMessage(message, wParam, lParam, lResult);
 }

@@ -132,12 +132,19 @@ TEST_F(ControlsTest, ToolTipTakesToolsForControls)
     EXPECT_EQ(tip.m_hWnd, nullptr);
 }
 
-// Timers, slider scrolls and show/hide reach a dialog's map with their arguments.
+// Timers, slider scrolls, show/hide and the notifications of bound controls reach a dialog's
+// map with their arguments.
 class CMessagesDialog : public CDialog {
 public:
     CMessagesDialog() : CDialog(IDD_DDX) {}
-    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_SLIDER, m_Slider); }
+    void DoDataExchange(CDataExchange* pDX) override
+    {
+        DDX_Control(pDX, IDC_SLIDER, m_Slider);
+        DDX_Control(pDX, IDC_COMBO, m_Combo);
+    }
     CSliderCtrl m_Slider;
+    CComboBox m_Combo;
+    int comboChanges = 0;
     std::vector<UINT_PTR> timers;
     std::vector<UINT> scrollCodes;
     CWnd* scrolled = nullptr;
@@ -159,6 +166,7 @@ protected:
         CDialog::OnShowWindow(bShow, nStatus);
         shows.push_back(bShow);
     }
+    void OnComboChanged() { ++comboChanges; }
     DECLARE_MESSAGE_MAP()
 };
 
@@ -166,6 +174,7 @@ BEGIN_MESSAGE_MAP(CMessagesDialog, CDialog)
 ON_WM_TIMER()
 ON_WM_HSCROLL()
 ON_WM_SHOWWINDOW()
+ON_CBN_SELCHANGE(IDC_COMBO, OnComboChanged)
 END_MESSAGE_MAP()
 
 TEST(MessageMapTest, TimerScrollAndShowReachTheirHandlers)
@@ -188,6 +197,14 @@ TEST(MessageMapTest, TimerScrollAndShowReachTheirHandlers)
     dlg.ShowWindow(SW_SHOW);
     dlg.ShowWindow(SW_HIDE);
     EXPECT_EQ((std::vector<BOOL>{TRUE, FALSE}), dlg.shows);
+
+    // A bound combo box's list tells the combo box, and the combo box tells the dialog.
+    dlg.m_Combo.AddString("44.1 kHz");
+    dlg.m_Combo.AddString("48.0 kHz");
+    dlg.m_Combo.SetCurSel(0);
+    dlg.m_Combo.SendMessage(WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(1, dlg.m_Combo.GetCurSel());
+    EXPECT_EQ(1, dlg.comboChanges);
     dlg.DestroyWindow();
 }
 

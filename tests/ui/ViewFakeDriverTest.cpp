@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "AppMessages.h"
@@ -65,7 +66,7 @@ TEST_F(ViewFakeDriverTest, AQueueThatNeverEmptiesDoesNotHoldTheWindow)
     const int taken = Requests(IOCTL_KVX_USB_GET_NOTIFICATION);
     EXPECT_GT(taken, 2);
     EXPECT_LT(taken, 5000);
-    EXPECT_EQ(taken, Requests(IOCTL_KVX_USB_GET_DEVICE_ID_LIST));
+    EXPECT_EQ(taken, Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH));
     // The rest waits behind the messages already queued.
     EXPECT_TRUE(NoticeQueued());
 
@@ -74,7 +75,7 @@ TEST_F(ViewFakeDriverTest, AQueueThatNeverEmptiesDoesNotHoldTheWindow)
     g_device->requests.clear();
     EXPECT_EQ(0, SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0));
     EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_NOTIFICATION));
-    EXPECT_EQ(0, Requests(IOCTL_KVX_USB_GET_DEVICE_ID_LIST));
+    EXPECT_EQ(0, Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH));
     EXPECT_FALSE(NoticeQueued());
 }
 
@@ -99,7 +100,8 @@ TEST_F(ViewFakeDriverTest, ShortAnswersReadAsZero)
     g_device->requests.clear();
     EXPECT_EQ(0, SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0));
     EXPECT_EQ(5, Requests(IOCTL_KVX_USB_GET_NOTIFICATION));
-    EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_DEVICE_ID_LIST)) << "one refresh, for the one record";
+    EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH))
+        << "one refresh, for the one record";
     g_device->respond = nullptr;
 
     // A channel whose device record comes back empty shows an empty device name.
@@ -119,6 +121,29 @@ TEST_F(ViewFakeDriverTest, ShortAnswersReadAsZero)
     ASSERT_EQ(1, page.m_ChannelList.GetItemCount());
     EXPECT_EQ("", page.m_ChannelList.GetItemText(0, 0));
     EXPECT_EQ("Mic 1", page.m_ChannelList.GetItemText(0, 1));
+    g_device->answers.clear();
+}
+
+// Counts past their record's capacity list what the record holds: 16 clock sources.
+TEST_F(ViewFakeDriverTest, ClockSourceCountPastTheRecordListsSixteen)
+{
+    _KVX_USB_DEVICE_ID_LIST devices = {};
+    devices.Count = 1;
+    devices.DeviceIds[0] = 1;
+    g_device->Answer(IOCTL_KVX_USB_GET_DEVICE_ID_LIST, devices);
+    _KVX_USB_DEVICE_SYNCH_MODE_INFO modes = {};
+    modes.DeviceId = 1;
+    modes.SourceCount = 1000;
+    for (int i = 0; i < 16; ++i) {
+        modes.Sources[i].SourceId = i;
+        std::snprintf(modes.Sources[i].Name, sizeof modes.Sources[i].Name, "Source %d", i);
+    }
+    modes.Current = modes.Sources[15];
+    g_device->Answer(IOCTL_KVX_USB_GET_SYNCH_MODE_INFO, modes);
+    DlgPgSync& page = GetActiveSettingsView()->m_SyncPage;
+    page.Refresh();
+    ASSERT_EQ(16, page.m_SourceList.GetCount());
+    EXPECT_EQ("Source 15", page.m_SourceList.GetLBText(page.m_SourceList.GetCurSel()));
     g_device->answers.clear();
 }
 

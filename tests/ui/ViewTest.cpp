@@ -19,6 +19,7 @@
 #include "MainFrm.h"
 #include "MessagePump.h"
 #include "SimDriverProcess.h"
+#include "SimTrace.h"
 #include "resource.h"
 
 CKVX_USB_CPLApp theApp;
@@ -64,29 +65,19 @@ void Pump()
 }
 
 // The stand-in's requests from a mark on.
-class TraceWindow {
+class TraceWindow : public SimTrace {
 public:
-    TraceWindow() : m_start(SimDriverProcess::ReadFileText(g_tracePath).size()) {}
-    std::string Text() const { return SimDriverProcess::ReadFileText(g_tracePath).substr(m_start); }
-    int Count(const char* operation) const
-    {
-        const std::string text = Text(), needle = std::string(" ") + operation + " in=";
-        int n = 0;
-        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
-            ++n;
-        return n;
-    }
+    TraceWindow() : SimTrace(g_tracePath) {}
     // How often each page re-read the driver: its first request of a refresh.
     void ExpectEveryPageRefreshed(int times) const
     {
-        EXPECT_EQ(times, Count("GetDeviceIdList")) << "devices page\n" << Text();
+        // The devices page reads the device list, and so does the synchronisation page.
+        EXPECT_EQ(2 * times, Count("GetDeviceIdList")) << "devices and synchronisation pages\n"
+                                                       << Text();
         EXPECT_EQ(2 * times, Count("GetChannelIdLists")) << "channel pages\n" << Text();
         EXPECT_EQ(times, Count("GetStreamBufferDepth")) << "buffer settings page\n" << Text();
         EXPECT_EQ(times, Count("GetSampleRateInfo")) << "synchronisation page\n" << Text();
     }
-
-private:
-    size_t m_start;
 };
 
 // A device-interface broadcast record that ends exactly where readable memory ends, so that

@@ -1,13 +1,15 @@
 #include "DlgPgASIOSettings.h"
 
 #include <climits>
+#include <cstdio>
 
 #include "Drv.h"
+#include "KvxUsbText.h"
 #include "resource.h"
 
 namespace {
 
-// Ticks for about forty steps of the range, at least one.
+// Ticks for about forty steps of the range, at least one; the page size follows them.
 int TickFrequency(uint32_t positions)
 {
     const uint32_t frequency = positions / 40;
@@ -29,6 +31,12 @@ void SetupSlider(CSliderCtrl& slider, uint32_t minimum, uint32_t maximum, uint32
 } // namespace
 
 BEGIN_MESSAGE_MAP(CDlgPgASIOSettings, CDialogPage)
+ON_WM_TIMER()
+ON_WM_SHOWWINDOW()
+ON_WM_HSCROLL()
+ON_BN_CLICKED(IDC_STREAM_APPLY, OnApplyStream)
+ON_BN_CLICKED(IDC_ASIO_APPLY, OnApplyAsio)
+ON_BN_CLICKED(IDC_WDM_APPLY, OnApplyWdm)
 END_MESSAGE_MAP()
 
 CDlgPgASIOSettings::CDlgPgASIOSettings(CWnd* pParentWnd)
@@ -47,33 +55,68 @@ void CDlgPgASIOSettings::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_ASIO_SLIDER, m_AsioSlider);
     DDX_Control(pDX, IDC_STREAM_APPLY, m_StreamApplyButton);
     DDX_Control(pDX, IDC_STREAM_SLIDER, m_StreamSlider);
+    DDX_Text(pDX, IDC_DROPOUTS, m_strDropOuts);
+    DDX_Text(pDX, IDC_STREAM_VALUE, m_strStream);
+    DDX_Text(pDX, IDC_ASIO_VALUE, m_strAsio);
+    DDX_Text(pDX, IDC_WDM_VALUE, m_strWdm);
 }
 
 BOOL CDlgPgASIOSettings::OnInitDialog()
 {
     CDialogPage::OnInitDialog();
+    // Each slider's value enables its own Apply (UpdateLabels); a refresh disables them all.
+    AddApplyGroup(IDC_STREAM_APPLY, {});
+    AddApplyGroup(IDC_ASIO_APPLY, {});
+    AddApplyGroup(IDC_WDM_APPLY, {});
     Refresh();
+    if (m_ToolTip.Create(this, TTS_ALWAYSTIP)) {
+        m_ToolTip.SetMaxTipWidth(180); // long tips wrap
+        const std::string note = AfxLoadString(IDS_ASIO_ROUNDING_NOTE);
+        for (int id : {IDC_ASIO_APPLY, IDC_ASIO_SLIDER, IDC_ASIO_VALUE, IDC_ASIO_CAPTION})
+            m_ToolTip.AddTool(GetDlgItem(id), note.c_str());
+        m_ToolTip.Activate(TRUE);
+    }
     return TRUE;
+}
+
+BOOL CDlgPgASIOSettings::PreTranslateMessage(MSG* pMsg)
+{
+    if (m_ToolTip.m_hWnd)
+        m_ToolTip.RelayEvent(pMsg);
+    return CDialogPage::PreTranslateMessage(pMsg);
 }
 
 void CDlgPgASIOSettings::OnRefresh()
 {
-    m_StreamSlider.EnableWindow(theDrv.GetStreamBufferDepth(&m_StreamDepth) == 0 &&
-                                SetupStreamSlider());
+    const bool streamRead = theDrv.GetStreamBufferDepth(&m_StreamDepth) == 0 && SetupStreamSlider();
+    m_StreamSlider.EnableWindow(streamRead);
+    if (!streamRead)
+        m_strStream.clear();
+
     const bool asioRead = theDrv.GetAsioBufferDepth(&m_AsioDepth) == 0;
     if (asioRead)
-        SetupBufferSlider(m_AsioSlider, m_AsioDepth.Depth);
+        SetupBufferSlider(m_AsioSlider, m_AsioStep, m_AsioMinimum, m_AsioMaximum,
+                          m_AsioDepth.Depth);
+    else
+        m_strAsio.clear();
     m_AsioSlider.EnableWindow(asioRead);
+
     const bool wdmRead = theDrv.GetWdmBufferDepth(&m_WdmDepth) == 0;
     if (wdmRead)
-        SetupBufferSlider(m_WdmSlider, m_WdmDepth.Depth);
+        SetupBufferSlider(m_WdmSlider, m_WdmStep, m_WdmMinimum, m_WdmMaximum, m_WdmDepth.Depth);
+    else
+        m_strWdm.clear();
     m_WdmSlider.EnableWindow(wdmRead);
-    for (CButton* button : {&m_StreamApplyButton, &m_AsioApplyButton, &m_WdmApplyButton})
-        button->EnableWindow(FALSE);
+    // With nothing read there is nothing new to show; the emptied texts go out with the next
+    // transfer (a statistics tick or a slider move).
+    if (wdmRead || streamRead || asioRead)
+        UpdateLabels();
+    DisableApplyButtons();
 }
 
-// False for a record the slider cannot show: without a step there are no positions, an
-// inverted range has none either, and positions past INT_MAX do not fit the trackbar.
+// False for a record the slider cannot show, handled like a failed read: without a step
+// there are no positions, an inverted range has none either, and positions past INT_MAX do
+// not fit the trackbar.
 bool CDlgPgASIOSettings::SetupStreamSlider()
 {
     const _KVX_USB_STREAM_BUFFER_DEPTH& d = m_StreamDepth;
@@ -83,7 +126,106 @@ bool CDlgPgASIOSettings::SetupStreamSlider()
     return true;
 }
 
-void CDlgPgASIOSettings::SetupBufferSlider(CSliderCtrl& slider, uint32_t depth)
+void CDlgPgASIOSettings::SetupBufferSlider(CSliderCtrl& slider, uint32_t step, uint32_t minimum,
+                                           uint32_t maximum, uint32_t depth)
 {
-    SetupSlider(slider, m_BufferMinimum, m_BufferMaximum, depth, m_BufferStep);
+    SetupSlider(slider, minimum, maximum, depth, step);
+}
+
+std::string CDlgPgASIOSettings::DepthText(const _KVX_USB_BUFFER_DEPTH& depth) const
+{
+    char text[128];
+    std::snprintf(
+        text, sizeof text, "%d.%01d %s\n%d %s", int(depth.Depth / 1000),
+        int(depth.Depth % 1000 / 100), AfxLoadString(IDS_MS).c_str(),
+        int(UsToSamples(depth.Depth, theDrv.m_SampleRateInfo.CurrentRate, depth.Granularity)),
+        AfxLoadString(IDS_SAMPLES).c_str());
+    return text;
+}
+
+void CDlgPgASIOSettings::UpdateLabels()
+{
+    // A value off the step grid is cut down to it here, and that is what Apply writes.
+    if (m_AsioSlider.IsWindowEnabled()) {
+        const uint32_t before = m_AsioDepth.Depth;
+        m_AsioDepth.Depth = uint32_t(m_AsioSlider.GetPos()) * m_AsioStep;
+        m_strAsio = DepthText(m_AsioDepth);
+        if (m_AsioDepth.Depth != before)
+            GroupChanged(IDC_ASIO_APPLY);
+    }
+    if (m_WdmSlider.IsWindowEnabled()) {
+        const uint32_t before = m_WdmDepth.Depth;
+        m_WdmDepth.Depth = uint32_t(m_WdmSlider.GetPos()) * m_WdmStep;
+        m_strWdm = DepthText(m_WdmDepth);
+        if (m_WdmDepth.Depth != before)
+            GroupChanged(IDC_WDM_APPLY);
+    }
+    if (m_StreamSlider.IsWindowEnabled()) {
+        const uint32_t before = m_StreamDepth.Current;
+        m_StreamDepth.Current = uint32_t(m_StreamSlider.GetPos()) * m_StreamDepth.Step;
+        m_strStream = FormatMilliseconds(m_StreamDepth.Current, AfxLoadString(IDS_MS).c_str());
+        if (m_StreamDepth.Current != before)
+            GroupChanged(IDC_STREAM_APPLY);
+    }
+    UpdateData(FALSE);
+}
+
+void CDlgPgASIOSettings::OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar)
+{
+    UpdateLabels();
+    CDialogPage::OnHScroll(nSBCode, nPos, pScrollBar);
+}
+
+void CDlgPgASIOSettings::OnShowWindow(BOOL bShow, UINT nStatus)
+{
+    CDialogPage::OnShowWindow(bShow, nStatus);
+    // The drop-out count is read only while someone can see it.
+    if (bShow && !m_nStatisticsTimer) {
+        m_nStatisticsTimer = SetTimer(STATISTICS_TIMER_ID, 1000);
+    } else if (!bShow && m_nStatisticsTimer) {
+        KillTimer(m_nStatisticsTimer);
+        m_nStatisticsTimer = 0;
+    }
+    Refresh();
+}
+
+void CDlgPgASIOSettings::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent != STATISTICS_TIMER_ID) {
+        CDialogPage::OnTimer(nIDEvent);
+        return;
+    }
+    _KVX_USB_ASIO_STATISTICS statistics = {};
+    if (theDrv.GetAsioStatistics(&statistics) == 0) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%u", unsigned(statistics.DropOuts));
+        m_strDropOuts = text;
+    } else {
+        m_strDropOuts.clear();
+    }
+    UpdateData(FALSE);
+}
+
+// The results are not examined: the refresh shows what the driver now holds, so a refused
+// change springs back. Every field the page does not change goes back as it was read.
+void CDlgPgASIOSettings::OnApplyStream()
+{
+    theDrv.SetStreamBufferDepth(&m_StreamDepth);
+    theDrv.StopStreams();
+    theDrv.StartStreams();
+    Refresh();
+}
+
+void CDlgPgASIOSettings::OnApplyAsio()
+{
+    theDrv.SetAsioBufferDepth(&m_AsioDepth);
+    Refresh();
+}
+
+void CDlgPgASIOSettings::OnApplyWdm()
+{
+    theDrv.SetWdmBufferDepth(&m_WdmDepth);
+    theDrv.StopStreams();
+    theDrv.StartStreams();
+    Refresh();
 }

@@ -1,16 +1,22 @@
-// The "Settings" page: the isochronous stream, ASIO and WDM buffer depths, each on its
-// slider, and the ASIO drop-out count. This page reads the three depths into their sliders
-// (a slider whose depth cannot be read is disabled); the value texts, applying a depth and
-// the drop-out count come with the page's own work, so its Apply buttons stay disabled.
+// The "Settings" page: the isochronous stream, ASIO and WDM buffer depths, each on a slider
+// with its own Apply button, shown in milliseconds (and in samples at the current rate for
+// ASIO and WDM), and the ASIO drop-out count, read once a second while the page is visible.
 #pragma once
 
 #include "DialogPage.h"
 #include "KvxUsbRecords.h"
 
+#include <string>
+
 class CDlgPgASIOSettings : public CDialogPage {
 public:
+    // The once-a-second timer of the drop-out count.
+    static constexpr UINT_PTR STATISTICS_TIMER_ID = 27;
+
     explicit CDlgPgASIOSettings(CWnd* pParentWnd = nullptr);
     ~CDlgPgASIOSettings() override;
+
+    BOOL PreTranslateMessage(MSG* pMsg) override;
 
     CButton m_AsioApplyButton;
     CButton m_WdmApplyButton;
@@ -18,21 +24,40 @@ public:
     CSliderCtrl m_AsioSlider;
     CButton m_StreamApplyButton;
     CSliderCtrl m_StreamSlider;
-
+    std::string m_strDropOuts;
+    std::string m_strStream;
+    std::string m_strAsio;
+    std::string m_strWdm;
+    CToolTipCtrl m_ToolTip;
     _KVX_USB_BUFFER_DEPTH m_AsioDepth = {};
     _KVX_USB_BUFFER_DEPTH m_WdmDepth = {};
     _KVX_USB_STREAM_BUFFER_DEPTH m_StreamDepth = {};
     // The ASIO and WDM sliders have one position per millisecond, whatever the driver says.
-    const uint32_t m_BufferStep = 1000, m_BufferMinimum = 1000, m_BufferMaximum = 80000;
+    const uint32_t m_AsioStep = 1000, m_AsioMinimum = 1000, m_AsioMaximum = 80000;
+    const uint32_t m_WdmStep = 1000, m_WdmMinimum = 1000, m_WdmMaximum = 80000;
+    UINT_PTR m_nStatisticsTimer = 0;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    // Re-reads the three depths; a depth that cannot be read or shown disables its slider.
     void OnRefresh() override;
+
+    void OnTimer(UINT_PTR nIDEvent);
+    void OnShowWindow(BOOL bShow, UINT nStatus);
+    void OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar);
+    void OnApplyStream();
+    void OnApplyAsio();
+    void OnApplyWdm();
 
     DECLARE_MESSAGE_MAP()
 
 private:
     bool SetupStreamSlider();
-    void SetupBufferSlider(CSliderCtrl& slider, uint32_t depth);
+    void SetupBufferSlider(CSliderCtrl& slider, uint32_t step, uint32_t minimum, uint32_t maximum,
+                           uint32_t depth);
+    // The texts of the slider positions; an Apply button whose value changed is enabled.
+    void UpdateLabels();
+    // "5.0 ms" over "240 samples" at the current rate.
+    std::string DepthText(const _KVX_USB_BUFFER_DEPTH& depth) const;
 };

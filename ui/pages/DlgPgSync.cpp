@@ -5,6 +5,10 @@
 #include "resource.h"
 
 BEGIN_MESSAGE_MAP(DlgPgSync, CDialogPage)
+ON_BN_CLICKED(IDC_RATE_APPLY, OnApplyRate)
+ON_BN_CLICKED(IDC_SOURCE_APPLY, OnApplySource)
+ON_BN_CLICKED(IDC_MASTER_APPLY, OnApplyMaster)
+ON_BN_CLICKED(IDC_MODE_APPLY, OnApplyMode)
 END_MESSAGE_MAP()
 
 DlgPgSync::DlgPgSync(CWnd* pParentWnd) : CDialogPage(IDD_PAGE_SYNC, pParentWnd) {}
@@ -31,12 +35,11 @@ void DlgPgSync::DoDataExchange(CDataExchange* pDX)
 BOOL DlgPgSync::OnInitDialog()
 {
     CDialogPage::OnInitDialog();
+    // A radio click or a new selection in a group enables that group's Apply, nothing else.
     AddApplyGroup(IDC_MASTER_APPLY, {IDC_MASTER_PC, IDC_MASTER_DEVICE});
     AddApplyGroup(IDC_RATE_APPLY, {IDC_RATE_LIST});
     AddApplyGroup(IDC_MODE_APPLY, {IDC_MODE_AUTOMATIC, IDC_MODE_MANUAL});
     AddApplyGroup(IDC_SOURCE_APPLY, {IDC_SOURCE_LIST});
-    // The clock sources are not listed yet.
-    m_SourceList.EnableWindow(FALSE);
     Refresh();
     return TRUE;
 }
@@ -46,15 +49,22 @@ void DlgPgSync::OnRefresh()
     ReadSelectionMode();
     ReadClockMaster();
     FillSampleRates();
+    FillClockSources();
     DisableApplyButtons();
 }
 
-void DlgPgSync::SetChoice(int& choice, int value, CButton& first, CButton& second)
+void DlgPgSync::SetSelectionModeChoice(int choice)
 {
-    choice = value;
+    m_nModeChoice = choice;
     UpdateData(FALSE);
-    first.EnableWindow(value >= 0);
-    second.EnableWindow(value >= 0);
+    EnableControls({IDC_MODE_AUTOMATIC, IDC_MODE_MANUAL}, choice >= 0);
+}
+
+void DlgPgSync::SetClockMasterChoice(int choice)
+{
+    m_nMasterChoice = choice;
+    UpdateData(FALSE);
+    EnableControls({IDC_MASTER_PC, IDC_MASTER_DEVICE}, choice >= 0);
 }
 
 void DlgPgSync::ReadSelectionMode()
@@ -66,7 +76,7 @@ void DlgPgSync::ReadSelectionMode()
         else if (theDrv.m_SampleRateMode == KVX_USB_RATE_MODE_MANUAL)
             choice = 1;
     }
-    SetChoice(m_nModeChoice, choice, m_AutomaticRadio, m_ManualRadio);
+    SetSelectionModeChoice(choice);
 }
 
 void DlgPgSync::ReadClockMaster()
@@ -78,7 +88,7 @@ void DlgPgSync::ReadClockMaster()
         else if (theDrv.m_ClockMaster.ClockMaster == KVX_USB_CLOCK_MASTER_DEVICE)
             choice = 1;
     }
-    SetChoice(m_nMasterChoice, choice, m_MasterPcRadio, m_MasterDeviceRadio);
+    SetClockMasterChoice(choice);
 }
 
 void DlgPgSync::FillSampleRates()
@@ -89,8 +99,9 @@ void DlgPgSync::FillSampleRates()
         m_RateList.EnableWindow(FALSE);
         return;
     }
+    // The list follows the mode as it is now, not as it was a moment ago.
     if (theDrv.GetSampleRateMode(&theDrv.m_SampleRateMode) != 0) {
-        SetChoice(m_nModeChoice, -1, m_AutomaticRadio, m_ManualRadio);
+        SetSelectionModeChoice(-1);
         return;
     }
     const _KVX_USB_SAMPLE_RATE_INFO& info = theDrv.m_SampleRateInfo;
@@ -100,7 +111,7 @@ void DlgPgSync::FillSampleRates()
         m_RateList.SetItemData(item, info.Rates[i]);
     }
     const int items = m_RateList.GetCount();
-    if (items == 0) {
+    if (items <= 0) {
         m_RateList.EnableWindow(FALSE);
         return;
     }
@@ -111,4 +122,111 @@ void DlgPgSync::FillSampleRates()
             break;
         }
     }
+}
+
+void DlgPgSync::FillClockSources()
+{
+    CRefillGuard refill(*this, m_SourceList);
+    m_SourceList.ResetContent();
+    if (theDrv.LoadSynchModes() != 0 || theDrv.m_SynchModes.empty()) {
+        m_SourceList.EnableWindow(FALSE);
+        return;
+    }
+    // The first device's sources, named as the driver names them.
+    const _KVX_USB_DEVICE_SYNCH_MODE_INFO& modes = *theDrv.m_SynchModes[0];
+    const uint32_t count = modes.SourceCount < KVX_USB_MAX_CLOCK_SOURCES
+                               ? modes.SourceCount
+                               : KVX_USB_MAX_CLOCK_SOURCES;
+    for (uint32_t i = 0; i < count; ++i) {
+        const int item = m_SourceList.AddString(RecordText(modes.Sources[i].Name).c_str());
+        m_SourceList.SetItemData(item, modes.Sources[i].SourceId);
+    }
+    const int items = m_SourceList.GetCount();
+    if (items <= 0) {
+        m_SourceList.EnableWindow(FALSE);
+        return;
+    }
+    m_SourceList.EnableWindow(TRUE);
+    for (int item = 0; item < items; ++item) {
+        if (m_SourceList.GetItemData(item) == modes.Current.SourceId) {
+            m_SourceList.SetCurSel(item);
+            break;
+        }
+    }
+}
+
+void DlgPgSync::ShowRefusal(DWORD status, UINT streamingText, UINT otherText)
+{
+    const UINT text = status == KVX_USB_E_STREAMING_ACTIVE ? streamingText : otherText;
+    MessageBox(AfxLoadString(text).c_str(), AfxLoadString(IDS_ERROR_CAPTION).c_str(), MB_OK);
+}
+
+void DlgPgSync::OnApplyRate()
+{
+    const int item = m_RateList.GetCurSel();
+    if (item < 0)
+        return;
+    const DWORD_PTR rate = m_RateList.GetItemData(item);
+    if (rate == DWORD_PTR(CB_ERR))
+        return;
+    // Kept also when refused: the buffer page counts samples with it until the next read.
+    theDrv.m_SampleRateInfo.CurrentRate = uint32_t(rate);
+    const DWORD status = theDrv.SetSampleRate(uint32_t(rate));
+    if (status == 0)
+        m_RateApplyButton.EnableWindow(FALSE);
+    else
+        ShowRefusal(status, IDS_RATE_REFUSED_STREAMING, IDS_RATE_REFUSED);
+}
+
+void DlgPgSync::OnApplySource()
+{
+    const int item = m_SourceList.GetCurSel();
+    if (item < 0) {
+        m_SourceApplyButton.EnableWindow(FALSE);
+        return;
+    }
+    const uint32_t sourceId = uint32_t(m_SourceList.GetItemData(item));
+    if (theDrv.m_SynchModes.empty()) {
+        EnableControls({IDC_SOURCE_LIST, IDC_SOURCE_APPLY}, false);
+        return;
+    }
+    _KVX_USB_DEVICE_SYNCH_MODE_INFO& modes = *theDrv.m_SynchModes[0];
+    const uint32_t count = modes.SourceCount < KVX_USB_MAX_CLOCK_SOURCES
+                               ? modes.SourceCount
+                               : KVX_USB_MAX_CLOCK_SOURCES;
+    const _KVX_USB_CLOCK_SOURCE* chosen = nullptr;
+    for (uint32_t i = 0; i < count && !chosen; ++i)
+        if (modes.Sources[i].SourceId == sourceId)
+            chosen = &modes.Sources[i];
+    if (!chosen) {
+        m_SourceApplyButton.EnableWindow(FALSE);
+        return;
+    }
+    // The whole entry, kind and name included; every other device's selection goes again.
+    modes.Current = *chosen;
+    const DWORD status = theDrv.StoreSynchModes();
+    if (status == 0)
+        m_SourceApplyButton.EnableWindow(FALSE);
+    else
+        ShowRefusal(status, IDS_SOURCE_REFUSED_STREAMING, IDS_SOURCE_REFUSED);
+}
+
+void DlgPgSync::OnApplyMaster()
+{
+    UpdateData(TRUE);
+    theDrv.m_ClockMaster.ClockMaster =
+        m_nMasterChoice != 0 ? KVX_USB_CLOCK_MASTER_DEVICE : KVX_USB_CLOCK_MASTER_PC;
+    if (theDrv.SetClockMaster(&theDrv.m_ClockMaster) == 0)
+        m_MasterApplyButton.EnableWindow(FALSE);
+}
+
+void DlgPgSync::OnApplyMode()
+{
+    UpdateData(TRUE);
+    theDrv.m_SampleRateMode =
+        m_nModeChoice == 0 ? KVX_USB_RATE_MODE_AUTOMATIC : KVX_USB_RATE_MODE_MANUAL;
+    if (theDrv.SetSampleRateMode(theDrv.m_SampleRateMode) != 0)
+        return;
+    m_ModeApplyButton.EnableWindow(FALSE);
+    FillSampleRates();
 }

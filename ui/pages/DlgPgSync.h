@@ -1,7 +1,7 @@
 // The "Synchronisation" page: the sampling-rate selection mode, the sampling rate, the clock
-// source and the clock master. This page reads the mode, the clock master and the rate list
-// from the driver; the clock-source list and applying a change come with the page's own
-// work, so the source list and the Apply buttons stay disabled.
+// source and the clock master, each group with its own Apply button. What the user sees is
+// "Manual Mode", the rate list and the clock-source list; the selection-mode and clock-master
+// controls stay hidden, yet keep their values and enabled states.
 #pragma once
 
 #include "DialogPage.h"
@@ -27,7 +27,13 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    // The mode, the clock master, the rates and the clock sources, as the driver has them.
     void OnRefresh() override;
+
+    void OnApplyRate();
+    void OnApplySource();
+    void OnApplyMaster();
+    void OnApplyMode();
 
     DECLARE_MESSAGE_MAP()
 
@@ -35,6 +41,9 @@ private:
     void ReadSelectionMode();
     void ReadClockMaster();
     void FillSampleRates();
-    // Stores the choice, shows it, and enables the group's radios only for a known choice.
-    void SetChoice(int& choice, int value, CButton& first, CButton& second);
+    void FillClockSources();
+    void SetSelectionModeChoice(int choice);
+    void SetClockMasterChoice(int choice);
+    // Tells the user that the driver refused a change: streamingText when audio streams.
+    void ShowRefusal(DWORD status, UINT streamingText, UINT otherText);
 };
