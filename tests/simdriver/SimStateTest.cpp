@@ -98,6 +98,20 @@ TEST_F(SimStateTest, ADamagedStateFileIsRefusedAndKept)
     }
 }
 
+TEST_F(SimStateTest, AChangeThatCouldNotBeKeptShowsInStatus)
+{
+    SimDriverProcess sim;
+    CKvxuUsbDriver drv;
+    Start(sim, drv);
+    // A folder where the save writes its temporary file: no save can succeed now.
+    const std::string blocker = state + ".tmp";
+    ASSERT_TRUE(CreateDirectoryA(blocker.c_str(), nullptr));
+    EXPECT_EQ(0, sim.Run({"set", "name", "1", "Unkept"}).exitCode);
+    SimResult status = sim.Run({"status"});
+    RemoveDirectoryA(blocker.c_str());
+    EXPECT_NE(std::string::npos, status.output.find("NOT saved")) << status.output;
+}
+
 TEST_F(SimStateTest, AtomicWriteReplacesTheWholeFile)
 {
     std::string error;
