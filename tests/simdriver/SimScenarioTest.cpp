@@ -105,15 +105,6 @@ TEST(SimScenarioTest, OddValuesTheFieldsCanHoldAreKeptForThePanelToShow)
     EXPECT_EQ(0xFFFFFFFFu, hw.clockMaster.ClockMaster);
 }
 
-TEST(SimScenarioTest, AnArgumentWithAFolderDriveOrEndingIsAPath)
-{
-    EXPECT_TRUE(IsScenarioName("demo"));
-    for (const char* path : {"C:\\lab\\demo", "lab/demo", "C:demo", "demo.json", "DEMO.JSON"}) {
-        EXPECT_FALSE(IsScenarioName(path)) << path;
-        EXPECT_EQ(path, ResolveScenarioPath(path));
-    }
-}
-
 TEST(SimScenarioTest, FillsPassedThroughBytesWithPatternsThatDifferPerRecord)
 {
     SimHardware hw;
