@@ -145,7 +145,8 @@ TEST_F(SimStateTest, StateValuesMustFitTheirFieldExactlyAndNothingIsHalfApplied)
         {"{\"wdmBufferDepth\": 20000, \"asioBufferDepth\": -1}", "asioBufferDepth"},
         {"{\"streamBufferDepth\": 2500.9}", "streamBufferDepth"},
         {"{\"devices\": [{\"id\": 1, \"ranking\": -3}]}", "ranking"},
-        {"{\"devices\": " + std::string(50000, '[') + "}", "nested deeper"},
+        {"{\"devices\": " + std::string(50000, '[') + std::string(50000, ']') + "}",
+         "nested deeper"},
     };
     for (const auto& b : bad) {
         SCOPED_TRACE(b.text.substr(0, 80));
