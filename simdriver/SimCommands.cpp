@@ -1,5 +1,6 @@
 #include "SimCommands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,7 +89,7 @@ bool Value(const std::string& text, const std::vector<Word>& words, uint32_t* va
     return Number(text, value);
 }
 
-// The values after "set WHAT" as numbers: v[i] for the i-th.
+// The arguments from v[from] on, as numbers.
 bool Numbers(const Args& v, size_t from, std::vector<uint32_t>* numbers)
 {
     for (size_t i = from; i < v.size(); ++i) {
@@ -125,7 +126,7 @@ std::function<DWORD(CSimModel&)> OnDevice(uint32_t id, std::function<void(SimDev
 template <size_t N> void RawText(char (&field)[N], const std::string& text)
 {
     std::memset(field, '#', N);
-    std::memcpy(field, text.data(), text.size());
+    std::memcpy(field, text.data(), std::min(text.size(), N));
 }
 
 using Setter = std::function<SimCommandResult(CSimDriver&, const Args&)>;
@@ -137,40 +138,40 @@ struct SetRow {
     Setter run; // v: the whole command, v[2] the first value
 };
 
-SimCommandResult SetDeviceText(CSimDriver& driver, const Args& v, bool raw)
+// The name of a device or channel record, through its own read and write requests: at
+// most 39 bytes and a zero, or raw, filling the field.
+template <typename Record>
+Setter Name(bool raw, DWORD get, DWORD set, char (Record::*name)[KVX_USB_NAME_SIZE],
+            const std::string& noun)
 {
-    uint32_t id = 0;
-    if (!Number(v[2], &id))
-        return Fail("usage: set " + v[1] + " DEVICE TEXT");
-    if (raw && v[3].size() > KVX_USB_NAME_SIZE)
-        return Fail("a raw name is at most 40 bytes");
-    return Edit<_KVX_USB_DEVICE_PROPERTIES, uint32_t>(
-        driver, IOCTL_KVX_USB_GET_DEVICE_PROPERTIES, IOCTL_KVX_USB_SET_DEVICE_PROPERTIES, &id,
-        [&](_KVX_USB_DEVICE_PROPERTIES& p) {
-            if (raw)
-                RawText(p.DeviceName, v[3]);
-            else
-                SetRecordText(p.DeviceName, v[3].c_str());
-        },
-        "device " + v[2] + " named \"" + v[3].substr(0, raw ? 40 : 39) + "\"");
+    return [=](CSimDriver& driver, const Args& v) {
+        uint32_t id = 0;
+        if (!Number(v[2], &id))
+            return Fail("set " + v[1] + ": \"" + v[2] + "\" is not a " + noun + " id");
+        if (raw && v[3].size() > KVX_USB_NAME_SIZE)
+            return Fail("a raw name is at most 40 bytes");
+        return Edit<Record, uint32_t>(
+            driver, get, set, &id,
+            [&](Record& r) {
+                if (raw)
+                    RawText(r.*name, v[3]);
+                else
+                    SetRecordText(r.*name, v[3].c_str());
+            },
+            noun + " " + v[2] + " named \"" + v[3].substr(0, raw ? 40 : 39) + "\"");
+    };
 }
 
-SimCommandResult SetChannelText(CSimDriver& driver, const Args& v, bool raw)
+Setter DeviceName(bool raw)
 {
-    uint32_t id = 0;
-    if (!Number(v[2], &id))
-        return Fail("usage: set " + v[1] + " CHANNEL TEXT");
-    if (raw && v[3].size() > KVX_USB_NAME_SIZE)
-        return Fail("a raw name is at most 40 bytes");
-    return Edit<_KVX_USB_CHANNEL_PROPERTIES, uint32_t>(
-        driver, IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES, IOCTL_KVX_USB_SET_CHANNEL_PROPERTIES, &id,
-        [&](_KVX_USB_CHANNEL_PROPERTIES& c) {
-            if (raw)
-                RawText(c.ChannelName, v[3]);
-            else
-                SetRecordText(c.ChannelName, v[3].c_str());
-        },
-        "channel " + v[2] + " named \"" + v[3].substr(0, raw ? 40 : 39) + "\"");
+    return Name(raw, IOCTL_KVX_USB_GET_DEVICE_PROPERTIES, IOCTL_KVX_USB_SET_DEVICE_PROPERTIES,
+                &_KVX_USB_DEVICE_PROPERTIES::DeviceName, "device");
+}
+
+Setter ChannelName(bool raw)
+{
+    return Name(raw, IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES, IOCTL_KVX_USB_SET_CHANNEL_PROPERTIES,
+                &_KVX_USB_CHANNEL_PROPERTIES::ChannelName, "channel");
 }
 
 SimCommandResult SetRanking(CSimDriver& driver, const Args& v)
@@ -358,16 +359,12 @@ const std::vector<SetRow>& SetRows()
                [](CSimModel& m) -> uint32_t& { return m.Hardware().clockMaster.ClockMaster; },
                {{"pc", 0}, {"device", 1}})},
         {"asio-names", "on|off|N", 1, 1, SetAsioNames},
-        {"name", "DEVICE TEXT", 2, 2,
-         [](CSimDriver& d, const Args& v) { return SetDeviceText(d, v, false); }},
-        {"name-raw", "DEVICE TEXT", 2, 2,
-         [](CSimDriver& d, const Args& v) { return SetDeviceText(d, v, true); }},
+        {"name", "DEVICE TEXT", 2, 2, DeviceName(false)},
+        {"name-raw", "DEVICE TEXT", 2, 2, DeviceName(true)},
         {"serial", "DEVICE TEXT", 2, 2, SetSerial},
         {"ranking", "DEVICE N", 2, 2, SetRanking},
-        {"channel", "CHANNEL TEXT", 2, 2,
-         [](CSimDriver& d, const Args& v) { return SetChannelText(d, v, false); }},
-        {"channel-raw", "CHANNEL TEXT", 2, 2,
-         [](CSimDriver& d, const Args& v) { return SetChannelText(d, v, true); }},
+        {"channel", "CHANNEL TEXT", 2, 2, ChannelName(false)},
+        {"channel-raw", "CHANNEL TEXT", 2, 2, ChannelName(true)},
         {"sources", "DEVICE [NAME...]", 1, 1 + KVX_USB_MAX_CLOCK_SOURCES, SetSources},
         {"rates", "[HZ...]", 0, KVX_USB_MAX_RATES, SetRates},
         {"stream-depth", "US", 1, 1,

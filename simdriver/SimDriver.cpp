@@ -219,10 +219,11 @@ void CSimDriver::Report(const SimChange& change, DWORD fromProcess)
 
 void CSimDriver::SaveState()
 {
-    std::string error;
-    if (!m_statePath.empty() &&
-        !WriteFileAtomically(m_statePath, StateText(m_model.Hardware()), &error))
-        m_trace.Note("state not saved: " + error);
+    if (m_statePath.empty())
+        return;
+    m_stateError.clear();
+    if (!WriteFileAtomically(m_statePath, StateText(m_model.Hardware()), &m_stateError))
+        m_trace.Note("state not saved: " + m_stateError);
 }
 
 void CSimDriver::TraceNote(const std::string& text)
@@ -363,6 +364,9 @@ std::string CSimDriver::Status()
                        static_cast<unsigned long>(entry.second.processId),
                        entry.second.event ? "event registered" : "no event",
                        unsigned(entry.second.queue.size()));
+    if (!m_statePath.empty())
+        text += "state file " + m_statePath +
+                (m_stateError.empty() ? "\n" : ": last change NOT saved, " + m_stateError + "\n");
     text += "windows marked " + DriverInterfaceMark() + " hear of arrival and removal\n";
     text += "faults:\n" + m_faults.Describe();
     return text;

@@ -89,4 +89,5 @@ private:
     std::map<uint64_t, Client> m_clients;
     uint64_t m_nextClient = 1;
     std::string m_statePath;
+    std::string m_stateError; // why the last save failed, empty when it did not
 };

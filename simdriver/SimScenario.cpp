@@ -276,6 +276,9 @@ bool LoadScenarioFile(const std::string& path, SimHardware* hardware, std::strin
     return true;
 }
 
+namespace {
+
+// A shipped scenario's name has no folder, no drive and no ".json" ending.
 bool IsScenarioName(const std::string& argument)
 {
     const std::string json = ".json";
@@ -283,6 +286,8 @@ bool IsScenarioName(const std::string& argument)
                       _stricmp(argument.c_str() + argument.size() - json.size(), json.c_str()) == 0;
     return !argument.empty() && argument.find_first_of("\\/:") == std::string::npos && !endsInJson;
 }
+
+} // namespace
 
 std::string ResolveScenarioPath(const std::string& argument)
 {

@@ -32,7 +32,6 @@ bool LoadScenarioFile(const std::string& path, SimHardware* hardware, std::strin
 // A scenario argument is a file path, or the name of a shipped scenario ("demo",
 // "maximal") found in the "scenarios" folder beside the executable. An argument with a
 // folder part, a drive or the ".json" ending is always a path, taken as given.
-bool IsScenarioName(const std::string& argument);
 std::string ResolveScenarioPath(const std::string& argument);
 
 // Whole-file helpers shared by scenario and state files.

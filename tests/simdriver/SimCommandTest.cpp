@@ -23,46 +23,34 @@ protected:
     std::string status;
 };
 
-TEST_F(SimCommandTest, BufferRecordsTakeAnyValueAsGiven)
+TEST_F(SimCommandTest, RecordsTakeValuesNoRequestMaySet)
 {
     Command({"set", "stream-range", "4000", "1000", "0"}); // min above max, step 0
     Command({"set", "stream-depth", "2300"});              // on no grid
     Command({"set", "asio-depth", "2500"});
-    Command({"set", "asio-granularity", "48"});
-    Command({"set", "wdm-granularity", "0xFFFFFFFF"});
+    Command({"set", "asio-granularity", "0xFFFFFFFF"});
     Command({"set", "dropouts", "12"});
-    _KVX_USB_STREAM_BUFFER_DEPTH stream = {};
+    Command({"set", "mode", "7"});
+    Command({"set", "master", "5"});
+    _KVX_USB_STREAM_BUFFER_DEPTH stream = {}, expected = {4000, 1000, 0, 2300};
     ASSERT_EQ(0u, drv.GetStreamBufferDepth(&stream));
-    EXPECT_EQ(4000u, stream.Minimum);
-    EXPECT_EQ(1000u, stream.Maximum);
-    EXPECT_EQ(0u, stream.Step);
-    EXPECT_EQ(2300u, stream.Current);
-    _KVX_USB_BUFFER_DEPTH asio = {}, wdm = {};
+    EXPECT_EQ(0, std::memcmp(&expected, &stream, sizeof stream));
+    _KVX_USB_BUFFER_DEPTH asio = {};
     ASSERT_EQ(0u, drv.GetAsioBufferDepth(&asio));
-    ASSERT_EQ(0u, drv.GetWdmBufferDepth(&wdm));
     EXPECT_EQ(2500u, asio.Depth);
-    EXPECT_EQ(48u, asio.Granularity);
-    EXPECT_EQ(0xFFFFFFFFu, wdm.Granularity);
+    EXPECT_EQ(0xFFFFFFFFu, asio.Granularity);
     _KVX_USB_ASIO_STATISTICS statistics = {};
     ASSERT_EQ(0u, drv.GetAsioStatistics(&statistics));
     EXPECT_EQ(12u, statistics.DropOuts);
+    EXPECT_TRUE(StatusHas("rate mode 7, clock master 5")) << status;
 }
 
-TEST_F(SimCommandTest, RatesModesAndClockSourcesOfAnyKind)
+TEST_F(SimCommandTest, RateAndClockSourceListsOfAnyLength)
 {
-    Command({"set", "mode", "7"});
-    Command({"set", "master", "5"});
     Command({"set", "rates", "32000", "44100", "48000"});
-    uint32_t mode = 0;
-    ASSERT_EQ(0u, drv.GetSampleRateMode(&mode));
-    EXPECT_EQ(7u, mode);
-    _KVX_USB_CLOCK_MASTER master = {};
-    ASSERT_EQ(0u, drv.GetClockMaster(&master));
-    EXPECT_EQ(5u, master.ClockMaster);
     _KVX_USB_SAMPLE_RATE_INFO rates = {};
     ASSERT_EQ(0u, drv.GetSampleRateInfo(&rates));
     ASSERT_EQ(3u, rates.RateCount);
-    EXPECT_EQ(32000u, rates.Rates[0]);
     EXPECT_EQ(0u, drv.SetSampleRate(32000)); // the new list is what the driver offers
     Command({"set", "rates"});
     ASSERT_EQ(0u, drv.GetSampleRateInfo(&rates));
@@ -76,13 +64,10 @@ TEST_F(SimCommandTest, RatesModesAndClockSourcesOfAnyKind)
     _KVX_USB_DEVICE_SYNCH_MODE_INFO synch = {};
     ASSERT_EQ(0u, drv.GetSynchModeInfo(&one, &synch));
     ASSERT_EQ(3u, synch.SourceCount);
-    EXPECT_EQ("BNC", RecordText(synch.Sources[2].Name));
     EXPECT_EQ(2u, synch.Sources[2].SourceId);
     EXPECT_EQ("BNC", RecordText(synch.Current.Name));
     ASSERT_EQ(0u, drv.GetSynchModeInfo(&two, &synch));
     EXPECT_EQ(0u, synch.SourceCount);
-
-    EXPECT_TRUE(StatusHas("rate mode 7, clock master 5")) << status;
     EXPECT_TRUE(StatusHas("rates none")) << status;
 }
 

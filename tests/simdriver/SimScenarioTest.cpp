@@ -68,9 +68,8 @@ TEST(SimScenarioTest, RefusesWhatTheRecordsCannotCarryOrWhatContradictsItself)
         {"{\"streamBufferDepth\": {\"step\": 0}, \"devices\": []}", "step"},
         {"{\"devices\": [", "parse"},
         {"[1, 2]", "object"},
-        // Nesting that would exhaust the stack, at the top and deep inside.
-        {std::string(50000, '[') + std::string(50000, ']'), "nested deeper"},
-        {"{\"devices\": [" + Device(", \"inputs\": " + std::string(50000, '[')) + "]}",
+        // Nesting that would exhaust the stack where a part is copied.
+        {"{\"devices\": " + std::string(50000, '[') + std::string(50000, ']') + "}",
          "nested deeper"},
         // Values their field cannot hold exactly, named by their key.
         {"{\"rates\": [-1], \"devices\": []}", "rates"},
@@ -103,15 +102,6 @@ TEST(SimScenarioTest, OddValuesTheFieldsCanHoldAreKeptForThePanelToShow)
     EXPECT_EQ(3, hw.driverInfo.InterfaceVersionMajor);
     EXPECT_EQ(7u, hw.rateMode.Mode);
     EXPECT_EQ(0xFFFFFFFFu, hw.clockMaster.ClockMaster);
-}
-
-TEST(SimScenarioTest, AnArgumentWithAFolderDriveOrEndingIsAPath)
-{
-    EXPECT_TRUE(IsScenarioName("demo"));
-    for (const char* path : {"C:\\lab\\demo", "lab/demo", "C:demo", "demo.json", "DEMO.JSON"}) {
-        EXPECT_FALSE(IsScenarioName(path)) << path;
-        EXPECT_EQ(path, ResolveScenarioPath(path));
-    }
 }
 
 TEST(SimScenarioTest, FillsPassedThroughBytesWithPatternsThatDifferPerRecord)
