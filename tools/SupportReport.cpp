@@ -471,15 +471,19 @@ void RenderTextNode(const CReportNode& node, const std::string& indent, std::str
             scalars = scalars && IsScalar(child);
         if (scalars) {
             out += indent + node.label + ":";
-            for (size_t i = 0; i < node.children.size(); ++i)
-                out += (i ? ", " : " ") + ScalarText(node.children[i]);
+            const char* separator = " ";
+            for (const CReportNode& child : node.children) {
+                out += separator + ScalarText(child);
+                separator = ", ";
+            }
             out += node.children.empty() ? " none\n" : "\n";
             return;
         }
         out += indent + node.label + ": " + std::to_string(node.children.size()) + "\n";
-        for (size_t i = 0; i < node.children.size(); ++i) {
-            out += indent + "  " + node.children[i].label + " " + std::to_string(i + 1) + "\n";
-            for (const CReportNode& child : node.children[i].children)
+        size_t number = 0;
+        for (const CReportNode& entry : node.children) {
+            out += indent + "  " + entry.label + " " + std::to_string(++number) + "\n";
+            for (const CReportNode& child : entry.children)
                 RenderTextNode(child, indent + "    ", out);
         }
         return;

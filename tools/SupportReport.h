@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <list>
 #include <string>
-#include <vector>
 
 class CKvxuUsbDriver;
 
@@ -22,7 +22,8 @@ struct CReportNode {
     std::string unit;   // NUMBER, in the text report: "2.0 ms (2000 us)"
     int64_t number = 0; // NUMBER; FLAG 0 or 1
     DWORD status = 0;   // FAILURE
-    std::vector<CReportNode> children;
+    // A list: entries added later leave references to earlier ones valid.
+    std::list<CReportNode> children;
 
     CReportNode& Group(const std::string& key, const std::string& label);
     CReportNode& List(const std::string& key, const std::string& label);
