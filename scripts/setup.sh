@@ -4,7 +4,8 @@
 # XRandR, XInput...) and its fonts, which dialog layouts are measured in.
 set -euo pipefail
 packages=(cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 googletest
-          nlohmann-json3-dev wine wine32:i386 fonts-wine xvfb x11-utils imagemagick xdotool)
+          nlohmann-json3-dev wine wine32:i386 fonts-wine xvfb x11-utils imagemagick xdotool
+          nsis zip)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
