@@ -11,8 +11,6 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cmd=$1 build=$(cd "$2" && pwd)
 shift 2
-# The panel and kvxuinfo reach a stand-in only when asked to by this variable; the stand-in
-# serves under the same name. Default: the driver's device name.
 device_name='{5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0}'
 export KVX_SIMDRIVER_PIPE=${KVX_SIMDRIVER_PIPE:-$device_name}
 exe=$build/simdriver/kvxusim.exe
