@@ -6,7 +6,8 @@
 #include "AppMessages.h"
 
 // The record form every shell since Windows 2000 understands, with a 128-byte tip.
-static_assert(NOTIFYICONDATAA_V2_SIZE == 488, "the 488-byte notification-icon record");
+static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V2_SIZE == 488,
+              "the 488-byte notification-icon record of 32-bit programs");
 
 void CTrayIcon::Init(HWND owner, UINT iconId)
 {

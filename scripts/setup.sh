@@ -3,9 +3,11 @@
 # Wine's recommended packages come along on purpose: its X11 driver's extensions (XRender,
 # XRandR, XInput...) and its fonts, which dialog layouts are measured in.
 set -euo pipefail
-packages=(cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 googletest
-          nlohmann-json3-dev wine wine32:i386 fonts-wine xvfb x11-utils imagemagick xdotool
-          nsis zip)
+# Both Wine loaders and both compilers: the bench runs the 32-bit product where the kernel
+# runs 32-bit programs, else a 64-bit build of it (scripts/arch.sh).
+packages=(cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest nlohmann-json3-dev
+          wine wine32:i386 wine64 fonts-wine xvfb x11-utils imagemagick xdotool nsis zip)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

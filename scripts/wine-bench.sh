@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Wine test bench of one build tree.
-#   wine-bench.sh prefix BUILD        create the Wine prefix once (win32, no installer prompts)
+#   wine-bench.sh prefix BUILD        create the Wine prefix once (no installer prompts)
 #   wine-bench.sh start BUILD         prefix, a virtual display unless one is given, a persistent wineserver
 #   wine-bench.sh run BUILD EXE ARGS  run one Windows program on that bench; its exit code is ours
 #   wine-bench.sh test BUILD EXE ARGS the same for a test program, its output given at its end
@@ -9,15 +9,23 @@ set -euo pipefail
 cmd=$1 build=$(cd "$2" && pwd)
 shift 2
 bench=$build/wine-bench
-export WINEPREFIX=$bench/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEPREFIX=$bench/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# The loader of the architecture the build tree was made for (scripts/arch.sh).
+if [ "$("$(dirname "$0")/arch.sh")" = x86_64 ]; then
+  export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+  wine=/usr/lib/wine/wine64
+else
+  export WINEARCH=win32
+  wine=wine
+fi
 
 make_prefix() {
   [ -f "$bench/prefix.ready" ] && return 0
   rm -rf "$WINEPREFIX"
   mkdir -p "$bench"
-  wineboot -i >"$bench/wineboot.log" 2>&1
+  "$wine" wineboot -i >"$bench/wineboot.log" 2>&1
   # A crash must fail the test at once, not wait on a dialog.
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   wineserver -w
   touch "$bench/prefix.ready"
 }
@@ -25,7 +33,7 @@ make_prefix() {
 # On a person's display the window manager manages Wine's windows; on our own virtual
 # display there is none, and unmanaged windows then hide without a 2-second wait for one.
 set_managed() {
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$1" /f >/dev/null 2>&1
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$1" /f >/dev/null 2>&1
 }
 
 start_display() {
@@ -62,19 +70,19 @@ case $cmd in
     set_managed "$MANAGED"
     # Start Wine's own services (explorer, plugplay, winedevice) now, away from the tests'
     # output pipes: a test whose output they inherited would never seem to end.
-    wine wineboot </dev/null >"$bench/session.log" 2>&1
+    "$wine" wineboot </dev/null >"$bench/session.log" 2>&1
     echo "wine bench ready on $DISPLAY"
     ;;
   run | test)
     [ -f "$bench/env" ] || { echo "wine bench not started: run '$0 start $build' first" >&2; exit 2; }
     . "$bench/env"
-    [ "$cmd" = run ] && exec wine "$@"
+    [ "$cmd" = run ] && exec "$wine" "$@"
     # A test's output goes through a file: Wine's desktop process, started by the first
     # program that shows a window, would otherwise hold ctest's pipe open until every other
     # program on the bench has ended.
     out=$(mktemp)
     rc=0
-    wine "$@" >"$out" 2>&1 </dev/null || rc=$?
+    "$wine" "$@" >"$out" 2>&1 </dev/null || rc=$?
     cat "$out"
     rm -f "$out"
     exit $rc
