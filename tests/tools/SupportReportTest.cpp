@@ -36,7 +36,10 @@ std::string InfoExePath()
 InfoRun RunInfo(const std::string& arguments)
 {
     InfoRun run;
-    std::string outPath = SimDriverProcess::TempPath("kvxuinfo-out.txt");
+    // A file per run: an ended process's handle to the last one may linger a moment.
+    static int runs = 0;
+    std::string outPath =
+        SimDriverProcess::TempPath("kvxuinfo-out-" + std::to_string(++runs) + ".txt");
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -269,11 +272,17 @@ TEST_F(SupportReportTest, UnterminatedNamesStopAtTheirField)
     Start();
     Command({"fault", "unterminated"});
     json r = Report();
-    const std::string name(KVX_USB_NAME_SIZE, '#');
-    EXPECT_EQ(name, r["devices"][0]["name"].get<std::string>());
-    EXPECT_EQ(std::string(376, '#'), r["devices"][0]["serial"].get<std::string>());
-    EXPECT_EQ(name, r["inputChannels"][0]["channelName"].get<std::string>());
-    EXPECT_EQ(name, r["devices"][0]["clockSources"][0]["name"].get<std::string>());
+    // The stand-in fills each field after its text with '#' to the last byte.
+    auto filled = [](std::string text, size_t size) {
+        return text + std::string(size - text.size(), '#');
+    };
+    EXPECT_EQ(filled("Model B Studio", KVX_USB_NAME_SIZE),
+              r["devices"][0]["name"].get<std::string>());
+    EXPECT_EQ(filled("KVX-B2-004711", 376), r["devices"][0]["serial"].get<std::string>());
+    EXPECT_EQ(filled("Mic/Line 1", KVX_USB_NAME_SIZE),
+              r["inputChannels"][0]["channelName"].get<std::string>());
+    EXPECT_EQ(filled("Internal", KVX_USB_NAME_SIZE),
+              r["devices"][0]["clockSources"][0]["name"].get<std::string>());
     EXPECT_EQ(32u, r["inputChannels"][0]["asioName"].get<std::string>().size());
 }
 
