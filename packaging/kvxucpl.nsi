@@ -3,13 +3,21 @@
 ; tray. The uninstaller removes exactly what this made.
 ;
 ; makensis -DVERSION=1.01 -DFILEVERSION=1.0.1.0 -DEXEDIR=<folder with both executables>
-;          -DOUTFILE=<setup.exe> kvxucpl.nsi
+;          -DOUTFILE=<setup.exe> [-DAMD64] kvxucpl.nsi
 
 !ifndef VERSION | FILEVERSION | EXEDIR | OUTFILE
   !error "VERSION, FILEVERSION, EXEDIR and OUTFILE must be defined"
 !endif
 
-Unicode true
+; -DAMD64: a setup of the 64-bit build, which only the Wine bench of a machine without a
+; 32-bit system-call layer makes; the product ships 32-bit.
+!ifdef AMD64
+  Target amd64-unicode
+  !define PROGRAMS_DIR "$PROGRAMFILES64"
+!else
+  Unicode true
+  !define PROGRAMS_DIR "$PROGRAMFILES"
+!endif
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -28,7 +36,7 @@ RequestExecutionLevel admin
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES\Volmar\Model B USB Control Panel"
+InstallDir "${PROGRAMS_DIR}\Volmar\Model B USB Control Panel"
 ; Reinstalling goes where the earlier setup put it.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 
@@ -137,8 +145,8 @@ Section "Uninstall"
   ; Folders only when empty: nothing that someone else put there goes with us. The maker's
   ; folder only for the default place; a folder above a chosen one is not ours.
   RMDir "$INSTDIR"
-  ${If} "$INSTDIR" == "$PROGRAMFILES\Volmar\Model B USB Control Panel"
-    RMDir "$PROGRAMFILES\Volmar"
+  ${If} "$INSTDIR" == "${PROGRAMS_DIR}\Volmar\Model B USB Control Panel"
+    RMDir "${PROGRAMS_DIR}\Volmar"
   ${EndIf}
   Delete "${SHORTCUT}"
   DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"

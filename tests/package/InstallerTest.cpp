@@ -62,7 +62,7 @@ std::string BuildDir()
 
 std::string SetupPath()
 {
-    return BuildDir() + "\\dist\\kvxucpl-" KVX_VERSION_TEXT "-setup.exe";
+    return BuildDir() + "\\dist\\" KVX_SETUP_NAME;
 }
 
 std::string OlderSetupPath()
