@@ -4,11 +4,12 @@
 #include <stdio.h>
 
 #include "Drv.h"
+#include "KvxVersion.h"
 #include "resource.h"
 
 namespace {
 
-const char kVersion[] = "V 1.01";
+const char kVersion[] = "V " KVX_VERSION_TEXT;
 const char kCopyright[] = "\xA9 2004-2026 Volmar Audio & Electronics";
 
 std::string Format(const char* format, ...)

@@ -122,8 +122,10 @@ public:
         if (h != INVALID_HANDLE_VALUE)
             return h;
         DWORD error = GetLastError();
-        if (!IsNoSuchDevice(error))
+        if (!IsNoSuchDevice(error) || !StandInRequested()) {
+            SetLastError(error);
             return h;
+        }
         h = OpenStandInPipe(path);
         // Neither a device nor a stand-in: the device's own "not found".
         if (h == INVALID_HANDLE_VALUE && IsNoSuchDevice(GetLastError()))
@@ -161,6 +163,13 @@ IDeviceIo* ReplaceDeviceIo(IDeviceIo* io)
     IDeviceIo* previous = g_io;
     g_io = io ? io : &g_systemIo;
     return previous;
+}
+
+bool StandInRequested()
+{
+    char value[2];
+    // Length with terminator when too small for the buffer, 0 when unset or empty.
+    return GetEnvironmentVariableA(KVX_SIMDRIVER_PIPE_VARIABLE, value, sizeof value) > 0;
 }
 
 std::string StandInPipeName(const char* devicePath)

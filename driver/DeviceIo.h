@@ -29,16 +29,20 @@ IDeviceIo& DeviceIo();
 // the one it replaced. For tests only; call it while no channel is in use.
 IDeviceIo* ReplaceDeviceIo(IDeviceIo* io);
 
-// The stand-in driver (kvxusim.exe) serves the control protocol on a named pipe when no
-// real control device exists. The system's device I/O falls back to it only when opening
-// the device fails with "not found".
+// The stand-in driver (kvxusim.exe) serves the control protocol on a named pipe for
+// development and tests. The system's device I/O falls back to it only when opening the
+// device fails with "not found" AND the process asked for it: the environment variable
+// KVX_SIMDRIVER_PIPE is set and not empty. Otherwise no pipe is ever opened, so that no other
+// local process can pose as the driver of an installed panel.
 //
-// Pipe name: "\\.\pipe\" followed by the device path without its "\\.\" prefix, e.g.
-// \\.\pipe\{5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0}. When the environment variable
-// KVX_SIMDRIVER_PIPE is set and not empty, its value replaces that last part, so that each
-// test program can run a stand-in of its own; both sides read it.
+// Pipe name: "\\.\pipe\" followed by the variable's value, e.g.
+// \\.\pipe\{5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0} (the device name, the scripts' choice) or a
+// name of a test program's own. Without the variable the stand-in serves under the device
+// path without its "\\.\" prefix; both sides read it.
 constexpr const char* KVX_SIMDRIVER_PIPE_VARIABLE = "KVX_SIMDRIVER_PIPE";
 std::string StandInPipeName(const char* devicePath);
+// Whether this process asked for the stand-in (the variable is set and not empty).
+bool StandInRequested();
 
 // Framing on the pipe (message mode): one request message, one reply message.
 //   request: KvxPipeRequest, then InSize input bytes

@@ -11,6 +11,11 @@ screenshot=${SCREENSHOT:-$root/docs/screenshot.png}
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
 
+# The panel reaches the stand-in only when asked to, through this variable; simdriver.sh
+# serves under the same name.
+device_name='{5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0}'
+export KVX_SIMDRIVER_PIPE=${KVX_SIMDRIVER_PIPE:-$device_name}
+
 had_display=
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then had_display=1; fi
 

@@ -5,11 +5,14 @@
 #   simdriver.sh stop BUILD         stop it (it sends its removal broadcast) and wait for its end
 #   simdriver.sh cmd BUILD ARGS...  a control command: status, plug 2, stream on, fault clear, ...
 # The bench must be started (wine-bench.sh start BUILD). Its output goes to
-# BUILD/wine-bench/kvxusim.log.
+# BUILD/wine-bench/kvxusim.log. It serves the pipe named by KVX_SIMDRIVER_PIPE (default: the
+# device name); a panel or kvxuinfo.exe started with the same variable reaches it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cmd=$1 build=$(cd "$2" && pwd)
 shift 2
+device_name='{5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0}'
+export KVX_SIMDRIVER_PIPE=${KVX_SIMDRIVER_PIPE:-$device_name}
 exe=$build/simdriver/kvxusim.exe
 log=$build/wine-bench/kvxusim.log
 bench() { "$root/scripts/wine-bench.sh" run "$build" "$exe" "$@"; }

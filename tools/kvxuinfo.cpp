@@ -1,47 +1,49 @@
-// Prints what the driver reports: its versions and the connected devices, or the status
-// that stopped it. A quick check that the control device answers.
+// The support report: prints everything the driver reports, or the status that stopped
+// it, as text or (--json) as JSON for a support ticket. Exits with 1 when the control
+// device cannot be opened.
 #include <cstdio>
+#include <cstring>
+#include <string>
 
-#include "KvxUsbText.h"
+#include "KvxVersion.h"
 #include "KvxuUsbDriver.h"
+#include "SupportReport.h"
 
-int main()
+namespace {
+
+void Print(const std::string& text)
 {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    bool json = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--json") == 0) {
+            json = true;
+        } else {
+            std::fprintf(stderr, "usage: kvxuinfo [--json]\n");
+            return std::strcmp(argv[i], "--help") == 0 ? 0 : 2;
+        }
+    }
+
+    // A channel of its own: the tool shares nothing with a running control panel.
     CKvxuUsbDriver driver;
     DWORD status = driver.Open(KVX_USB_DEVICE_NAME);
+    CReportNode report;
+    report.Text("tool", "Support report", "kvxuinfo " KVX_VERSION_TEXT);
+    report.Text("controlDevice", "Control device", "\\\\.\\" KVX_USB_DEVICE_NAME);
     if (status != 0) {
-        std::printf("Control device \\\\.\\%s not opened: status 0x%08lX\n", KVX_USB_DEVICE_NAME,
-                    static_cast<unsigned long>(status));
-        return 1;
+        report.Failure("open", "Open", status);
+    } else {
+        CReportNode driverReport = ReadSupportReport(driver);
+        for (CReportNode& node : driverReport.children)
+            report.children.push_back(std::move(node));
     }
-    _KVX_USB_DRIVER_INFO info = {};
-    status = driver.GetDriverInfo(&info);
-    if (status != 0) {
-        std::printf("GetDriverInfo failed: status 0x%08lX\n", static_cast<unsigned long>(status));
-        return 1;
-    }
-    std::printf("Driver Interface Version %u.%u\n", info.InterfaceVersionMajor,
-                info.InterfaceVersionMinor);
-    std::printf("Driver Version %u.%u.%d\n", info.DriverVersionMajor, info.DriverVersionMinor,
-                static_cast<int>(info.DriverVersionBuild));
-
-    _KVX_USB_DEVICE_ID_LIST ids = {};
-    status = driver.GetDeviceIdList(&ids);
-    if (status != 0) {
-        std::printf("GetDeviceIdList failed: status 0x%08lX\n", static_cast<unsigned long>(status));
-        return 1;
-    }
-    uint32_t count = ids.Count < KVX_USB_MAX_DEVICES ? ids.Count : KVX_USB_MAX_DEVICES;
-    std::printf("%u device(s)\n", count);
-    for (uint32_t i = 0; i < count; ++i) {
-        _KVX_USB_DEVICE_PROPERTIES device = {};
-        status = driver.GetDeviceProperties(&ids.DeviceIds[i], &device);
-        if (status != 0)
-            std::printf("  device %u: status 0x%08lX\n", ids.DeviceIds[i],
-                        static_cast<unsigned long>(status));
-        else
-            std::printf("  %s (serial %s)\n", RecordText(device.DeviceName).c_str(),
-                        RecordText(device.SerialNumber).c_str());
-    }
-    return 0;
+    Print(json ? RenderJson(report) : RenderText(report));
+    return status == 0 ? 0 : 1;
 }

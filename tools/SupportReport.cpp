@@ -1,0 +1,577 @@
+#include "SupportReport.h"
+
+#include <cstdio>
+#include <map>
+#include <memory>
+
+#include "KvxUsbText.h"
+#include "KvxuUsbDriver.h"
+
+CReportNode& CReportNode::Group(const std::string& k, const std::string& l)
+{
+    children.push_back(CReportNode());
+    CReportNode& node = children.back();
+    node.kind = GROUP;
+    node.key = k;
+    node.label = l;
+    return node;
+}
+
+CReportNode& CReportNode::List(const std::string& k, const std::string& l)
+{
+    CReportNode& node = Group(k, l);
+    node.kind = LIST;
+    return node;
+}
+
+CReportNode& CReportNode::Text(const std::string& k, const std::string& l, const std::string& t)
+{
+    CReportNode& node = Group(k, l);
+    node.kind = TEXT;
+    node.text = t;
+    return node;
+}
+
+CReportNode& CReportNode::Number(const std::string& k, const std::string& l, int64_t value,
+                                 const std::string& readable, const std::string& u)
+{
+    CReportNode& node = Group(k, l);
+    node.kind = NUMBER;
+    node.number = value;
+    node.text = readable;
+    node.unit = u;
+    return node;
+}
+
+CReportNode& CReportNode::Flag(const std::string& k, const std::string& l, bool value)
+{
+    CReportNode& node = Group(k, l);
+    node.kind = FLAG;
+    node.number = value ? 1 : 0;
+    return node;
+}
+
+CReportNode& CReportNode::Failure(const std::string& k, const std::string& l, DWORD s)
+{
+    CReportNode& node = Group(k, l);
+    node.kind = FAILURE;
+    node.status = s;
+    return node;
+}
+
+const char* StatusName(DWORD status)
+{
+    switch (status) {
+    case 0:
+        return "SUCCESS";
+    case KVX_USB_E_THREAD:
+        return "KVX_USB_E_THREAD";
+    case KVX_USB_E_NOT_OPEN:
+        return "KVX_USB_E_NOT_OPEN";
+    case KVX_USB_E_INTERFACE_VERSION:
+        return "KVX_USB_E_INTERFACE_VERSION";
+    case KVX_USB_E_STREAMING_ACTIVE:
+        return "KVX_USB_E_STREAMING_ACTIVE";
+    case ERROR_INVALID_FUNCTION:
+        return "ERROR_INVALID_FUNCTION";
+    case ERROR_FILE_NOT_FOUND:
+        return "ERROR_FILE_NOT_FOUND";
+    case ERROR_PATH_NOT_FOUND:
+        return "ERROR_PATH_NOT_FOUND";
+    case ERROR_ACCESS_DENIED:
+        return "ERROR_ACCESS_DENIED";
+    case ERROR_INVALID_HANDLE:
+        return "ERROR_INVALID_HANDLE";
+    case ERROR_NOT_ENOUGH_MEMORY:
+        return "ERROR_NOT_ENOUGH_MEMORY";
+    case ERROR_INVALID_DATA:
+        return "ERROR_INVALID_DATA";
+    case ERROR_NOT_READY:
+        return "ERROR_NOT_READY";
+    case ERROR_BAD_LENGTH:
+        return "ERROR_BAD_LENGTH";
+    case ERROR_GEN_FAILURE:
+        return "ERROR_GEN_FAILURE";
+    case ERROR_SHARING_VIOLATION:
+        return "ERROR_SHARING_VIOLATION";
+    case ERROR_NOT_SUPPORTED:
+        return "ERROR_NOT_SUPPORTED";
+    case ERROR_INVALID_PARAMETER:
+        return "ERROR_INVALID_PARAMETER";
+    case ERROR_BROKEN_PIPE:
+        return "ERROR_BROKEN_PIPE";
+    case ERROR_SEM_TIMEOUT:
+        return "ERROR_SEM_TIMEOUT";
+    case ERROR_INSUFFICIENT_BUFFER:
+        return "ERROR_INSUFFICIENT_BUFFER";
+    case ERROR_BAD_PIPE:
+        return "ERROR_BAD_PIPE";
+    case ERROR_PIPE_BUSY:
+        return "ERROR_PIPE_BUSY";
+    case ERROR_NO_DATA:
+        return "ERROR_NO_DATA";
+    case ERROR_PIPE_NOT_CONNECTED:
+        return "ERROR_PIPE_NOT_CONNECTED";
+    case ERROR_MORE_DATA:
+        return "ERROR_MORE_DATA";
+    case ERROR_NO_MORE_ITEMS:
+        return "ERROR_NO_MORE_ITEMS";
+    case ERROR_OPERATION_ABORTED:
+        return "ERROR_OPERATION_ABORTED";
+    case ERROR_IO_DEVICE:
+        return "ERROR_IO_DEVICE";
+    case ERROR_DEVICE_NOT_CONNECTED:
+        return "ERROR_DEVICE_NOT_CONNECTED";
+    case ERROR_NOT_FOUND:
+        return "ERROR_NOT_FOUND";
+    case ERROR_TIMEOUT:
+        return "ERROR_TIMEOUT";
+    default:
+        return "";
+    }
+}
+
+namespace {
+
+std::string Hex(DWORD status)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(status));
+    return text;
+}
+
+} // namespace
+
+std::string StatusText(DWORD status)
+{
+    const char* name = StatusName(status);
+    return *name ? std::string(name) + " (" + Hex(status) + ")" : Hex(status);
+}
+
+std::string JsonString(const std::string& bytes)
+{
+    std::string out = "\"";
+    for (char c : bytes) {
+        unsigned char b = static_cast<unsigned char>(c);
+        if (b == '"' || b == '\\') {
+            out += '\\';
+            out += c;
+        } else if (b < 0x20 || b >= 0x7F) {
+            // Latin-1 code points: the driver's bytes survive the round trip unchanged.
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", b);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string AsioDisplayName(uint32_t asioNameOption, const std::string& deviceName,
+                            const std::string& channelName)
+{
+    const size_t kMaxAsioName = 32;
+    std::string name = asioNameOption != 0 ? deviceName + " - " + channelName : channelName;
+    return name.substr(0, kMaxAsioName);
+}
+
+namespace {
+
+std::string Join(uint32_t a, uint32_t b)
+{
+    return std::to_string(a) + "." + std::to_string(b);
+}
+
+// A count bounded by its record's capacity. The count the driver gave is kept in the report
+// under key when it was larger, since that is worth a support engineer's eye.
+uint32_t BoundedCount(CReportNode& node, uint32_t count, uint32_t capacity, const std::string& key)
+{
+    if (count <= capacity)
+        return count;
+    node.Number(key, "Count the driver reported (more than its record holds)", count);
+    return capacity;
+}
+
+std::string Milliseconds(uint32_t us)
+{
+    return FormatMilliseconds(us, "ms");
+}
+
+void AddClockSource(CReportNode& node, const _KVX_USB_CLOCK_SOURCE& source)
+{
+    node.Number("id", "Id", source.SourceId);
+    node.Number("kind", "Kind", source.SourceKind);
+    node.Text("name", "Name", RecordText(source.Name));
+}
+
+void ReadDriver(CKvxuUsbDriver& driver, CReportNode& report)
+{
+    _KVX_USB_DRIVER_INFO info = {};
+    DWORD status = driver.GetDriverInfo(&info);
+    if (status != 0) {
+        report.Failure("driver", "Driver", status);
+        return;
+    }
+    CReportNode& node = report.Group("driver", "Driver");
+    node.Text("interfaceVersion", "Interface version",
+              Join(info.InterfaceVersionMajor, info.InterfaceVersionMinor));
+    // The build is shown signed, as the about box shows it.
+    node.Text("driverVersion", "Driver version",
+              Join(info.DriverVersionMajor, info.DriverVersionMinor) + "." +
+                  std::to_string(int32_t(info.DriverVersionBuild)));
+}
+
+void ReadClockSources(CKvxuUsbDriver& driver, uint32_t deviceId, CReportNode& device)
+{
+    _KVX_USB_DEVICE_SYNCH_MODE_INFO synch = {};
+    DWORD status = driver.GetSynchModeInfo(&deviceId, &synch);
+    if (status != 0) {
+        device.Failure("clockSources", "Clock sources", status);
+        return;
+    }
+    CReportNode& current = device.Group("currentClockSource", "Current clock source");
+    AddClockSource(current, synch.Current);
+    CReportNode& list = device.List("clockSources", "Clock sources");
+    uint32_t count = BoundedCount(device, synch.SourceCount, KVX_USB_MAX_CLOCK_SOURCES,
+                                  "clockSourceCountReported");
+    for (uint32_t i = 0; i < count; ++i) {
+        CReportNode& source = list.Group("", "Source");
+        AddClockSource(source, synch.Sources[i]);
+        source.Flag("current", "Current", synch.Sources[i].SourceId == synch.Current.SourceId);
+    }
+}
+
+// Reads the devices; their names by id for the channels.
+void ReadDevices(CKvxuUsbDriver& driver, CReportNode& report,
+                 std::map<uint32_t, std::string>& names)
+{
+    _KVX_USB_DEVICE_ID_LIST ids = {};
+    DWORD status = driver.GetDeviceIdList(&ids);
+    if (status != 0) {
+        report.Failure("devices", "Devices", status);
+        return;
+    }
+    CReportNode& list = report.List("devices", "Devices");
+    uint32_t count = BoundedCount(report, ids.Count, KVX_USB_MAX_DEVICES, "deviceCountReported");
+    for (uint32_t i = 0; i < count; ++i) {
+        CReportNode& device = list.Group("", "Device");
+        device.Number("id", "Id", ids.DeviceIds[i]);
+        _KVX_USB_DEVICE_PROPERTIES properties = {};
+        status = driver.GetDeviceProperties(&ids.DeviceIds[i], &properties);
+        if (status != 0) {
+            device.Failure("properties", "Properties", status);
+        } else {
+            std::string name = RecordText(properties.DeviceName);
+            names[ids.DeviceIds[i]] = name;
+            device.Text("name", "Name", name);
+            device.Text("serial", "Serial number", RecordText(properties.SerialNumber));
+            device.Number("ranking", "Ranking", properties.Ranking);
+        }
+        ReadClockSources(driver, ids.DeviceIds[i], device);
+    }
+}
+
+void ReadChannelList(CKvxuUsbDriver& driver, const _KVX_USB_CHANNEL_ID_LIST& ids,
+                     const std::string& key, const std::string& label, const std::string& countKey,
+                     uint32_t asioNameOption, std::map<uint32_t, std::string>& names,
+                     CReportNode& report)
+{
+    CReportNode& list = report.List(key, label);
+    uint32_t count = BoundedCount(report, ids.Count, KVX_USB_MAX_CHANNELS, countKey);
+    for (uint32_t i = 0; i < count; ++i) {
+        CReportNode& channel = list.Group("", "Channel");
+        channel.Number("id", "Id", ids.ChannelIds[i]);
+        _KVX_USB_CHANNEL_PROPERTIES properties = {};
+        uint32_t channelId = ids.ChannelIds[i];
+        DWORD status = driver.GetChannelProperties(&channelId, &properties);
+        if (status != 0) {
+            channel.Failure("properties", "Properties", status);
+            continue;
+        }
+        channel.Number("deviceId", "Device id", properties.DeviceId);
+        // A device missing from the list is asked for, as the channels page does.
+        std::string deviceName;
+        auto known = names.find(properties.DeviceId);
+        if (known != names.end()) {
+            deviceName = known->second;
+            channel.Text("device", "Device", deviceName);
+        } else {
+            _KVX_USB_DEVICE_PROPERTIES device = {};
+            uint32_t deviceId = properties.DeviceId;
+            status = driver.GetDeviceProperties(&deviceId, &device);
+            if (status != 0) {
+                channel.Failure("device", "Device", status);
+            } else {
+                deviceName = names[deviceId] = RecordText(device.DeviceName);
+                channel.Text("device", "Device", deviceName);
+            }
+        }
+        std::string name = RecordText(properties.ChannelName);
+        channel.Text("hardwareName", "Hardware name", RecordText(properties.HardwareName));
+        channel.Text("channelName", "Name", name);
+        channel.Text("asioName", "ASIO name", AsioDisplayName(asioNameOption, deviceName, name));
+    }
+}
+
+void ReadChannels(CKvxuUsbDriver& driver, CReportNode& report,
+                  std::map<uint32_t, std::string>& names)
+{
+    uint32_t option = 0;
+    DWORD status = driver.GetAsioNameOption(&option);
+    if (status != 0)
+        report.Failure("asioNameOption", "ASIO names with device name", status);
+    else
+        report.Number("asioNameOption", "ASIO names with device name", option,
+                      option != 0 ? "on" : "off");
+    // One allocation for both lists: 2 KiB is more than a console program's stack needs.
+    std::unique_ptr<_KVX_USB_CHANNEL_ID_LISTS> ids(new _KVX_USB_CHANNEL_ID_LISTS());
+    status = driver.GetChannelIdLists(ids.get());
+    if (status != 0) {
+        report.Failure("inputChannels", "Input channels", status);
+        report.Failure("outputChannels", "Output channels", status);
+        return;
+    }
+    ReadChannelList(driver, ids->Input, "inputChannels", "Input channels",
+                    "inputChannelCountReported", option, names, report);
+    ReadChannelList(driver, ids->Output, "outputChannels", "Output channels",
+                    "outputChannelCountReported", option, names, report);
+}
+
+void ReadClocking(CKvxuUsbDriver& driver, CReportNode& report)
+{
+    _KVX_USB_SAMPLE_RATE_INFO rates = {};
+    DWORD status = driver.GetSampleRateInfo(&rates);
+    if (status != 0) {
+        report.Failure("sampleRate", "Sampling rate", status);
+    } else {
+        CReportNode& node = report.Group("sampleRate", "Sampling rate");
+        node.Number("currentHz", "Current", rates.CurrentRate, FormatRate(rates.CurrentRate), "Hz");
+        CReportNode& list = node.List("ratesHz", "Rates");
+        uint32_t count =
+            BoundedCount(node, rates.RateCount, KVX_USB_MAX_RATES, "rateCountReported");
+        for (uint32_t i = 0; i < count; ++i)
+            list.Number("", "", rates.Rates[i], FormatRate(rates.Rates[i]), "Hz");
+    }
+
+    uint32_t mode = 0;
+    status = driver.GetSampleRateMode(&mode);
+    if (status != 0)
+        report.Failure("sampleRateMode", "Rate selection", status);
+    else
+        report.Number("sampleRateMode", "Rate selection", mode,
+                      mode == 1   ? "auto"
+                      : mode == 0 ? "manual"
+                                  : "");
+
+    _KVX_USB_CLOCK_MASTER master = {};
+    status = driver.GetClockMaster(&master);
+    if (status != 0)
+        report.Failure("clockMaster", "Clock master", status);
+    else
+        report.Number("clockMaster", "Clock master", master.ClockMaster,
+                      master.ClockMaster == 0   ? "PC"
+                      : master.ClockMaster == 1 ? "device"
+                                                : "");
+}
+
+void AddBufferDepth(CKvxuUsbDriver& driver, DWORD (CKvxuUsbDriver::*read)(_KVX_USB_BUFFER_DEPTH*),
+                    const std::string& key, const std::string& label, CReportNode& report)
+{
+    _KVX_USB_BUFFER_DEPTH depth = {};
+    DWORD status = (driver.*read)(&depth);
+    if (status != 0) {
+        report.Failure(key, label, status);
+        return;
+    }
+    CReportNode& node = report.Group(key, label);
+    node.Number("depthUs", "Depth", depth.Depth, Milliseconds(depth.Depth), "us");
+    node.Number("granularitySamples", "Granularity", depth.Granularity, "", "samples");
+}
+
+void ReadBuffers(CKvxuUsbDriver& driver, CReportNode& report)
+{
+    _KVX_USB_STREAM_BUFFER_DEPTH stream = {};
+    DWORD status = driver.GetStreamBufferDepth(&stream);
+    if (status != 0) {
+        report.Failure("streamBufferDepth", "Stream buffer depth", status);
+    } else {
+        CReportNode& node = report.Group("streamBufferDepth", "Stream buffer depth");
+        node.Number("currentUs", "Current", stream.Current, Milliseconds(stream.Current), "us");
+        node.Number("minimumUs", "Minimum", stream.Minimum, Milliseconds(stream.Minimum), "us");
+        node.Number("maximumUs", "Maximum", stream.Maximum, Milliseconds(stream.Maximum), "us");
+        node.Number("stepUs", "Step", stream.Step, Milliseconds(stream.Step), "us");
+    }
+    AddBufferDepth(driver, &CKvxuUsbDriver::GetAsioBufferDepth, "asioBufferDepth",
+                   "ASIO buffer depth", report);
+    AddBufferDepth(driver, &CKvxuUsbDriver::GetWdmBufferDepth, "wdmBufferDepth", "WDM buffer depth",
+                   report);
+
+    _KVX_USB_ASIO_STATISTICS statistics = {};
+    status = driver.GetAsioStatistics(&statistics);
+    if (status != 0)
+        report.Failure("dropOuts", "Drop-outs", status);
+    else
+        report.Number("dropOuts", "Drop-outs", statistics.DropOuts);
+}
+
+// ---- output ----
+
+std::string TextValue(const std::string& bytes)
+{
+    // Control bytes would garble a console; the rest is the driver's 8-bit text.
+    std::string out = "\"";
+    for (char c : bytes) {
+        unsigned char b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", b);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string ScalarText(const CReportNode& node)
+{
+    switch (node.kind) {
+    case CReportNode::TEXT:
+        return TextValue(node.text);
+    case CReportNode::FLAG:
+        return node.number ? "yes" : "no";
+    case CReportNode::FAILURE:
+        return "failed, " + StatusText(node.status);
+    case CReportNode::NUMBER: {
+        std::string number = std::to_string(node.number);
+        if (!node.unit.empty())
+            number += " " + node.unit;
+        return node.text.empty() ? number : node.text + " (" + number + ")";
+    }
+    default:
+        return std::string();
+    }
+}
+
+bool IsScalar(const CReportNode& node)
+{
+    return node.kind != CReportNode::GROUP && node.kind != CReportNode::LIST;
+}
+
+void RenderTextNode(const CReportNode& node, const std::string& indent, std::string& out)
+{
+    if (IsScalar(node)) {
+        out += indent + node.label + ": " + ScalarText(node) + "\n";
+        return;
+    }
+    if (node.kind == CReportNode::LIST) {
+        bool scalars = true;
+        for (const CReportNode& child : node.children)
+            scalars = scalars && IsScalar(child);
+        if (scalars) {
+            out += indent + node.label + ":";
+            const char* separator = " ";
+            for (const CReportNode& child : node.children) {
+                out += separator + ScalarText(child);
+                separator = ", ";
+            }
+            out += node.children.empty() ? " none\n" : "\n";
+            return;
+        }
+        out += indent + node.label + ": " + std::to_string(node.children.size()) + "\n";
+        size_t number = 0;
+        for (const CReportNode& entry : node.children) {
+            out += indent + "  " + entry.label + " " + std::to_string(++number) + "\n";
+            for (const CReportNode& child : entry.children)
+                RenderTextNode(child, indent + "    ", out);
+        }
+        return;
+    }
+    out += indent + node.label + ":\n";
+    for (const CReportNode& child : node.children)
+        RenderTextNode(child, indent + "  ", out);
+}
+
+void RenderJsonValue(const CReportNode& node, const std::string& indent, std::string& out);
+
+void RenderJsonMembers(const CReportNode& node, const std::string& indent, std::string& out)
+{
+    bool first = true;
+    for (const CReportNode& child : node.children) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += indent + "  " + JsonString(child.key) + ": ";
+        RenderJsonValue(child, indent + "  ", out);
+        if (child.kind == CReportNode::NUMBER && !child.text.empty())
+            out += ",\n" + indent + "  " + JsonString(child.key + "Text") + ": " +
+                   JsonString(child.text);
+    }
+    out += first ? "}" : "\n" + indent + "}";
+}
+
+void RenderJsonValue(const CReportNode& node, const std::string& indent, std::string& out)
+{
+    switch (node.kind) {
+    case CReportNode::TEXT:
+        out += JsonString(node.text);
+        return;
+    case CReportNode::NUMBER:
+        out += std::to_string(node.number);
+        return;
+    case CReportNode::FLAG:
+        out += node.number ? "true" : "false";
+        return;
+    case CReportNode::FAILURE: {
+        const char* name = StatusName(node.status);
+        out += "{\"error\": " + JsonString(*name ? name : Hex(node.status)) +
+               ", \"status\": " + JsonString(Hex(node.status)) + "}";
+        return;
+    }
+    case CReportNode::LIST: {
+        out += "[";
+        bool first = true;
+        for (const CReportNode& child : node.children) {
+            out += first ? "\n" : ",\n";
+            first = false;
+            out += indent + "  ";
+            RenderJsonValue(child, indent + "  ", out);
+        }
+        out += first ? "]" : "\n" + indent + "]";
+        return;
+    }
+    case CReportNode::GROUP:
+        out += "{";
+        RenderJsonMembers(node, indent, out);
+        return;
+    }
+}
+
+} // namespace
+
+CReportNode ReadSupportReport(CKvxuUsbDriver& driver)
+{
+    CReportNode report;
+    std::map<uint32_t, std::string> deviceNames;
+    ReadDriver(driver, report);
+    ReadDevices(driver, report, deviceNames);
+    ReadChannels(driver, report, deviceNames);
+    ReadClocking(driver, report);
+    ReadBuffers(driver, report);
+    return report;
+}
+
+std::string RenderText(const CReportNode& report)
+{
+    std::string out;
+    for (const CReportNode& child : report.children)
+        RenderTextNode(child, "", out);
+    return out;
+}
+
+std::string RenderJson(const CReportNode& report)
+{
+    std::string out;
+    RenderJsonValue(report, "", out);
+    return out + "\n";
+}
