@@ -1,0 +1,896 @@
+// Soak of the control panel against its stand-in driver: faults on every operation while
+// the pages are cycled, hard kills and restarts of the stand-in, plug/unplug cycles, a storm
+// of change records and a crowd of starts with -exit. For each phase it prints the
+// failures, the longest time the main window did not answer, and the panel's memory and
+// handles before and after. Every loop has a count and a time limit.
+//   bash bench/soak/soak.sh [BUILD] [--short]
+// or on a started bench:
+//   scripts/wine-bench.sh run BUILD BUILD/bench/soak/soak_bench.exe [--short]
+#include <windows.h>
+
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "KvxUsbCatalogue.h"
+#include "PanelHarness.h"
+#include "SimDriverProcess.h"
+#include "SoakStandIn.h"
+
+namespace {
+
+// --- limits ------------------------------------------------------------------------------
+
+struct Limits {
+    int faults; // faults that must have fired
+    DWORD faultsMs;
+    int restarts;
+    DWORD restartsMs;
+    int plugs;
+    DWORD plugsMs;
+    int stormRecords;
+    DWORD stormMs; // sending and draining
+    int raceStarts;
+};
+
+const Limits kFull = {10000, 200000, 100, 150000, 100, 90000, 5000, 90000, 20};
+const Limits kShort = {300, 10000, 3, 10000, 3, 8000, 500, 8000, 5};
+
+const DWORD kSettleMs = 6000;  // for the panel to show what the stand-in holds
+const DWORD kAnswerMs = 30000; // a message the soak itself sends the panel
+const int kApplyButtons[] = {
+    1264, 1266, 1270, 1262, 1202, 1206, 1209}; // rate, source,
+                                               // master, mode, stream, ASIO, WDM Apply
+const DWORD kFaultStatuses[] = {0x1F, 1168, 87, 5, 0xE0000047, 24, 1167, 109};
+const UINT kAppExit = 57665;
+
+// --- the panel from outside ----------------------------------------------------------------
+
+// Memory and handles of the panel, from both sides: under Wine the process handle count
+// may read 0, so the Unix process that runs kvxucpl.exe is read too.
+struct Usage {
+    DWORD handles = 0;
+    SIZE_T workingSetKb = 0;
+    long rssKb = -1;
+    long fds = -1;
+};
+
+std::string ReadWholeFile(const std::string& path)
+{
+    return SimDriverProcess::ReadFileText(path);
+}
+
+// Unix pids of processes whose command line names this build's kvxucpl.exe.
+std::vector<std::string> UnixPanelPids()
+{
+    std::vector<std::string> pids;
+    const std::string exe = Lower(PanelExePath());
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA("Z:\\proc\\*", &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return pids;
+    do {
+        const std::string name = found.cFileName;
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::string cmdline = ReadWholeFile("Z:\\proc\\" + name + "\\cmdline");
+        std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+        if (Lower(cmdline).find(exe) != std::string::npos)
+            pids.push_back(name);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return pids;
+}
+
+long CountEntries(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return -1;
+    long n = 0;
+    do {
+        if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0)
+            ++n;
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return n;
+}
+
+Usage MeasurePanel(HANDLE process)
+{
+    Usage u;
+    GetProcessHandleCount(process, &u.handles);
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    if (GetProcessMemoryInfo(process, &counters, sizeof counters))
+        u.workingSetKb = counters.WorkingSetSize / 1024;
+    const std::vector<std::string> pids = UnixPanelPids();
+    if (pids.size() == 1) {
+        const std::string status = ReadWholeFile("Z:\\proc\\" + pids[0] + "\\status");
+        size_t at = status.find("VmRSS:");
+        if (at != std::string::npos)
+            u.rssKb = std::strtol(status.c_str() + at + 6, nullptr, 10);
+        u.fds = CountEntries("Z:\\proc\\" + pids[0] + "\\fd");
+    }
+    return u;
+}
+
+// A status-bar pane's text, read into the panel's memory with a bounded wait: a frozen
+// panel must not hold up the soak.
+std::string StatusPaneText(HWND bar, int pane)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(bar, &processId);
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(bar, SB_GETTEXTLENGTHA, pane, 0, SMTO_NORMAL, 2000, &length))
+        return std::string();
+    const SIZE_T size = LOWORD(length) + 1;
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process)
+        return std::string();
+    std::string text;
+    char* remote =
+        static_cast<char*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+    DWORD_PTR result = 0;
+    std::vector<char> local(size, '\0');
+    SIZE_T done = 0;
+    // Freed only when answered: a late answer would write into a freed page otherwise.
+    if (remote &&
+        SendMessageTimeoutA(bar, SB_GETTEXTA, pane, LPARAM(remote), SMTO_NORMAL, 2000, &result)) {
+        if (ReadProcessMemory(process, remote, local.data(), size, &done))
+            text.assign(local.data(), strnlen(local.data(), size));
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return text;
+}
+
+// The device count the panel shows in its status bar, or -1.
+int PanelDeviceCount(HWND frame)
+{
+    HWND bar = FindStatusBar(frame);
+    if (!bar)
+        return -1;
+    const std::string text = StatusPaneText(bar, 1);
+    if (text.empty() || !isdigit(static_cast<unsigned char>(text[0])))
+        return -1;
+    return std::atoi(text.c_str());
+}
+
+bool Answers(HWND window, DWORD timeoutMs)
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+void CollectTreeItems(HWND tree, HTREEITEM first, std::vector<HTREEITEM>* items)
+{
+    for (HTREEITEM item = first; item && items->size() < 64;) {
+        items->push_back(item);
+        DWORD_PTR child = 0, next = 0;
+        if (SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(item), SMTO_NORMAL,
+                                kAnswerMs, &child) &&
+            child)
+            CollectTreeItems(tree, HTREEITEM(child), items);
+        if (!SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(item), SMTO_NORMAL,
+                                 kAnswerMs, &next))
+            break;
+        item = HTREEITEM(next);
+    }
+}
+
+// Selects every page in turn, each selection answered (and its page filled) before the next.
+int CyclePages(HWND frame)
+{
+    HWND tree = FindPageTree(frame);
+    DWORD_PTR root = 0;
+    if (!tree ||
+        !SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_NORMAL, kAnswerMs, &root))
+        return 0;
+    std::vector<HTREEITEM> items;
+    CollectTreeItems(tree, HTREEITEM(root), &items);
+    int selected = 0;
+    for (HTREEITEM item : items) {
+        DWORD_PTR result = 0;
+        if (SendMessageTimeoutA(tree, TVM_SELECTITEM, TVGN_CARET, LPARAM(item), SMTO_NORMAL,
+                                kAnswerMs, &result))
+            ++selected;
+    }
+    return selected;
+}
+
+struct ChildSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchChildId(HWND hwnd, LPARAM param)
+{
+    ChildSearch& search = *reinterpret_cast<ChildSearch*>(param);
+    if (GetDlgCtrlID(hwnd) != search.id)
+        return TRUE;
+    search.found = hwnd;
+    return FALSE;
+}
+
+HWND FindDescendant(HWND frame, int id)
+{
+    ChildSearch search = {id, nullptr};
+    EnumChildWindows(frame, MatchChildId, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+struct BoxSearch {
+    DWORD processId;
+    HWND frame;
+    std::vector<HWND> boxes;
+};
+
+BOOL CALLBACK MatchBox(HWND hwnd, LPARAM param)
+{
+    BoxSearch& search = *reinterpret_cast<BoxSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    char cls[16] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (owner == search.processId && hwnd != search.frame && IsWindowVisible(hwnd) &&
+        std::strcmp(cls, "#32770") == 0)
+        search.boxes.push_back(hwnd);
+    return TRUE;
+}
+
+// Closes the panel's message boxes (a refused Apply shows one); how many there were.
+int DismissBoxes(DWORD processId, HWND frame)
+{
+    int dismissed = 0;
+    for (int round = 0; round < 20; ++round) {
+        BoxSearch search = {processId, frame, {}};
+        EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
+        if (search.boxes.empty())
+            break;
+        for (HWND box : search.boxes) {
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            ++dismissed;
+        }
+        Pause(50);
+    }
+    return dismissed;
+}
+
+// Presses every Apply button the pages have, enabled or not: each sends its setting as the
+// page holds it, so the driver's state stays as it was unless a fault refuses it.
+int PressApplyButtons(DWORD processId, HWND frame)
+{
+    int boxes = 0;
+    for (int id : kApplyButtons) {
+        HWND button = FindDescendant(frame, id);
+        if (!button)
+            continue;
+        DWORD_PTR result = 0;
+        // A refusal opens a message box inside the handler: the send then times out.
+        if (!SendMessageTimeoutA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                 LPARAM(button), SMTO_NORMAL, 400, &result))
+            boxes += DismissBoxes(processId, frame);
+    }
+    return boxes + DismissBoxes(processId, frame);
+}
+
+// --- the watcher -------------------------------------------------------------------------
+
+// Polls the main window with WM_NULL from its own thread and keeps the longest time a
+// poll waited for its answer.
+class CWatcher {
+public:
+    CWatcher() : m_stop(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+    ~CWatcher()
+    {
+        Stop();
+        CloseHandle(m_stop);
+    }
+    void Start(HWND window)
+    {
+        Stop();
+        m_window = window;
+        m_longestMs = 0;
+        m_gone = false;
+        ResetEvent(m_stop);
+        m_thread = std::thread([this] { Run(); });
+    }
+    // The longest unanswered time in ms since Start.
+    DWORD Stop()
+    {
+        if (m_thread.joinable()) {
+            SetEvent(m_stop);
+            m_thread.join();
+        }
+        return m_longestMs;
+    }
+    bool WindowGone() const { return m_gone; }
+
+private:
+    void Run()
+    {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        while (WaitForSingleObject(m_stop, 20) == WAIT_TIMEOUT) {
+            LARGE_INTEGER before, after;
+            QueryPerformanceCounter(&before);
+            DWORD_PTR result = 0;
+            // A long timeout: a frozen window is measured up to a minute.
+            BOOL answered =
+                SendMessageTimeoutA(m_window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result);
+            QueryPerformanceCounter(&after);
+            if (!answered && !IsWindow(m_window)) {
+                m_gone = true;
+                return;
+            }
+            const DWORD ms = DWORD((after.QuadPart - before.QuadPart) * 1000 / frequency.QuadPart);
+            if (ms > m_longestMs)
+                m_longestMs = ms;
+        }
+    }
+
+    HANDLE m_stop;
+    HWND m_window = nullptr;
+    std::atomic<DWORD> m_longestMs{0};
+    std::atomic<bool> m_gone{false};
+    std::thread m_thread;
+};
+
+// --- phases ------------------------------------------------------------------------------
+
+struct PhaseResult {
+    std::string name;
+    std::string runs; // e.g. "10000 faults fired"
+    int failures = 0;
+    std::vector<std::string> notes; // the first failures
+    std::vector<std::string> info;  // what else happened
+    DWORD longestMs = 0;
+    bool watched = false;
+    Usage before, after;
+    bool measured = false;
+    DWORD elapsedMs = 0;
+
+    void Fail(const std::string& what)
+    {
+        ++failures;
+        if (notes.size() < 6)
+            notes.push_back(what);
+    }
+};
+
+class CSoak {
+public:
+    CSoak(const Limits& limits) : m_limits(limits) {}
+
+    bool StartStandIn(const std::string& scenario = "demo")
+    {
+        m_scenario = scenario;
+        if (!m_sim.Start(scenario)) {
+            std::printf("the stand-in driver did not start:\n%s", m_sim.Log().c_str());
+            return false;
+        }
+        return true;
+    }
+
+    bool StartPanel()
+    {
+        m_panel.reset(new CPanelProcess(""));
+        m_frame = m_panel->Started() ? m_panel->WaitForMainWindow(true, 20000) : nullptr;
+        if (!m_frame) {
+            std::printf("the control panel did not show its window\n");
+            return false;
+        }
+        SimState s = Sim();
+        m_devices = s.plugged;
+        return WaitForPanel(m_devices.size(), true, 20000).empty();
+    }
+
+    SimState Sim() { return ReadSim(m_sim.PipeName(), m_panel ? m_panel->Id() : 0); }
+    int Cmd(const std::vector<std::string>& args) { return Control(m_sim.PipeName(), args); }
+
+    // Empty when the panel lives, answers, shows `count` devices and (if asked) has an
+    // event registered with the stand-in within the time; else what is wrong.
+    std::string WaitForPanel(size_t count, bool registered, DWORD timeoutMs)
+    {
+        const DWORD end = Now() + timeoutMs;
+        std::string wrong;
+        do {
+            if (!m_panel->Running())
+                return "panel process ended";
+            if (!IsWindow(m_frame))
+                return "main window gone";
+            if (!Answers(m_frame, 5000)) {
+                wrong = "window not answering";
+                continue;
+            }
+            const int shown = PanelDeviceCount(m_frame);
+            SimState s = registered ? Sim() : SimState();
+            if (shown != int(count))
+                wrong = "status bar shows " + std::to_string(shown) +
+                        " device(s), the stand-in has " + std::to_string(count);
+            else if (registered && s.panelEvents == 0)
+                wrong = "no event registered with the stand-in";
+            else if (registered && s.panelQueued > 0)
+                wrong = std::to_string(s.panelQueued) + " record(s) still queued for the panel";
+            else
+                return std::string();
+            Pause(25);
+        } while (LONG(end - Now()) > 0);
+        return wrong;
+    }
+
+    // The panel hears change records: a device goes and comes back.
+    std::string CheckHearsChanges()
+    {
+        if (m_devices.size() < 2)
+            return std::string();
+        const std::string last = std::to_string(m_devices.back());
+        Cmd({"unplug", last});
+        std::string wrong = WaitForPanel(m_devices.size() - 1, false, kSettleMs);
+        Cmd({"plug", last});
+        if (!wrong.empty())
+            return "after an unplug: " + wrong;
+        wrong = WaitForPanel(m_devices.size(), true, kSettleMs);
+        return wrong.empty() ? wrong : "after a plug: " + wrong;
+    }
+
+    void Begin(PhaseResult& r, const char* name, bool fresh = true)
+    {
+        r.name = name;
+        std::printf("-- %s ...\n", name);
+        // Each phase starts from a panel that shows what the stand-in holds, so that what
+        // one phase left behind is not counted again by the next.
+        if (fresh) {
+            m_devices = Sim().plugged;
+            const std::string wrong =
+                m_panel ? WaitForPanel(m_devices.size(), true, 2000) : "no panel";
+            if (!wrong.empty()) {
+                r.info.push_back("panel started afresh before the phase (" + wrong + ")");
+                if (!EndPanel())
+                    r.info.push_back("the stale panel did not end on -exit: terminated");
+                if (!StartPanel())
+                    r.Fail("the panel did not start afresh");
+            }
+        }
+        m_phaseStart = Now();
+        if (m_panel && m_panel->Running()) {
+            r.before = MeasurePanel(m_panel->Handle());
+            r.measured = true;
+            m_watcher.Start(m_frame);
+            r.watched = true;
+        }
+    }
+
+    void End(PhaseResult& r)
+    {
+        if (r.watched) {
+            r.longestMs = m_watcher.Stop();
+            if (m_watcher.WindowGone())
+                r.Fail("main window gone during the phase");
+        }
+        if (r.measured && m_panel && m_panel->Running())
+            r.after = MeasurePanel(m_panel->Handle());
+        r.elapsedMs = Now() - m_phaseStart;
+        m_results.push_back(r);
+    }
+
+    bool Expired(DWORD limitMs) const { return Now() - m_phaseStart > limitMs; }
+
+    // Faults fired per operation since the last call, from what the stand-in has left;
+    // every fault ends afterwards.
+    long CollectFired(const std::map<std::string, unsigned>& armed,
+                      std::map<std::string, long>* fired, std::map<std::string, long>* last)
+    {
+        const SimState s = Sim();
+        Cmd({"fault", "clear"});
+        long total = 0;
+        for (const auto& a : armed) {
+            auto left = s.faultsLeft.find(a.first);
+            const long n = long(a.second) - (left == s.faultsLeft.end() ? 0 : long(left->second));
+            (*fired)[a.first] += n;
+            (*last)[a.first] = n;
+            total += n;
+        }
+        return total;
+    }
+
+    // Until the panel has fetched every record queued for it.
+    void WaitForRecordsTaken(DWORD timeoutMs)
+    {
+        const DWORD end = Now() + timeoutMs;
+        while (Sim().panelQueued > 0 && LONG(end - Now()) > 0)
+            Pause(5);
+    }
+
+    void InterfaceCycle()
+    {
+        for (auto it = m_devices.rbegin(); it != m_devices.rend(); ++it)
+            Cmd({"unplug", std::to_string(*it)});
+        for (unsigned id : m_devices)
+            Cmd({"plug", std::to_string(id)});
+    }
+
+    void Faults()
+    {
+        PhaseResult r;
+        Begin(r, "faults");
+        std::map<std::string, long> fired, last;
+        long total = 0;
+        int rounds = 0, boxes = 0, reconnectFaults = 0, recoveredAlone = 0;
+        const std::string connectOps[] = {"GetDriverInfo", "RegisterNotificationEvent"};
+        while (total < m_limits.faults && !Expired(m_limits.faultsMs) && m_panel->Running()) {
+            ++rounds;
+            // A third of the operations at a time (but the two of a reconnect and the
+            // fetching of records), so that a list read failing does not hide every read
+            // after it; each with as many faults as it took last time, doubled, so that the
+            // frequent reads keep failing too.
+            std::map<std::string, unsigned> armed;
+            for (int op = 0; op < KVX_USB_OPERATION_COUNT; ++op) {
+                const std::string name = g_KvxUsbOperations[op].name;
+                if (name == connectOps[0] || name == connectOps[1] || name == "GetNotification" ||
+                    op % 3 != rounds % 3)
+                    continue;
+                const unsigned count =
+                    unsigned(std::min<long>(1000, std::max<long>(20, 2 * last[name])));
+                const DWORD status = kFaultStatuses[(rounds + op) % (sizeof kFaultStatuses / 4)];
+                armed[name] = count;
+                Cmd({"fault", name, std::to_string(count), std::to_string(status)});
+            }
+            // What makes the panel ask: pages shown, settings applied, records of changes
+            // (one at a time, each taken before the next), a device leaving and coming.
+            CyclePages(m_frame);
+            PostMessageA(m_frame, WM_APP + 1 /* show the settings page */, 0, 0);
+            boxes += PressApplyButtons(m_panel->Id(), m_frame);
+            for (int record = 0; record < 20; ++record) {
+                Cmd({"notify", "3", std::to_string(1 + record % 10),
+                     std::to_string(m_devices.front())});
+                WaitForRecordsTaken(500);
+            }
+            Cmd({"notify", "4", "1", "0"});
+            if (m_devices.size() > 1) {
+                Cmd({"unplug", std::to_string(m_devices.back())});
+                WaitForRecordsTaken(500);
+                Cmd({"plug", std::to_string(m_devices.back())});
+            }
+            WaitForPanel(m_devices.size(), true, 1000);
+            boxes += DismissBoxes(m_panel->Id(), m_frame);
+            total += CollectFired(armed, &fired, &last);
+            if (rounds % 2)
+                continue;
+
+            // Records that cannot be fetched: they wait in the queue for the next event.
+            const unsigned notifyCount =
+                unsigned(std::min<long>(200, std::max<long>(10, 2 * last["GetNotification"])));
+            armed = {{"GetNotification", notifyCount}};
+            Cmd({"fault", "GetNotification", std::to_string(notifyCount),
+                 std::to_string(kFaultStatuses[rounds % (sizeof kFaultStatuses / 4)])});
+            for (int what = 1; what <= 10; ++what)
+                Cmd({"notify", "3", std::to_string(what), "0"});
+            WaitForPanel(m_devices.size(), true, 300);
+            total += CollectFired(armed, &fired, &last);
+
+            if (rounds % 4)
+                continue;
+            // A reconnect with one of its requests failing once. The panel should come back
+            // by itself; when it has not within a few seconds, the interface comes again.
+            const std::string& op = connectOps[(rounds / 4) % 2];
+            const DWORD status = kFaultStatuses[(rounds / 4) % (sizeof kFaultStatuses / 4)];
+            armed = {{op, 1}};
+            Cmd({"fault", op, "1", std::to_string(status)});
+            InterfaceCycle();
+            WaitForPanel(m_devices.size(), true, 1000);
+            const long reconnectFired = CollectFired(armed, &fired, &last);
+            total += reconnectFired;
+            if (reconnectFired) {
+                ++reconnectFaults;
+                if (WaitForPanel(m_devices.size(), true, 4000).empty())
+                    ++recoveredAlone;
+                else
+                    InterfaceCycle();
+            }
+        }
+        Cmd({"fault", "clear"});
+        boxes += DismissBoxes(m_panel->Id(), m_frame);
+        // Without faults the panel must show what the stand-in holds and hear its changes.
+        InterfaceCycle();
+        std::string wrong = WaitForPanel(m_devices.size(), true, kSettleMs);
+        if (wrong.empty())
+            wrong = CheckHearsChanges();
+        if (!wrong.empty())
+            r.Fail("after the faults: " + wrong);
+        if (total < m_limits.faults)
+            r.Fail("only " + std::to_string(total) + " faults fired within the time limit");
+        r.runs = std::to_string(total) + " faults fired in " + std::to_string(rounds) +
+                 " rounds, " + std::to_string(boxes) +
+                 " refusal boxes closed; a failed reconnect " +
+                 "recovered without a new broadcast " + std::to_string(recoveredAlone) + " of " +
+                 std::to_string(reconnectFaults) + " times";
+        std::string never, spread;
+        for (int op = 0; op < KVX_USB_OPERATION_COUNT; ++op) {
+            const std::string name = g_KvxUsbOperations[op].name;
+            if (fired[name] == 0)
+                never += " " + name;
+            else
+                spread += " " + name + "=" + std::to_string(fired[name]);
+        }
+        m_faultSpread = spread;
+        m_faultNever = never;
+        End(r);
+    }
+
+    void Restarts()
+    {
+        PhaseResult r;
+        Begin(r, "kill/restart");
+        int cycles = 0;
+        for (; cycles < m_limits.restarts && !Expired(m_limits.restartsMs); ++cycles) {
+            m_sim.Kill(); // TerminateProcess: no removal broadcast, no last word
+            if (!m_sim.Start(m_scenario)) {
+                r.Fail("cycle " + std::to_string(cycles + 1) +
+                       ": the stand-in did not start again");
+                break;
+            }
+            std::string wrong = WaitForPanel(m_devices.size(), true, kSettleMs);
+            if (wrong.empty())
+                wrong = CheckHearsChanges();
+            if (!wrong.empty())
+                r.Fail("cycle " + std::to_string(cycles + 1) + ": " + wrong);
+            if (!m_panel->Running())
+                break;
+        }
+        r.runs = std::to_string(cycles) + " of " + std::to_string(m_limits.restarts) + " cycles";
+        End(r);
+    }
+
+    void Plugs()
+    {
+        PhaseResult r;
+        Begin(r, "plug/unplug");
+        int cycles = 0;
+        for (; cycles < m_limits.plugs && !Expired(m_limits.plugsMs); ++cycles) {
+            for (auto it = m_devices.rbegin(); it != m_devices.rend(); ++it)
+                Cmd({"unplug", std::to_string(*it)});
+            std::string wrong = WaitForPanel(0, false, kSettleMs);
+            if (!wrong.empty())
+                r.Fail("cycle " + std::to_string(cycles + 1) + ", all unplugged: " + wrong);
+            // The first device brings the interface back; the others come once the panel
+            // shows it, as change records.
+            Cmd({"plug", std::to_string(m_devices.front())});
+            wrong = WaitForPanel(1, true, kSettleMs);
+            if (!wrong.empty())
+                r.Fail("cycle " + std::to_string(cycles + 1) + ", first plugged: " + wrong);
+            for (size_t i = 1; i < m_devices.size(); ++i)
+                Cmd({"plug", std::to_string(m_devices[i])});
+            wrong = WaitForPanel(m_devices.size(), true, kSettleMs);
+            if (!wrong.empty())
+                r.Fail("cycle " + std::to_string(cycles + 1) + ", all plugged: " + wrong);
+            if (!m_panel->Running())
+                break;
+        }
+        const std::string wrong = CheckHearsChanges();
+        if (!wrong.empty())
+            r.Fail("after the cycles: " + wrong);
+        r.runs = std::to_string(cycles) + " of " + std::to_string(m_limits.plugs) + " cycles";
+        End(r);
+    }
+
+    // A scenario of its own: the stand-in stops (with its removal broadcast) and serves it.
+    bool Serve(const std::string& scenario)
+    {
+        if (scenario == m_scenario)
+            return true;
+        m_sim.Stop();
+        m_scenario = scenario;
+        return StartStandIn(scenario);
+    }
+
+    void Storm(const std::string& scenario)
+    {
+        PhaseResult r;
+        if (!Serve(scenario)) {
+            r.name = "storm " + scenario;
+            r.Fail("the stand-in did not serve " + scenario);
+            m_results.push_back(r);
+            return;
+        }
+        Begin(r, ("storm " + scenario).c_str());
+        const std::string device = std::to_string(m_devices.front());
+        // Kind 2, "device came": the model does not change, every record asks for a refresh.
+        // Four senders: one command takes the stand-in some milliseconds under Wine.
+        std::atomic<int> next{0}, sent{0}, lost{0};
+        std::vector<std::thread> senders;
+        for (int t = 0; t < 4; ++t)
+            senders.emplace_back([&] {
+                while (next++ < m_limits.stormRecords && !Expired(m_limits.stormMs) && lost < 20) {
+                    if (Cmd({"notify", "2", device, "1"}) != 0)
+                        ++lost;
+                    else
+                        ++sent;
+                }
+            });
+        for (std::thread& t : senders)
+            t.join();
+        if (lost)
+            r.Fail(std::to_string(lost.load()) + " record(s) not taken by the stand-in");
+        const DWORD sentMs = Now() - m_phaseStart;
+        const DWORD left =
+            Expired(m_limits.stormMs) ? 1000 : m_limits.stormMs - (Now() - m_phaseStart);
+        std::string wrong = WaitForPanel(m_devices.size(), true, std::max<DWORD>(left, 1000));
+        const DWORD drainedMs = Now() - m_phaseStart;
+        const bool drained = wrong.empty();
+        if (wrong.empty())
+            wrong = CheckHearsChanges();
+        if (!wrong.empty())
+            r.Fail("after the storm: " + wrong);
+        r.runs = std::to_string(sent.load()) + " records sent in " + std::to_string(sentMs) +
+                 " ms, " +
+                 (drained ? "all handled after " + std::to_string(drainedMs) + " ms"
+                          : std::string("not all handled within the time limit"));
+        End(r);
+    }
+
+    // The running panel ends first: the crowd's first start must become the one instance.
+    void Race()
+    {
+        PhaseResult r;
+        Begin(r, "starts + -exit", false);
+        // Nothing lives from before to after: the figures are the processes left.
+        r.watched = r.measured = false;
+        m_watcher.Stop();
+        if (!EndPanel())
+            r.info.push_back("the panel of the phases before did not end on -exit: terminated");
+        std::vector<std::unique_ptr<CPanelProcess>> crowd;
+        for (int i = 0; i < m_limits.raceStarts; ++i)
+            crowd.emplace_back(new CPanelProcess(""));
+        const DWORD exitCode = RunPanel("-exit", 20000);
+        if (exitCode == STILL_ACTIVE)
+            r.Fail("the -exit start did not end");
+        const DWORD end = Now() + 20000;
+        int running = 0;
+        do {
+            running = 0;
+            for (auto& p : crowd)
+                running += p->Running() ? 1 : 0;
+            if (running == 0)
+                break;
+            Pause(50);
+        } while (LONG(end - Now()) > 0);
+        const DWORD allEndedMs = Now() - m_phaseStart;
+        for (auto& p : crowd)
+            if (p->Running()) {
+                r.Fail("a panel (process " + std::to_string(p->Id()) + ") kept running");
+                TerminateProcess(p->Handle(), 1);
+            }
+        for (auto& p : crowd)
+            WaitForSingleObject(p->Handle(), 5000);
+        crowd.clear();
+        const size_t left = UnixPanelPids().size();
+        if (left)
+            r.Fail(std::to_string(left) + " kvxucpl.exe process(es) left on the Unix side");
+        r.runs = std::to_string(m_limits.raceStarts) + " starts and -exit; " +
+                 (running ? std::to_string(running) + " kept running after 20 s"
+                          : "all ended after " + std::to_string(allEndedMs) + " ms");
+        End(r);
+    }
+
+    // False when it had to be terminated.
+    bool EndPanel()
+    {
+        bool ended = true;
+        if (m_panel && m_panel->Running()) {
+            RunPanel("-exit", 20000);
+            ended = m_panel->WaitForExit(10000) != STILL_ACTIVE;
+        }
+        m_panel.reset(); // terminates it if it is still running
+        return ended;
+    }
+
+    void StopAll()
+    {
+        m_watcher.Stop();
+        EndPanel();
+        m_sim.Stop();
+    }
+
+    int Report()
+    {
+        std::printf("\n%-15s %8s %10s  %-22s %-18s %-14s %s\n", "phase", "failures", "unanswered",
+                    "RSS kB before->after", "fds before->after", "handles", "time");
+        int failures = 0;
+        for (const PhaseResult& r : m_results) {
+            failures += r.failures;
+            char unanswered[16] = "n/a";
+            if (r.watched)
+                std::snprintf(unanswered, sizeof unanswered, "%lu ms",
+                              static_cast<unsigned long>(r.longestMs));
+            char rss[40] = "n/a", fds[40] = "n/a", handles[40] = "n/a";
+            if (r.measured) {
+                std::snprintf(rss, sizeof rss, "%ld->%ld", r.before.rssKb, r.after.rssKb);
+                std::snprintf(fds, sizeof fds, "%ld->%ld", r.before.fds, r.after.fds);
+                std::snprintf(handles, sizeof handles, "%lu->%lu",
+                              static_cast<unsigned long>(r.before.handles),
+                              static_cast<unsigned long>(r.after.handles));
+            }
+            std::printf("%-15s %8d %10s  %-22s %-18s %-14s %.1f s\n", r.name.c_str(), r.failures,
+                        unanswered, rss, fds, handles, r.elapsedMs / 1000.0);
+            std::printf("    %s\n", r.runs.c_str());
+            for (const std::string& note : r.info)
+                std::printf("    note: %s\n", note.c_str());
+            for (const std::string& note : r.notes)
+                std::printf("    FAIL %s\n", note.c_str());
+        }
+        if (!m_faultSpread.empty())
+            std::printf("faults fired per operation:%s\n", m_faultSpread.c_str());
+        if (!m_faultNever.empty())
+            std::printf("operations the panel never requested (their faults did not fire):%s\n",
+                        m_faultNever.c_str());
+        std::printf("handles: GetProcessHandleCount; RSS and fds: /proc of the Unix process "
+                    "(-1: not found)\n");
+        std::printf("%s: %d failure(s)\n", failures ? "SOAK FAILED" : "SOAK CLEAN", failures);
+        return failures ? 1 : 0;
+    }
+
+private:
+    Limits m_limits;
+    SimDriverProcess m_sim;
+    std::unique_ptr<CPanelProcess> m_panel;
+    HWND m_frame = nullptr;
+    std::vector<unsigned> m_devices;
+    CWatcher m_watcher;
+    DWORD m_phaseStart = 0;
+    std::vector<PhaseResult> m_results;
+    std::string m_faultSpread, m_faultNever;
+    std::string m_scenario = "demo";
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    bool shortRun = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--short") == 0) {
+            shortRun = true;
+        } else {
+            std::printf("usage: soak_bench [--short]\n");
+            return 2;
+        }
+    }
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    const Limits& limits = shortRun ? kShort : kFull;
+    if (!UnixPanelPids().empty()) {
+        std::printf("a control panel of this build is already running; end it first\n");
+        return 2;
+    }
+    const DWORD start = Now();
+    CSoak soak(limits);
+    std::printf("soak (%s): panel %s\n", shortRun ? "short" : "full", PanelExePath().c_str());
+    if (!soak.StartStandIn() || !soak.StartPanel()) {
+        soak.StopAll();
+        return 1;
+    }
+    soak.Faults();
+    soak.Restarts();
+    soak.Plugs();
+    soak.Storm("demo");
+    if (!shortRun)
+        soak.Storm("maximal");
+    soak.Race();
+    soak.StopAll();
+    const int rc = soak.Report();
+    std::printf("total %.1f s\n", (Now() - start) / 1000.0);
+    return rc;
+}
