@@ -752,6 +752,7 @@ public:
         m_watcher.Stop();
         if (!EndPanel())
             r.info.push_back("the panel of the phases before did not end on -exit: terminated");
+        const DWORD crowdStart = Now();
         std::vector<std::unique_ptr<CPanelProcess>> crowd;
         for (int i = 0; i < m_limits.raceStarts; ++i)
             crowd.emplace_back(new CPanelProcess(""));
@@ -768,7 +769,7 @@ public:
                 break;
             Pause(50);
         } while (LONG(end - Now()) > 0);
-        const DWORD allEndedMs = Now() - m_phaseStart;
+        const DWORD allEndedMs = Now() - crowdStart;
         for (auto& p : crowd)
             if (p->Running()) {
                 r.Fail("a panel (process " + std::to_string(p->Id()) + ") kept running");
@@ -777,12 +778,27 @@ public:
         for (auto& p : crowd)
             WaitForSingleObject(p->Handle(), 5000);
         crowd.clear();
+        // A start and, with no pause, a start with -exit: the -exit must not be lost
+        // while the first is still coming up.
+        const int pairs = m_limits.raceStarts / 2;
+        int pairsLeftRunning = 0;
+        for (int i = 0; i < pairs; ++i) {
+            CPanelProcess first("");
+            RunPanel("-exit", 20000);
+            if (first.WaitForExit(8000) == STILL_ACTIVE) {
+                ++pairsLeftRunning;
+                r.Fail("pair " + std::to_string(i + 1) + ": the first start kept running");
+                TerminateProcess(first.Handle(), 1);
+            }
+        }
         const size_t left = UnixPanelPids().size();
         if (left)
             r.Fail(std::to_string(left) + " kvxucpl.exe process(es) left on the Unix side");
-        r.runs = std::to_string(m_limits.raceStarts) + " starts and -exit; " +
+        r.runs = std::to_string(m_limits.raceStarts) + " starts at once and -exit: " +
                  (running ? std::to_string(running) + " kept running after 20 s"
-                          : "all ended after " + std::to_string(allEndedMs) + " ms");
+                          : "all ended after " + std::to_string(allEndedMs) + " ms") +
+                 "; " + std::to_string(pairsLeftRunning) + " of " + std::to_string(pairs) +
+                 " start/-exit pairs left the first running";
         End(r);
     }
 
