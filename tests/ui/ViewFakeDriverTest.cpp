@@ -14,6 +14,7 @@
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
 #include "ListCtrlEx.h"
+#include "MessagePump.h"
 #include "StackFill.h"
 
 CKVX_USB_CPLApp theApp;
@@ -61,21 +62,30 @@ TEST_F(ViewFakeDriverTest, AQueueThatNeverEmptiesDoesNotHoldTheWindow)
     }
     g_device->requests.clear();
 
-    // The message returns, having taken a share of the records and refreshed for each.
+    // The message returns, having taken one batch of records, without a refresh yet.
     EXPECT_EQ(0, SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0));
-    const int taken = Requests(IOCTL_KVX_USB_GET_NOTIFICATION);
-    EXPECT_GT(taken, 2);
-    EXPECT_LT(taken, 5000);
-    EXPECT_EQ(taken, Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH));
-    // The rest waits behind the messages already queued.
-    EXPECT_TRUE(NoticeQueued());
+    const int batch = Requests(IOCTL_KVX_USB_GET_NOTIFICATION);
+    EXPECT_GT(batch, 2);
+    EXPECT_LT(batch, 5000);
+    EXPECT_EQ(0, Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH));
+    // Further notices wait for the drain timer, which comes after input and painting.
+    EXPECT_EQ(0, SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0));
+    EXPECT_EQ(batch, Requests(IOCTL_KVX_USB_GET_NOTIFICATION));
+    // While the storm lasts the pages are refreshed once in a while, not once a record.
+    ASSERT_TRUE(PumpUntil([&] { return Requests(IOCTL_KVX_USB_GET_NOTIFICATION) >= 16 * batch; }));
+    const int refreshes = Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH);
+    EXPECT_GE(refreshes, 1);
+    EXPECT_LE(refreshes, 3);
 
-    // Once the queue is empty, a notice ends there.
+    // Once the queue is empty, the storm ends with one refresh.
     g_device->failures[IOCTL_KVX_USB_GET_NOTIFICATION] = ERROR_NO_MORE_ITEMS;
+    g_device->requests.clear();
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_NOTIFICATION)) << "the timer finds the queue empty";
+    EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH));
     g_device->requests.clear();
     EXPECT_EQ(0, SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0));
     EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_NOTIFICATION));
-    EXPECT_EQ(0, Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH));
     EXPECT_FALSE(NoticeQueued());
 }
 
