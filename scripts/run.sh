@@ -3,7 +3,9 @@
 # control panel. With a display the panel runs there until the user quits it. Without one
 # (a server, CI) it runs on a virtual display, the whole screen is saved as a screenshot
 # (SCREENSHOT, default docs/screenshot.png), then once more with the about box open
-# (docs/screenshot-about.png), and a second start with -exit ends the panel.
+# (docs/screenshot-about.png) and on the synchronisation and buffer settings pages
+# (docs/screenshot-sync.png, docs/screenshot-settings.png), and a second start with -exit
+# ends the panel.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build}
@@ -62,6 +64,16 @@ sleep 0.5
 import -window root "${screenshot%.png}-about.png"
 echo "screenshot saved: ${screenshot%.png}-about.png"
 xdotool key Return
+# The pages, by a click on their tree items (the frame sits at the top left of the display):
+# synchronisation in manual mode, where the rate can be picked, and the buffer settings.
+show_page() { sleep 0.3; xdotool mousemove "$1" "$2" click 1; sleep 1; }
+"$root/scripts/simdriver.sh" cmd "$build" set mode manual >/dev/null
+show_page 67 106
+import -window root "${screenshot%.png}-sync.png"
+echo "screenshot saved: ${screenshot%.png}-sync.png"
+show_page 47 122
+import -window root "${screenshot%.png}-settings.png"
+echo "screenshot saved: ${screenshot%.png}-settings.png"
 panel -exit
 wait "$panel_pid" || true
 echo "control panel ended"
