@@ -13,6 +13,7 @@
 #include "FakeDeviceIo.h"
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
+#include "DriverInterfaceNotification.h"
 #include "ListCtrlEx.h"
 #include "MessagePump.h"
 #include "StackFill.h"
@@ -155,6 +156,20 @@ TEST_F(ViewFakeDriverTest, ClockSourceCountPastTheRecordListsSixteen)
     ASSERT_EQ(16, page.m_SourceList.GetCount());
     EXPECT_EQ("Source 15", page.m_SourceList.GetLBText(page.m_SourceList.GetCurSel()));
     g_device->answers.clear();
+}
+
+// The filter the view registers with: 32 bytes, a device interface, the driver's class
+// {5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0} as its bytes lie in memory, and no name.
+TEST(DriverInterfaceFilterTest, NamesTheDriversInterfaceClass)
+{
+    const DEV_BROADCAST_DEVICEINTERFACE_A filter = DriverInterfaceFilter();
+    EXPECT_EQ(32u, filter.dbcc_size);
+    EXPECT_EQ(5u, filter.dbcc_devicetype);
+    EXPECT_EQ(0u, filter.dbcc_reserved);
+    const unsigned char classBytes[16] = {0x31, 0x8C, 0x2A, 0x5D, 0x4B, 0x7E, 0x90, 0x4F,
+                                          0xB3, 0xA6, 0xC1, 0x8E, 0x27, 0xD4, 0xF5, 0xA0};
+    EXPECT_EQ(0, std::memcmp(&filter.dbcc_classguid, classBytes, sizeof classBytes));
+    EXPECT_EQ('\0', filter.dbcc_name[0]);
 }
 
 TEST_F(ViewFakeDriverTest, ListReportsItsFirstSelectedRowOrMinusOne)
