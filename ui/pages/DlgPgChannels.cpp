@@ -42,7 +42,8 @@ void CDlgPgChannels::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_CHANNEL_HW_NAME, m_HardwareNameEdit);
     DDX_Control(pDX, IDC_CHANNEL_HW_LABEL, m_HardwareNameLabel);
     DDX_Control(pDX, IDC_CHANNEL_EDIT_NAME, m_EditNameButton);
-    DDX_Control(pDX, IDC_CHANNEL_LIST, m_ChannelList);
+    // The lists are refilled row by row: their messages go straight to them.
+    DDX_ControlHandle(pDX, IDC_CHANNEL_LIST, m_ChannelList);
     DDX_Check(pDX, IDC_CHANNEL_ASIO_NAMES, m_nAsioNames);
     DDX_Text(pDX, IDC_CHANNEL_HW_NAME, m_strHardwareName);
 }
