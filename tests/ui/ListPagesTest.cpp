@@ -15,6 +15,7 @@
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
 #include "MainFrm.h"
+#include "KeyPress.h"
 #include "MessagePump.h"
 #include "SimDriverProcess.h"
 #include "resource.h"
@@ -36,7 +37,7 @@ const std::string k50 = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMN";
 
 // Drives the next modal dialog of this thread from a timer while the click that opens it
 // runs: notes its title, style and name text, types the text given (if any) and clicks
-// OK or Cancel.
+// OK or Cancel, or presses Escape when the button is 0.
 class DialogDriver {
 public:
     DialogDriver(const char* text, int button) : m_text(text), m_button(button)
@@ -78,7 +79,13 @@ private:
         self->sysMenu = (GetWindowLongA(dialog, GWL_STYLE) & WS_SYSMENU) != 0;
         if (self->m_text)
             SetDlgItemTextA(dialog, IDC_NAME_EDIT, self->m_text);
-        SendMessageA(GetDlgItem(dialog, self->m_button), BM_CLICK, 0, 0);
+        if (self->m_button == 0) {
+            HWND edit = GetDlgItem(dialog, IDC_NAME_EDIT);
+            PostMessageA(edit, WM_KEYDOWN, VK_ESCAPE, 1);
+            PostMessageA(edit, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+        } else {
+            SendMessageA(GetDlgItem(dialog, self->m_button), BM_CLICK, 0, 0);
+        }
     }
     static DialogDriver* s_current;
     const char* m_text;
@@ -433,4 +440,39 @@ TEST_F(ListPagesTest, ChannelNameDialogRenamesTheCopyAndARefusalShowsTheOldName)
     }
     EXPECT_EQ(2, Sent("SetChannelProperties"));
     EXPECT_EQ(stored, Cell(list, 0, 1));
+}
+
+// Without a mouse: the arrows choose a row, Tab walks the page's buttons, Space presses one,
+// Enter on a row opens its name dialog as a double click does, Escape closes the dialog.
+TEST_F(ListPagesTest, TheKeyboardAloneRanksAndRenames)
+{
+    theApp.m_pMainWnd->ShowWindow(SW_SHOW);
+    View().ShowPage(PAGE_DEVICES);
+    CListCtrlEx& list = Devices().m_DeviceList;
+    Select(list, 0);
+    EXPECT_EQ(list.m_hWnd, PressKeyOn(list, VK_DOWN));
+    EXPECT_EQ(1, list.GetSelectedItem());
+    HWND up = Devices().GetDlgItem(IDC_DEVICE_UP);
+    EXPECT_EQ(up, PressKeyOn(list, VK_TAB));
+    EXPECT_EQ(Devices().GetDlgItem(IDC_DEVICE_DOWN), PressKeyOn(up, VK_TAB));
+    PressKeyOn(up, VK_SPACE);
+    EXPECT_EQ(0, list.GetSelectedItem()) << "Space on Up moved the row";
+    EXPECT_TRUE(Enabled(Devices(), IDC_DEVICE_APPLY));
+
+    {
+        DialogDriver dialog(nullptr, 0);
+        PressKeyOn(list, VK_RETURN);
+        EXPECT_TRUE(dialog.opened) << "Enter on a row opens its name dialog";
+        EXPECT_EQ("Edit Device Name", dialog.title);
+    }
+    EXPECT_EQ(0, Sent("SetDeviceProperties")) << "Escape closed it without a word";
+    EXPECT_TRUE(IsWindow(Devices().m_hWnd));
+
+    View().ShowPage(PAGE_INPUT_CHANNELS);
+    CListCtrlEx& channels = Inputs().m_ChannelList;
+    Select(channels, 0);
+    DialogDriver dialog(nullptr, IDCANCEL);
+    PressKeyOn(channels, VK_RETURN);
+    EXPECT_TRUE(dialog.opened);
+    EXPECT_EQ("Edit Channel Name", dialog.title);
 }
