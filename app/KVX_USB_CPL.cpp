@@ -17,10 +17,35 @@ bool HasSwitch(const char* cmdLine, const char* switchText)
     return FindCmdLineSwitch(cmdLine, switchText, nullptr, true);
 }
 
-// Asks the running instance (found by its title) to quit; nothing when none runs.
+// How long a start waits for the window of an instance that holds the mutex but is itself
+// still starting, and how often it looks.
+const DWORD kRunningWindowWaitMs = 5000;
+const DWORD kRunningWindowPollMs = 50;
+
+bool InstanceMutexExists()
+{
+    CKernelHandle mutex(::OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutexName));
+    return bool(mutex);
+}
+
+// The running instance's main window. An instance that holds the mutex but has not made its
+// window yet gets a few seconds; without an instance there is nothing to wait for.
+HWND FindRunningInstance(const std::string& title)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (HWND running = ::FindWindowA(nullptr, title.c_str()))
+            return running;
+        if (!InstanceMutexExists() || ::GetTickCount() - start >= kRunningWindowWaitMs)
+            return nullptr;
+        ::Sleep(kRunningWindowPollMs); // this start has no window of its own to serve
+    }
+}
+
+// Asks the running instance to quit; nothing when none runs.
 void PassOnExitRequest(const std::string& title)
 {
-    if (HWND running = ::FindWindowA(nullptr, title.c_str()))
+    if (HWND running = FindRunningInstance(title))
         ::PostMessageA(running, WM_COMMAND, ID_APP_QUIT, 0);
 }
 
@@ -29,7 +54,7 @@ void PassOnExitRequest(const std::string& title)
 // other process, so a hung instance cannot hold this start.
 void HandOverToRunningInstance(const std::string& title, bool asioPage)
 {
-    HWND running = ::FindWindowA(nullptr, title.c_str());
+    HWND running = FindRunningInstance(title);
     if (!running)
         return;
     HWND popup = ::GetLastActivePopup(running);
@@ -64,6 +89,8 @@ BOOL CKVX_USB_CPLApp::InitInstance()
 
     m_hMutex.Reset(::CreateMutexA(nullptr, TRUE, kInstanceMutexName));
     if (!m_hMutex || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        // Only the running instance's handle may keep the mutex alive while this one waits.
+        m_hMutex.Reset();
         if (!hide)
             HandOverToRunningInstance(title, m_bAsioPage);
         return FALSE;

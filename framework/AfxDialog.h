@@ -90,3 +90,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, unsigned long& value);
 void DDX_Check(CDataExchange* pDX, int nIDC, int& value); // BST_UNCHECKED/CHECKED/INDETERMINATE
 void DDX_Radio(CDataExchange* pDX, int nIDC, int& value); // index in the group, -1 = none
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
+// Handle only, no subclassing, for a control whose messages the wrapper never handles (its
+// notifications go to the dialog): nothing sits between the wrapper's calls and the control.
+// Taken again on every exchange, so it follows a dialog that was created anew.
+void DDX_ControlHandle(CDataExchange* pDX, int nIDC, CWnd& rControl);

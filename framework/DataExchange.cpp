@@ -170,6 +170,12 @@ void DDX_Radio(CDataExchange* pDX, int nIDC, int& value)
     } while (hWnd && !(::GetWindowLongPtrA(hWnd, GWL_STYLE) & WS_GROUP));
 }
 
+void DDX_ControlHandle(CDataExchange* pDX, int nIDC, CWnd& rControl)
+{
+    if (HWND hWndCtrl = pDX->PrepareCtrl(nIDC))
+        rControl.Attach(hWndCtrl);
+}
+
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
 {
     if (rControl.m_hWnd)

@@ -4,15 +4,22 @@
 
 #include <cstdio>
 #include <exception>
+#include <mutex>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace {
 
-// The object of a bound window is kept in a window property: the same lookup serves windows
-// of our class, dialogs and subclassed controls.
-const char kObjectProp[] = "KvxFrameworkObject";
 const UINT_PTR kSubclassId = 0x4B56584D; // ours among other subclasses of the same control
+
+// The object of each bound window, for windows of our class, dialogs and subclassed controls
+// alike. Read on every message, so kept in the process rather than in a window property: a
+// property is a round trip through the window manager (under Wine, to its server), which
+// made every message to a page or a list cost as much as a driver request. Never destroyed,
+// like g_finalPending below.
+std::mutex& g_boundLock = *new std::mutex;
+std::unordered_map<HWND, CWnd*>& g_bound = *new std::unordered_map<HWND, CWnd*>;
 
 // Messages of the user-interface thread being handled by our windows, nested. Objects whose
 // windows are gone are told so (OnFinalMessage) only when the outermost of them has returned:
@@ -89,7 +96,11 @@ CWnd::~CWnd()
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd)
 {
-    return hWnd ? static_cast<CWnd*>(::GetPropA(hWnd, kObjectProp)) : nullptr;
+    if (!hWnd)
+        return nullptr;
+    std::lock_guard<std::mutex> lock(g_boundLock);
+    auto it = g_bound.find(hWnd);
+    return it != g_bound.end() ? it->second : nullptr;
 }
 
 const char* CWnd::WndClassName()
@@ -115,13 +126,18 @@ void CWnd::Bind(HWND hWnd, Kind kind, bool bOwnsWindow)
     m_hWnd = hWnd;
     m_kind = kind;
     m_bOwnsWindow = bOwnsWindow;
-    ::SetPropA(hWnd, kObjectProp, this);
+    std::lock_guard<std::mutex> lock(g_boundLock);
+    g_bound[hWnd] = this;
 }
 
 void CWnd::Unbind()
 {
-    if (m_hWnd)
-        ::RemovePropA(m_hWnd, kObjectProp);
+    if (m_hWnd) {
+        std::lock_guard<std::mutex> lock(g_boundLock);
+        auto it = g_bound.find(m_hWnd);
+        if (it != g_bound.end() && it->second == this)
+            g_bound.erase(it);
+    }
     m_hWnd = nullptr;
     m_kind = Kind::None;
     m_bOwnsWindow = false;

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the release packages into dist/: the setup program kvxucpl-VERSION-setup.exe and
 # kvxucpl-VERSION.zip with the two executables, VERSION being the CMake project's.
-# Extra arguments go to CMake, as with build.sh.
+# Extra arguments go to CMake, as with build.sh. What ships is the 32-bit build, made in a tree
+# of its own whatever the bench of this machine runs (KVX_ARCH=x86_64 for a 64-bit package).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD:-$root/build}
+export KVX_ARCH=${KVX_ARCH:-i686}
+build=${BUILD:-$root/build-$KVX_ARCH}
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" "$@"
 # Packages of an earlier version or architecture must not be shipped with these.

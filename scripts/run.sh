@@ -3,7 +3,10 @@
 # control panel. With a display the panel runs there until the user quits it. Without one
 # (a server, CI) it runs on a virtual display, the whole screen is saved as a screenshot
 # (SCREENSHOT, default docs/screenshot.png), then once more with the about box open
-# (docs/screenshot-about.png), and a second start with -exit ends the panel.
+# (docs/screenshot-about.png), the devices page with a device selected and its help text
+# (-devices), the device-name dialog (-device-name), the input channels page (-channels), the
+# synchronisation page (-sync) and the buffer settings page (-settings); then a second start
+# with -exit ends the panel.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build}
@@ -62,6 +65,28 @@ sleep 0.5
 import -window root "${screenshot%.png}-about.png"
 echo "screenshot saved: ${screenshot%.png}-about.png"
 xdotool key Return
+shot() {
+  sleep 0.5
+  import -window root "${screenshot%.png}-$1.png"
+  echo "screenshot saved: ${screenshot%.png}-$1.png"
+}
+# The panel sits at the screen's top left (no window manager): the second device's row,
+# a double click on it, then the tree's "Input Channels" and that page's first row.
+xdotool mousemove 200 93 click 1
+shot devices
+xdotool mousemove 200 93 click --repeat 2 --delay 80 1
+wait_for_window "Edit Device Name" && shot device-name
+xdotool key Escape
+xdotool mousemove 63 74 click 1
+sleep 0.3
+xdotool mousemove 200 80 click 1
+shot channels
+# Synchronisation in manual mode, where the rate can be picked, and the buffer settings.
+"$root/scripts/simdriver.sh" cmd "$build" set mode manual >/dev/null
+xdotool mousemove 67 106 click 1
+shot sync
+xdotool mousemove 47 122 click 1
+shot settings
 panel -exit
 wait "$panel_pid" || true
 echo "control panel ended"

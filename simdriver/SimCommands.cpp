@@ -431,7 +431,7 @@ const KvxUsbOperation* Operation(const std::string& name)
 
 SimCommandResult Fault(CSimDriver& driver, const Args& a)
 {
-    uint32_t count = 0, status = 0, ms = 0;
+    uint32_t count = 0, status = 0, ms = 0, after = 0;
     std::string what = a.size() > 1 ? a[1] : "";
     std::function<void(CSimFaults&)> apply;
     if (what == "clear" && a.size() == 2)
@@ -448,12 +448,14 @@ SimCommandResult Fault(CSimDriver& driver, const Args& a)
         apply = [&](CSimFaults& f) { f.AnswerHalf(Operation(a[2])->code); };
     else if (what == "short" && a.size() == 4 && Operation(a[2]) && Number(a[3], &count))
         apply = [&](CSimFaults& f) { f.AnswerShort(Operation(a[2])->code, count); };
-    else if (a.size() == 4 && Operation(a[1]) && Number(a[2], &count) && Number(a[3], &status))
-        apply = [&](CSimFaults& f) { f.FailNext(Operation(a[1])->code, count, status); };
+    else if ((a.size() == 4 || (a.size() == 5 && Number(a[4], &after))) && Operation(a[1]) &&
+             Number(a[2], &count) && Number(a[3], &status))
+        apply = [&](CSimFaults& f) { f.FailNext(Operation(a[1])->code, count, status, after); };
     else
-        return Fail("usage: fault OPERATION COUNT STATUS | short OPERATION [BYTES] | overcount | "
-                    "unterminated | zerostep | stall MILLISECONDS | clear "
-                    "(OPERATION: a catalogue name such as GetDeviceIdList)");
+        return Fail(
+            "usage: fault OPERATION COUNT STATUS [AFTER] | short OPERATION [BYTES] | overcount | "
+            "unterminated | zerostep | stall MILLISECONDS | clear "
+            "(OPERATION: a catalogue name such as GetDeviceIdList)");
     driver.WithFaults(apply);
     std::string text = "fault";
     for (size_t i = 1; i < a.size(); ++i)
@@ -475,7 +477,7 @@ const char* SimCommandUsage()
            "  set asio-depth US | set wdm-depth US | set asio-granularity N\n"
            "  set wdm-granularity N | set dropouts N\n"
            "  notify KIND [DATA1 DATA2]\n"
-           "  fault OPERATION COUNT STATUS | fault short OPERATION [BYTES]\n"
+           "  fault OPERATION COUNT STATUS [AFTER] | fault short OPERATION [BYTES]\n"
            "  fault overcount | fault unterminated | fault zerostep\n"
            "  fault stall MILLISECONDS | fault clear\n";
 }

@@ -67,12 +67,12 @@ const char* OperationName(DWORD code)
 
 } // namespace
 
-void CSimFaults::FailNext(DWORD code, uint32_t count, DWORD status)
+void CSimFaults::FailNext(DWORD code, uint32_t count, DWORD status, uint32_t after)
 {
     if (count == 0)
         m_failures.erase(code);
     else
-        m_failures[code] = {count, status};
+        m_failures[code] = {count, status, after};
 }
 
 void CSimFaults::Stall(DWORD milliseconds)
@@ -91,6 +91,10 @@ DWORD CSimFaults::TakeFailure(DWORD code)
     auto it = m_failures.find(code);
     if (it == m_failures.end())
         return 0;
+    if (it->second.after > 0) {
+        --it->second.after;
+        return 0;
+    }
     DWORD status = it->second.status;
     if (--it->second.count == 0)
         m_failures.erase(it);
@@ -124,8 +128,9 @@ std::string CSimFaults::Describe() const
     std::string text;
     char line[160];
     for (const auto& f : m_failures) {
-        std::snprintf(line, sizeof line, "  fail %s next %u with 0x%08lX\n", OperationName(f.first),
-                      f.second.count, static_cast<unsigned long>(f.second.status));
+        std::snprintf(line, sizeof line, "  fail %s next %u with 0x%08lX after %u\n",
+                      OperationName(f.first), f.second.count,
+                      static_cast<unsigned long>(f.second.status), f.second.after);
         text += line;
     }
     for (const auto& cut : m_short)

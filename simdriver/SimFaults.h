@@ -14,8 +14,9 @@ constexpr uint32_t SIM_SHORT_HALF = 0xFFFFFFFFu;
 
 class CSimFaults {
 public:
-    // The next count requests of the operation fail with status and change nothing.
-    void FailNext(DWORD code, uint32_t count, DWORD status);
+    // The next count requests of the operation fail with status and change nothing; with
+    // after, only once that many requests of it have been answered as usual.
+    void FailNext(DWORD code, uint32_t count, DWORD status, uint32_t after = 0);
     // Answers of the operation carry only their first bytes (0 too), or half their record.
     void AnswerShort(DWORD code, uint32_t bytes) { m_short[code] = bytes; }
     void AnswerHalf(DWORD code) { m_short[code] = SIM_SHORT_HALF; }
@@ -43,6 +44,7 @@ private:
     struct Failure {
         uint32_t count;
         DWORD status;
+        uint32_t after; // requests still answered before the failures begin
     };
     std::map<DWORD, Failure> m_failures;
     std::map<DWORD, uint32_t> m_short; // bytes kept, or SIM_SHORT_HALF

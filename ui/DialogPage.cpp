@@ -35,6 +35,21 @@ void CDialogPage::DisableApplyButtons()
         ::EnableWindow(GetDlgItem(group.applyId), FALSE);
 }
 
+BOOL CDialogPage::PreTranslateMessage(MSG* pMsg)
+{
+    if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_RETURN && m_hWnd &&
+        ::GetParent(pMsg->hwnd) == m_hWnd) {
+        char className[32] = "";
+        ::GetClassNameA(pMsg->hwnd, className, sizeof className);
+        if (lstrcmpiA(className, WC_LISTVIEWA) == 0) {
+            ::TranslateMessage(pMsg);
+            ::DispatchMessageA(pMsg);
+            return TRUE;
+        }
+    }
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
 bool CDialogPage::IsRefilling(HWND hWndControl) const
 {
     return hWndControl &&

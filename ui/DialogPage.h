@@ -26,6 +26,10 @@ public:
     void OnOK() override {}
     void OnCancel() override {}
 
+    // Enter on a row of a list of the page reaches the list, which tells the page with
+    // NM_RETURN, instead of the dialog manager taking it for a default button.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
 protected:
     // The page's own reading and filling, called by Refresh once the window exists.
     virtual void OnRefresh() = 0;

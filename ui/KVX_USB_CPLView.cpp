@@ -53,9 +53,20 @@ const int kPageTop = 2;
 // Names shorter than this are no interface path of the driver.
 const size_t kMinimumInterfaceName = 5;
 
-// One notice drains at most this many records; the rest follow with a notice of its own, so
-// that a driver whose queue never empties cannot hold the window.
-const int kRecordsPerNotice = 256;
+// One batch drains at most this many records (a few milliseconds of requests). The rest
+// follow on a timer, which comes only once input and painting are done, so that a storm of
+// records, or a driver whose queue never empties, cannot hold the window.
+const int kRecordsPerBatch = 256;
+const UINT_PTR kDrainTimerId = 0x4B01;
+// A storm refreshes the pages when the queue is empty, and at least every this many
+// batches while it lasts.
+const int kBatchesPerRefresh = 8;
+
+// After an arrival that could not be connected (a driver still starting, a request that
+// failed once), the connection is tried again this often, this many times.
+const UINT_PTR kReconnectTimerId = 0x4B02;
+const UINT kReconnectIntervalMs = 1000;
+const int kReconnectTries = 5;
 
 } // namespace
 
@@ -64,6 +75,7 @@ ON_NOTIFY(TVN_SELCHANGED, IDC_PAGE_TREE, OnSelChanged)
 ON_WM_DESTROY()
 ON_MESSAGE(WM_DRIVER_NOTIFY, OnDriverNotify)
 ON_WM_DEVICECHANGE()
+ON_WM_TIMER()
 END_MESSAGE_MAP()
 
 CKVX_USB_CPLView::CKVX_USB_CPLView()
@@ -203,20 +215,56 @@ void CKVX_USB_CPLView::RefreshAllPages()
 
 LRESULT CKVX_USB_CPLView::OnDriverNotify(WPARAM, LPARAM)
 {
-    for (int taken = 0;; ++taken) {
+    // During a storm the drain timer takes the records: notices that would jump ahead of the
+    // user's input are left to it.
+    if (!m_bDrainScheduled)
+        DrainChangeRecords();
+    return 0;
+}
+
+// Takes one batch of change records; the pages are refreshed once for all the records of a
+// storm, not once for each.
+void CKVX_USB_CPLView::DrainChangeRecords()
+{
+    KillTimer(kDrainTimerId);
+    m_bDrainScheduled = false;
+    bool queueEmpty = false;
+    for (int taken = 0; taken < kRecordsPerBatch; ++taken) {
         // Zeroed each time: a short answer must not repeat the kind of the record before.
         _KVX_USB_NOTIFICATION record = {};
-        if (m_Notificator.GetNotification(&record) != 0)
-            break;
-        if (record.Kind == KVX_USB_NOTIFY_DEVICE_CHANGE ||
-            record.Kind == KVX_USB_NOTIFY_SETTING_CHANGE)
-            RefreshAllPages();
-        if (taken + 1 == kRecordsPerNotice) {
-            PostMessage(WM_DRIVER_NOTIFY);
+        if (m_Notificator.GetNotification(&record) != 0) {
+            queueEmpty = true;
             break;
         }
+        if (record.Kind == KVX_USB_NOTIFY_DEVICE_CHANGE ||
+            record.Kind == KVX_USB_NOTIFY_SETTING_CHANGE)
+            m_bRefreshPending = true;
     }
-    return 0;
+    if (!queueEmpty) {
+        m_bDrainScheduled = SetTimer(kDrainTimerId, USER_TIMER_MINIMUM) != 0;
+        ++m_nBatchesSinceRefresh;
+    }
+    if (m_bRefreshPending && (queueEmpty || m_nBatchesSinceRefresh >= kBatchesPerRefresh)) {
+        m_bRefreshPending = false;
+        m_nBatchesSinceRefresh = 0;
+        RefreshAllPages();
+    }
+}
+
+void CKVX_USB_CPLView::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent == kDrainTimerId) {
+        DrainChangeRecords();
+    } else if (nIDEvent == kReconnectTimerId) {
+        KillTimer(kReconnectTimerId);
+        if (theDrv.IsOpen() || m_nReconnectTriesLeft <= 0)
+            return;
+        --m_nReconnectTriesLeft;
+        if (ReconnectDriver() != 0 && m_nReconnectTriesLeft > 0)
+            SetTimer(kReconnectTimerId, kReconnectIntervalMs);
+    } else {
+        CFormView::OnTimer(nIDEvent);
+    }
 }
 
 std::string BroadcastInterfaceName(const DEV_BROADCAST_HDR* record)
@@ -238,29 +286,40 @@ BOOL CKVX_USB_CPLView::OnDeviceChange(UINT nEventType, DWORD_PTR dwData)
     // The registration filter lets only the driver's interface class through.
     const std::string name =
         BroadcastInterfaceName(reinterpret_cast<const DEV_BROADCAST_HDR*>(dwData));
-    if (name.size() >= kMinimumInterfaceName &&
-        (nEventType == DBT_DEVICEARRIVAL || nEventType == DBT_DEVICEREMOVECOMPLETE))
-        ReconnectDriver();
+    if (name.size() < kMinimumInterfaceName ||
+        (nEventType != DBT_DEVICEARRIVAL && nEventType != DBT_DEVICEREMOVECOMPLETE))
+        return TRUE;
+    // A new broadcast ends the retries of the one before.
+    KillTimer(kReconnectTimerId);
+    m_nReconnectTriesLeft = 0;
+    if (ReconnectDriver() != 0 && nEventType == DBT_DEVICEARRIVAL) {
+        // Something arrived, yet the driver could not be reached: try again a few times.
+        m_nReconnectTriesLeft = kReconnectTries;
+        SetTimer(kReconnectTimerId, kReconnectIntervalMs);
+    }
     return TRUE;
 }
 
-void CKVX_USB_CPLView::ReconnectDriver()
+DWORD CKVX_USB_CPLView::ReconnectDriver()
 {
     if (theDrv.IsOpen())
         theDrv.Close();
     const DWORD status = theDrv.Open(m_pszDeviceName);
-    // A running notification keeps its own channel. When the driver is gone, that channel
-    // went with it: the notification stops, so that the driver's return starts a new one
-    // instead of leaving a thread that waits for a driver that no longer exists.
-    if (status == 0 && !m_Notificator.IsRunning())
+    // The notification's channel and event registration belong to the driver instance that
+    // was there when it started. A driver that was unloaded and loaded again knows nothing of
+    // them, and one that is gone took them along: the notification starts anew with every
+    // reopen, and stops when there is nothing to open.
+    m_Notificator.Stop();
+    if (status == 0)
         StartNotification();
-    else if (status != 0)
-        m_Notificator.Stop();
     RefreshAllPages();
+    return status;
 }
 
 void CKVX_USB_CPLView::OnDestroy()
 {
+    KillTimer(kDrainTimerId);
+    KillTimer(kReconnectTimerId);
     m_Notificator.Stop();
     m_Notificator.SetTarget(nullptr, 0, 0, 0);
     m_DeviceNotification.Unregister();

@@ -47,9 +47,10 @@ public:
     void HideAllPages();
     // Every page re-reads the driver: devices, input, output, buffer settings, sync.
     void RefreshAllPages();
-    // Closes and reopens the shared driver channel, starts the change notification if it
-    // does not run, and refreshes every page, whether the driver is there or not.
-    void ReconnectDriver();
+    // Closes and reopens the shared driver channel, starts the change notification anew with
+    // it, and refreshes every page, whether the driver is there or not. Returns the status of
+    // the reopen.
+    DWORD ReconnectDriver();
     // Registers the view for the driver's arrival and removal broadcasts.
     bool RegisterDeviceInterfaceNotification();
     // Selects the page's tree item, as a click would. Asked before the tree exists (by the
@@ -74,6 +75,7 @@ protected:
     void OnDestroy();
     LRESULT OnDriverNotify(WPARAM wParam, LPARAM lParam);
     BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
+    void OnTimer(UINT_PTR nIDEvent);
 
     DECLARE_MESSAGE_MAP()
 
@@ -85,10 +87,15 @@ private:
     void CreatePages();
     void BuildTree();
     void StartNotification();
+    void DrainChangeRecords();
 
     const char* const m_pszDeviceName;
     bool m_bFirstUpdate = true;
     CPageCode m_StartPage = PAGE_DEVICES;
+    bool m_bRefreshPending = false; // change records taken, pages not refreshed yet
+    bool m_bDrainScheduled = false; // the rest of a storm waits for the drain timer
+    int m_nBatchesSinceRefresh = 0; // batches taken while the queue did not empty
+    int m_nReconnectTriesLeft = 0;  // after an arrival that could not be connected
     CKvxuUsbNotificator m_Notificator;
     CDriverInterfaceNotification m_DeviceNotification;
 };

@@ -20,16 +20,23 @@ void CListCtrlEx::SetUpColumns(std::initializer_list<CListColumn> columns)
 
 int CListCtrlEx::InsertRow(int index, std::initializer_list<std::string> texts, DWORD_PTR data)
 {
-    const int row = InsertItem(index, texts.size() ? texts.begin()->c_str() : "");
+    // Text and item data in one insert, and only the cells that are not empty: a new row's
+    // cells start empty. Every message costs a round through the window manager, and a
+    // separate LVM_SETITEM for the data would also report a change to the page twice.
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = index;
+    item.pszText = const_cast<LPSTR>(texts.size() ? texts.begin()->c_str() : "");
+    item.lParam = LPARAM(data);
+    const int row = int(SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     if (row < 0)
         return row;
     int column = 0;
     for (const std::string& text : texts) {
-        if (column > 0)
+        if (column > 0 && !text.empty())
             SetItemText(row, column, text.c_str());
         ++column;
     }
-    SetItemData(row, data);
     return row;
 }
 

@@ -51,8 +51,10 @@ protected:
     }
     void TearDown() override
     {
-        DestroyWindow(m_hWnd);
-        CloseHandle(m_hMutex);
+        if (m_hWnd)
+            DestroyWindow(m_hWnd);
+        if (m_hMutex)
+            CloseHandle(m_hMutex);
     }
 
     // Runs a second start and pumps until it ended, then takes what was posted to us.
@@ -130,4 +132,37 @@ TEST_F(HandOverTest, ExitPostsQuitAndNothingElse)
     EXPECT_EQ(1, Count(WM_COMMAND, ID_APP_QUIT));
     EXPECT_EQ(0, Count(WM_SHOW_ASIO_SETTINGS, 0));
     EXPECT_FALSE(IsWindowVisible(m_hWnd));
+}
+
+// An instance that holds the mutex but whose window comes only later (it is still starting)
+// gets its -exit and its hand-over all the same; without any instance nothing waits.
+TEST_F(HandOverTest, SecondStartsWaitForTheWindowOfAnInstanceStillStarting)
+{
+    for (const char* arguments : {"-exit", "-asio"}) {
+        DestroyWindow(m_hWnd);
+        m_hWnd = nullptr;
+        g_received.clear();
+        CPanelProcess second(arguments);
+        ASSERT_TRUE(second.Started());
+        PumpUntil([] { return false; }, 700); // the second start looks and finds no window
+        EXPECT_TRUE(second.Running()) << arguments << ": gave up while an instance was starting";
+        m_hWnd =
+            CreateWindowExA(0, "HandOverTestRunningInstance", kMainTitle, WS_OVERLAPPEDWINDOW, 20,
+                            20, 300, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        EXPECT_EQ(0u, second.WaitForExit(8000)) << arguments;
+        PumpUntil([] { return false; }, 100);
+        if (std::string(arguments) == "-exit")
+            EXPECT_EQ(1, Count(WM_COMMAND, ID_APP_QUIT));
+        else
+            EXPECT_EQ(1, Count(WM_SHOW_ASIO_SETTINGS, 0));
+    }
+
+    // No instance at all: an -exit start ends at once.
+    DestroyWindow(m_hWnd);
+    m_hWnd = nullptr;
+    CloseHandle(m_hMutex);
+    m_hMutex = nullptr;
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(0u, RunPanel("-exit"));
+    EXPECT_LT(GetTickCount() - start, 3000u);
 }

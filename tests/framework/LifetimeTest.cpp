@@ -241,4 +241,27 @@ TEST_F(LifetimeTest, ControlWrappersFollowTheirDialogsWindow)
     EXPECT_EQ(dlg.m_List.GetItemCount(), 1);
 }
 
+// The list taken by handle only, as the pages' lists are.
+class CHandleDialog : public CDialog {
+public:
+    CHandleDialog() : CDialog(IDD_DDX) {}
+    void DoDataExchange(CDataExchange* pDX) override { DDX_ControlHandle(pDX, IDC_LIST, m_List); }
+    CListCtrl m_List;
+};
+
+TEST_F(LifetimeTest, ControlsTakenByHandleAreNotBoundAndFollowANewWindow)
+{
+    CHandleDialog dlg;
+    ASSERT_TRUE(dlg.Create(IDD_DDX));
+    HWND hWndList = dlg.GetDlgItem(IDC_LIST);
+    EXPECT_EQ(dlg.m_List.m_hWnd, hWndList);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hWndList), nullptr);
+    EXPECT_EQ(dlg.m_List.InsertItem(0, "row"), 0);
+
+    dlg.DestroyWindow();
+    ASSERT_TRUE(dlg.Create(IDD_DDX));
+    EXPECT_EQ(dlg.m_List.m_hWnd, dlg.GetDlgItem(IDC_LIST));
+    EXPECT_EQ(dlg.m_List.GetItemCount(), 0);
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Afx.h"
+#include "KeyPress.h"
 #include "TestRes.h"
 
 #include <gtest/gtest.h>
@@ -66,32 +67,6 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000)
 inline void PumpPending()
 {
     PumpUntil([] { return GetQueueStatus(QS_ALLINPUT) == 0; }, 2000);
-}
-
-// Presses a key on a control the way the keyboard would: into the queue, so that it passes
-// the application's pre-translation (IsDialogMessage) before any window sees it. Returns the
-// focus afterwards. Other test programs share the display and may take the foreground
-// meanwhile (those that do share a lock with this test): the press is repeated, from the same
-// control, until it ran undisturbed.
-inline HWND PressKeyOn(HWND hWndControl, UINT vk)
-{
-    HWND hWndRoot = GetAncestor(hWndControl, GA_ROOT);
-    HWND hWndFocus = nullptr;
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < 5000) {
-        SetForegroundWindow(hWndRoot);
-        SetFocus(hWndControl);
-        PumpPending();
-        if (GetFocus() != hWndControl)
-            continue;
-        PostMessageA(hWndControl, WM_KEYDOWN, vk, 1);
-        PostMessageA(hWndControl, WM_KEYUP, vk, 0xC0000001);
-        PumpPending();
-        hWndFocus = GetFocus();
-        if (hWndFocus && GetForegroundWindow() == hWndRoot)
-            break;
-    }
-    return hWndFocus;
 }
 
 // Closes the message boxes of this thread while it lives, keeping their texts.

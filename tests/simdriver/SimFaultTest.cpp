@@ -24,6 +24,14 @@ TEST_F(SimFaultTest, NextRequestsOfAnOperationFailWithTheGivenStatusAndChangeNot
     _KVX_USB_SAMPLE_RATE_INFO rates = {};
     ASSERT_EQ(0u, drv.GetSampleRateInfo(&rates));
     EXPECT_EQ(48000u, rates.CurrentRate);
+
+    // With AFTER, the failures begin once that many requests were answered as usual.
+    Command({"fault", "GetDeviceProperties", "1", "1168", "1"});
+    _KVX_USB_DEVICE_PROPERTIES device = {};
+    const uint32_t id = 1;
+    EXPECT_EQ(0u, drv.GetDeviceProperties(&id, &device));
+    EXPECT_EQ(1168u, drv.GetDeviceProperties(&id, &device));
+    EXPECT_EQ(0u, drv.GetDeviceProperties(&id, &device));
 }
 
 TEST_F(SimFaultTest, ShortAnswersCarryHalfTheRecordAndLeaveTheRestUntouched)

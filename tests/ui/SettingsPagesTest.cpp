@@ -14,6 +14,7 @@
 #include "Drv.h"
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
+#include "KeyPress.h"
 #include "MessagePump.h"
 #include "SimDriverProcess.h"
 #include "SimTrace.h"
@@ -510,4 +511,52 @@ TEST_F(SettingsPagesTest, TheRoundingNoteSitsOnTheFourAsioControls)
         EXPECT_GE(std::strlen(text), 79u) << id;
         EXPECT_EQ(0, note.compare(0, std::strlen(text), text)) << text;
     }
+}
+
+// ---- the keyboard alone ---------------------------------------------------------------------
+
+// From the page tree with the arrow keys to a page, Tab into it and through its controls in
+// order, the arrows and Page Up/Down on the sliders and in the lists, Space on a button.
+TEST_F(SettingsPagesTest, EveryControlIsReachedAndWorkedWithTheKeyboard)
+{
+    Sim({"set", "mode", "manual"});
+    CKVX_USB_CPLView& view = View();
+    theApp.m_pMainWnd->ShowWindow(SW_SHOW);
+    ShowPage(PAGE_SYNCHRONISATION);
+    HWND tree = view.m_PageTree.m_hWnd;
+    EXPECT_EQ(tree, PressKeyOn(tree, VK_DOWN)) << "the arrows walk the tree";
+    EXPECT_EQ("Settings", view.m_PageTree.GetItemText(view.m_PageTree.GetSelectedItem()));
+    EXPECT_TRUE(Buffers().GetStyle() & WS_VISIBLE);
+
+    // The buffer settings page: each slider, then its Apply once it is enabled.
+    CDlgPgASIOSettings& buffers = Buffers();
+    EXPECT_EQ(buffers.m_StreamSlider.m_hWnd, PressKeyOn(tree, VK_TAB));
+    const int stream = buffers.m_StreamSlider.GetPos();
+    PressKeyOn(buffers.m_StreamSlider, VK_RIGHT);
+    EXPECT_EQ(stream + 1, buffers.m_StreamSlider.GetPos());
+    EXPECT_EQ(buffers.m_StreamApplyButton.m_hWnd, PressKeyOn(buffers.m_StreamSlider, VK_TAB));
+    EXPECT_EQ(buffers.m_AsioSlider.m_hWnd, PressKeyOn(buffers.m_StreamApplyButton, VK_TAB));
+    const int asio = buffers.m_AsioSlider.GetPos();
+    PressKeyOn(buffers.m_AsioSlider, VK_NEXT);
+    EXPECT_EQ(asio + 1, buffers.m_AsioSlider.GetPos()) << "a page is one tick of 1 ms";
+    EXPECT_EQ(buffers.m_AsioApplyButton.m_hWnd, PressKeyOn(buffers.m_AsioSlider, VK_TAB));
+    SimTrace trace(g_tracePath);
+    PressKeyOn(buffers.m_AsioApplyButton, VK_SPACE);
+    EXPECT_EQ(1, trace.Count("SetAsioBufferDepth")) << "Space presses the button";
+    EXPECT_EQ(buffers.m_WdmSlider.m_hWnd, PressKeyOn(buffers.m_AsioSlider, VK_TAB))
+        << "a disabled Apply is passed over";
+    EXPECT_EQ(tree, PressKeyOn(buffers.m_WdmSlider, VK_TAB)) << "and back to the tree";
+
+    // The synchronisation page: the mode radio, the rate list and the source list.
+    EXPECT_EQ(tree, PressKeyOn(tree, VK_UP));
+    DlgPgSync& sync = Sync();
+    EXPECT_EQ(sync.m_ManualRadio.m_hWnd, PressKeyOn(tree, VK_TAB));
+    EXPECT_EQ(sync.m_RateList.m_hWnd, PressKeyOn(sync.m_ManualRadio, VK_TAB));
+    const std::string rate = Selected(sync.m_RateList);
+    PressKeyOn(sync.m_RateList, VK_DOWN);
+    EXPECT_NE(rate, Selected(sync.m_RateList));
+    EXPECT_EQ(sync.m_RateApplyButton.m_hWnd, PressKeyOn(sync.m_RateList, VK_TAB));
+    // The source list has an edit field: the focus lands in it.
+    EXPECT_EQ(sync.m_SourceList.m_hWnd, GetParent(PressKeyOn(sync.m_RateApplyButton, VK_TAB)));
+    Sim({"set", "rate", "48000"});
 }

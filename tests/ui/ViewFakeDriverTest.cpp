@@ -13,7 +13,9 @@
 #include "FakeDeviceIo.h"
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
+#include "DriverInterfaceNotification.h"
 #include "ListCtrlEx.h"
+#include "MessagePump.h"
 #include "StackFill.h"
 
 CKVX_USB_CPLApp theApp;
@@ -61,21 +63,30 @@ TEST_F(ViewFakeDriverTest, AQueueThatNeverEmptiesDoesNotHoldTheWindow)
     }
     g_device->requests.clear();
 
-    // The message returns, having taken a share of the records and refreshed for each.
+    // The message returns, having taken one batch of records, without a refresh yet.
     EXPECT_EQ(0, SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0));
-    const int taken = Requests(IOCTL_KVX_USB_GET_NOTIFICATION);
-    EXPECT_GT(taken, 2);
-    EXPECT_LT(taken, 5000);
-    EXPECT_EQ(taken, Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH));
-    // The rest waits behind the messages already queued.
-    EXPECT_TRUE(NoticeQueued());
+    const int batch = Requests(IOCTL_KVX_USB_GET_NOTIFICATION);
+    EXPECT_GT(batch, 2);
+    EXPECT_LT(batch, 5000);
+    EXPECT_EQ(0, Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH));
+    // Further notices wait for the drain timer, which comes after input and painting.
+    EXPECT_EQ(0, SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0));
+    EXPECT_EQ(batch, Requests(IOCTL_KVX_USB_GET_NOTIFICATION));
+    // While the storm lasts the pages are refreshed once in a while, not once a record.
+    ASSERT_TRUE(PumpUntil([&] { return Requests(IOCTL_KVX_USB_GET_NOTIFICATION) >= 16 * batch; }));
+    const int refreshes = Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH);
+    EXPECT_GE(refreshes, 1);
+    EXPECT_LE(refreshes, 3);
 
-    // Once the queue is empty, a notice ends there.
+    // Once the queue is empty, the storm ends with one refresh.
     g_device->failures[IOCTL_KVX_USB_GET_NOTIFICATION] = ERROR_NO_MORE_ITEMS;
+    g_device->requests.clear();
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_NOTIFICATION)) << "the timer finds the queue empty";
+    EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH));
     g_device->requests.clear();
     EXPECT_EQ(0, SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0));
     EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_NOTIFICATION));
-    EXPECT_EQ(0, Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH));
     EXPECT_FALSE(NoticeQueued());
 }
 
@@ -145,6 +156,20 @@ TEST_F(ViewFakeDriverTest, ClockSourceCountPastTheRecordListsSixteen)
     ASSERT_EQ(16, page.m_SourceList.GetCount());
     EXPECT_EQ("Source 15", page.m_SourceList.GetLBText(page.m_SourceList.GetCurSel()));
     g_device->answers.clear();
+}
+
+// The filter the view registers with: 32 bytes, a device interface, the driver's class
+// {5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0} as its bytes lie in memory, and no name.
+TEST(DriverInterfaceFilterTest, NamesTheDriversInterfaceClass)
+{
+    const DEV_BROADCAST_DEVICEINTERFACE_A filter = DriverInterfaceFilter();
+    EXPECT_EQ(32u, filter.dbcc_size);
+    EXPECT_EQ(5u, filter.dbcc_devicetype);
+    EXPECT_EQ(0u, filter.dbcc_reserved);
+    const unsigned char classBytes[16] = {0x31, 0x8C, 0x2A, 0x5D, 0x4B, 0x7E, 0x90, 0x4F,
+                                          0xB3, 0xA6, 0xC1, 0x8E, 0x27, 0xD4, 0xF5, 0xA0};
+    EXPECT_EQ(0, std::memcmp(&filter.dbcc_classguid, classBytes, sizeof classBytes));
+    EXPECT_EQ('\0', filter.dbcc_name[0]);
 }
 
 TEST_F(ViewFakeDriverTest, ListReportsItsFirstSelectedRowOrMinusOne)

@@ -143,23 +143,24 @@ std::string CDlgPgASIOSettings::DepthText(const _KVX_USB_BUFFER_DEPTH& depth) co
     return text;
 }
 
+void CDlgPgASIOSettings::UpdateBufferLabel(CSliderCtrl& slider, uint32_t step,
+                                           _KVX_USB_BUFFER_DEPTH& depth, std::string& text,
+                                           int applyId)
+{
+    if (!slider.IsWindowEnabled())
+        return;
+    const uint32_t before = depth.Depth;
+    depth.Depth = uint32_t(slider.GetPos()) * step;
+    text = DepthText(depth);
+    if (depth.Depth != before)
+        GroupChanged(applyId);
+}
+
 void CDlgPgASIOSettings::UpdateLabels()
 {
     // A value off the step grid is cut down to it here, and that is what Apply writes.
-    if (m_AsioSlider.IsWindowEnabled()) {
-        const uint32_t before = m_AsioDepth.Depth;
-        m_AsioDepth.Depth = uint32_t(m_AsioSlider.GetPos()) * m_AsioStep;
-        m_strAsio = DepthText(m_AsioDepth);
-        if (m_AsioDepth.Depth != before)
-            GroupChanged(IDC_ASIO_APPLY);
-    }
-    if (m_WdmSlider.IsWindowEnabled()) {
-        const uint32_t before = m_WdmDepth.Depth;
-        m_WdmDepth.Depth = uint32_t(m_WdmSlider.GetPos()) * m_WdmStep;
-        m_strWdm = DepthText(m_WdmDepth);
-        if (m_WdmDepth.Depth != before)
-            GroupChanged(IDC_WDM_APPLY);
-    }
+    UpdateBufferLabel(m_AsioSlider, m_AsioStep, m_AsioDepth, m_strAsio, IDC_ASIO_APPLY);
+    UpdateBufferLabel(m_WdmSlider, m_WdmStep, m_WdmDepth, m_strWdm, IDC_WDM_APPLY);
     if (m_StreamSlider.IsWindowEnabled()) {
         const uint32_t before = m_StreamDepth.Current;
         m_StreamDepth.Current = uint32_t(m_StreamSlider.GetPos()) * m_StreamDepth.Step;

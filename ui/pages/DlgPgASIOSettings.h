@@ -58,6 +58,8 @@ private:
                            uint32_t depth);
     // The texts of the slider positions; an Apply button whose value changed is enabled.
     void UpdateLabels();
+    void UpdateBufferLabel(CSliderCtrl& slider, uint32_t step, _KVX_USB_BUFFER_DEPTH& depth,
+                           std::string& text, int applyId);
     // "5.0 ms" over "240 samples" at the current rate.
     std::string DepthText(const _KVX_USB_BUFFER_DEPTH& depth) const;
 };

@@ -1,6 +1,8 @@
 #include "DlgPgChannels.h"
 
+#include "KVX_USB_CPLView.h"
 #include "KvxUsbText.h"
+#include "SubDlgNameEdit.h"
 #include "resource.h"
 
 namespace {
@@ -9,10 +11,17 @@ enum { COLUMN_DEVICE, COLUMN_CHANNEL, COLUMN_ASIO_NAME };
 
 // ASIO hosts show at most this many characters of a channel's name.
 const size_t kAsioNameLength = 32;
+// Cells are read back through a buffer of this size; names are far shorter.
+const int kCellBuffer = 1024;
 
 } // namespace
 
 BEGIN_MESSAGE_MAP(CDlgPgChannels, CDialogPage)
+ON_BN_CLICKED(IDC_CHANNEL_ASIO_NAMES, OnAsioNamesClicked)
+ON_NOTIFY(LVN_ITEMCHANGED, IDC_CHANNEL_LIST, OnItemChanged)
+ON_NOTIFY(NM_DBLCLK, IDC_CHANNEL_LIST, OnDoubleClick)
+ON_NOTIFY(NM_RETURN, IDC_CHANNEL_LIST, OnDoubleClick) // Enter on a row, as a double click
+ON_BN_CLICKED(IDC_CHANNEL_EDIT_NAME, OnEditName)
 END_MESSAGE_MAP()
 
 CDlgPgChannels::CDlgPgChannels(KvxUsbDirection direction, CWnd* pParentWnd)
@@ -34,7 +43,8 @@ void CDlgPgChannels::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_CHANNEL_HW_NAME, m_HardwareNameEdit);
     DDX_Control(pDX, IDC_CHANNEL_HW_LABEL, m_HardwareNameLabel);
     DDX_Control(pDX, IDC_CHANNEL_EDIT_NAME, m_EditNameButton);
-    DDX_Control(pDX, IDC_CHANNEL_LIST, m_ChannelList);
+    // The lists are refilled row by row: their messages go straight to them.
+    DDX_ControlHandle(pDX, IDC_CHANNEL_LIST, m_ChannelList);
     DDX_Check(pDX, IDC_CHANNEL_ASIO_NAMES, m_nAsioNames);
     DDX_Text(pDX, IDC_CHANNEL_HW_NAME, m_strHardwareName);
 }
@@ -45,16 +55,12 @@ BOOL CDlgPgChannels::OnInitDialog()
     m_ChannelList.SetUpColumns({{IDS_COLUMN_DEVICE_NAME, 160},
                                 {IDS_COLUMN_CHANNEL_NAME, 160},
                                 {IDS_COLUMN_ASIO_NAME, 180}});
-    // Renaming, the hardware name and changing the option are not built yet.
-    EnableControls(
-        {IDC_CHANNEL_EDIT_NAME, IDC_CHANNEL_HW_LABEL, IDC_CHANNEL_HW_NAME, IDC_CHANNEL_ASIO_NAMES},
-        false);
-    uint32_t option = 0;
-    if (theDrv.GetAsioNameOption(&option) == 0) {
-        theDrv.m_AsioNameOption = option;
-        m_nAsioNames = option != 0 ? 1 : 0;
-    }
+    m_EditNameButton.EnableWindow(FALSE);
+    // A failed read keeps the box as it is.
+    if (theDrv.GetAsioNameOption(&theDrv.m_AsioNameOption) == 0)
+        m_nAsioNames = theDrv.m_AsioNameOption != 0 ? 1 : 0;
     FillChannelList();
+    UpdateAsioDisplayNames();
     UpdateData(FALSE);
     return TRUE;
 }
@@ -64,34 +70,111 @@ void CDlgPgChannels::FillChannelList()
     if (!m_hWnd)
         return;
     const int selected = m_ChannelList.GetSelectedItem();
-    CRefillGuard refill(*this, m_ChannelList);
-    m_ChannelList.DeleteAllItems();
-    CChannelArray& channels = Channels();
-    if (theDrv.LoadChannels(channels, m_Direction) == 0) {
-        for (size_t i = 0; i < channels.size(); ++i) {
-            // The device's name straight from the driver: the cached device list may be old.
-            // Zeroed, so that a short answer shows an empty name rather than garbage.
-            const uint32_t deviceId = channels[i]->DeviceId;
-            _KVX_USB_DEVICE_PROPERTIES device = {};
-            if (theDrv.GetDeviceProperties(&deviceId, &device) != 0)
-                continue;
-            m_ChannelList.InsertRow(
-                int(i), {RecordText(device.DeviceName), RecordText(channels[i]->ChannelName), ""},
-                i);
+    {
+        CRefillGuard refill(*this, m_ChannelList);
+        m_ChannelList.DeleteAllItems();
+        CChannelArray& channels = Channels();
+        if (theDrv.LoadChannels(channels, m_Direction) == 0) {
+            for (size_t i = 0; i < channels.size(); ++i) {
+                // The device's name straight from the driver: the cached device list may be
+                // old. Zeroed, so that a short answer shows an empty name rather than garbage.
+                const uint32_t deviceId = channels[i]->DeviceId;
+                _KVX_USB_DEVICE_PROPERTIES device = {};
+                if (theDrv.GetDeviceProperties(&deviceId, &device) != 0)
+                    continue;
+                m_ChannelList.InsertRow(
+                    int(i),
+                    {RecordText(device.DeviceName), RecordText(channels[i]->ChannelName), ""}, i);
+            }
         }
+        UpdateAsioDisplayNames();
+        m_ChannelList.SelectRow(selected);
     }
-    UpdateAsioDisplayNames();
-    m_ChannelList.SelectRow(selected);
+    UpdateHardwareName();
 }
 
 void CDlgPgChannels::UpdateAsioDisplayNames()
 {
     const int rows = m_ChannelList.GetItemCount();
+    char cell[kCellBuffer];
     for (int row = 0; row < rows; ++row) {
         std::string name;
-        if (m_nAsioNames != 0)
-            name = m_ChannelList.GetItemText(row, COLUMN_DEVICE) + " - ";
-        name += m_ChannelList.GetItemText(row, COLUMN_CHANNEL);
+        if (m_nAsioNames != 0) {
+            m_ChannelList.GetItemText(row, COLUMN_DEVICE, cell, sizeof cell);
+            name = std::string(cell) + " - ";
+        }
+        m_ChannelList.GetItemText(row, COLUMN_CHANNEL, cell, sizeof cell);
+        name += cell;
         m_ChannelList.SetItemText(row, COLUMN_ASIO_NAME, name.substr(0, kAsioNameLength).c_str());
     }
+}
+
+void CDlgPgChannels::UpdateHardwareName()
+{
+    std::string text;
+    DWORD_PTR index = 0;
+    const bool selected = m_ChannelList.GetSelectedItemData(&index);
+    const CChannelArray& channels = Channels();
+    if (selected && index < channels.size())
+        text = " " + RecordText(channels[index]->HardwareName);
+    EnableControls({IDC_CHANNEL_EDIT_NAME, IDC_CHANNEL_HW_LABEL, IDC_CHANNEL_HW_NAME}, selected);
+    m_strHardwareName = text;
+    UpdateData(FALSE);
+}
+
+void CDlgPgChannels::EditChannelName(size_t index)
+{
+    const CChannelArray& channels = Channels();
+    if (index >= channels.size())
+        return;
+    // The dialog edits a copy: the cache changes only by the refill with what the driver
+    // then reports, so a refused name shows the old one again.
+    _KVX_USB_CHANNEL_PROPERTIES copy = *channels[index];
+    CSubDlgChannelNameEdit dialog(&copy);
+    if (dialog.DoModal() != IDOK)
+        return;
+    theDrv.SetChannelProperties(&copy);
+    FillChannelList();
+}
+
+void CDlgPgChannels::ShowAsioNameOption(int checked)
+{
+    m_nAsioNames = checked;
+    if (!m_hWnd)
+        return;
+    UpdateData(FALSE);
+    UpdateAsioDisplayNames();
+}
+
+void CDlgPgChannels::OnAsioNamesClicked()
+{
+    UpdateData(TRUE);
+    theDrv.m_AsioNameOption = uint32_t(m_nAsioNames);
+    // The driver may refuse; the box still shows the user's choice.
+    theDrv.SetAsioNameOption(&theDrv.m_AsioNameOption);
+    CKVX_USB_CPLView* view = GetActiveSettingsView();
+    if (!view)
+        return;
+    const int checked = m_nAsioNames;
+    view->m_InputChannelsPage.ShowAsioNameOption(checked);
+    view->m_OutputChannelsPage.ShowAsioNameOption(checked);
+}
+
+void CDlgPgChannels::OnItemChanged(NMHDR*, LRESULT* pResult)
+{
+    *pResult = 0;
+    UpdateHardwareName();
+}
+
+void CDlgPgChannels::OnDoubleClick(NMHDR*, LRESULT* pResult)
+{
+    *pResult = 0;
+    OnEditName();
+}
+
+void CDlgPgChannels::OnEditName()
+{
+    DWORD_PTR index = 0;
+    if (m_ChannelList.GetSelectedItemData(&index))
+        EditChannelName(index);
 }

@@ -1,7 +1,7 @@
 // The "Input Channels" and "Output Channels" pages (one class, two directions): every
-// channel with its device, its name and its ASIO display name. Renaming, the hardware name
-// of the selected channel and changing the display-name option come with the page's own
-// work; until then those controls stay disabled.
+// channel with its device, its name and its ASIO display name, the hardware name of the
+// selected channel, renaming through the channel-name dialog, and the option that puts the
+// device name in front of ASIO display names, which both pages always show alike.
 #pragma once
 
 #include "DialogPage.h"
@@ -15,6 +15,12 @@ public:
 
     void FillChannelList();
     void UpdateAsioDisplayNames();
+    void UpdateHardwareName();
+    // Renames the channel at this index of the page's channel array through the name dialog.
+    void EditChannelName(size_t index);
+    // Shows the display-name option as checked (1) or not (0) and recomposes column 2;
+    // the driver is not asked.
+    void ShowAsioNameOption(int checked);
 
     CButton m_AsioNamesCheck;
     CWnd m_HardwareNameEdit;
@@ -29,6 +35,11 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     void OnRefresh() override { FillChannelList(); }
+
+    void OnAsioNamesClicked();
+    void OnItemChanged(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnDoubleClick(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnEditName();
 
     DECLARE_MESSAGE_MAP()
 

@@ -3,11 +3,20 @@
 #include <cstdio>
 
 #include "Drv.h"
+#include "KVX_USB_CPLView.h"
 #include "KvxUsbText.h"
 #include "StatusHost.h"
+#include "SubDlgNameEdit.h"
 #include "resource.h"
 
 BEGIN_MESSAGE_MAP(CDlgPgDevices, CDialogPage)
+ON_NOTIFY(LVN_ITEMCHANGED, IDC_DEVICE_LIST, OnItemChanged)
+ON_NOTIFY(NM_DBLCLK, IDC_DEVICE_LIST, OnDoubleClick)
+ON_NOTIFY(NM_RETURN, IDC_DEVICE_LIST, OnDoubleClick) // Enter on a row, as a double click
+ON_BN_CLICKED(IDC_DEVICE_UP, OnUp)
+ON_BN_CLICKED(IDC_DEVICE_DOWN, OnDown)
+ON_BN_CLICKED(IDC_DEVICE_APPLY, OnApply)
+ON_BN_CLICKED(IDC_DEVICE_EDIT_NAME, OnEditName)
 END_MESSAGE_MAP()
 
 CDlgPgDevices::CDlgPgDevices(CWnd* pParentWnd) : CDialogPage(IDD_PAGE_DEVICES, pParentWnd) {}
@@ -22,7 +31,8 @@ void CDlgPgDevices::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_DEVICE_DOWN, m_DownButton);
     DDX_Control(pDX, IDC_DEVICE_APPLY, m_ApplyButton);
     DDX_Control(pDX, IDC_DEVICE_EDIT_NAME, m_EditNameButton);
-    DDX_Control(pDX, IDC_DEVICE_LIST, m_DeviceList);
+    // The lists are refilled row by row: their messages go straight to them.
+    DDX_ControlHandle(pDX, IDC_DEVICE_LIST, m_DeviceList);
     DDX_Text(pDX, IDC_DEVICE_HELP, m_strHelp);
 }
 
@@ -32,11 +42,9 @@ BOOL CDlgPgDevices::OnInitDialog()
     m_DeviceList.SetUpColumns({{IDS_COLUMN_DEVICE_NAME, 235}, {IDS_COLUMN_SERIAL_NUMBER, 220}});
     m_strHelp = "Use Up and Down buttons to change device ranking and press Apply to store "
                 "settings.\nDevice ranking defines the order of channels shown in ASIO hosts.";
-    // Renaming and ranking are not built yet: their buttons stay off and the help text that
-    // explains them stays hidden.
-    for (CButton* button : {&m_UpButton, &m_DownButton, &m_ApplyButton, &m_EditNameButton})
-        button->EnableWindow(FALSE);
-    m_HelpText.ShowWindow(SW_HIDE);
+    // Only moves enable Apply; a refill leaves it as it was.
+    AddApplyGroup(IDC_DEVICE_APPLY, {});
+    DisableApplyButtons();
     FillDeviceList();
     UpdateData(FALSE);
     return TRUE;
@@ -60,7 +68,114 @@ void CDlgPgDevices::FillDeviceList()
         }
         m_DeviceList.SelectRow(selected);
     }
+    UpdateButtons();
     ShowDeviceCount();
+}
+
+void CDlgPgDevices::UpdateButtons()
+{
+    const int row = m_DeviceList.GetSelectedItem();
+    const int rows = m_DeviceList.GetItemCount();
+    const bool selected = row >= 0;
+    const bool up = selected && rows > 1 && row != 0;
+    const bool down = selected && rows > 1 && row != rows - 1;
+    m_EditNameButton.EnableWindow(selected);
+    m_UpButton.EnableWindow(up);
+    m_DownButton.EnableWindow(down);
+    // The help explains ranking, so it is there only while a move is possible.
+    m_HelpText.ShowWindow(up || down ? SW_SHOW : SW_HIDE);
+}
+
+void CDlgPgDevices::MoveDevice(int row, bool up)
+{
+    const int rows = m_DeviceList.GetItemCount();
+    if (row < 0 || row >= rows)
+        return;
+    const DWORD_PTR index = m_DeviceList.GetItemData(row);
+    if (index >= theDrv.m_Devices.size())
+        return;
+    const _KVX_USB_DEVICE_PROPERTIES& device = *theDrv.m_Devices[index];
+    int target = row;
+    if (up && row > 0)
+        target = row - 1;
+    else if (!up && row < rows - 1)
+        target = row + 1;
+    {
+        CRefillGuard refill(*this, m_DeviceList);
+        m_DeviceList.DeleteItem(row);
+        m_DeviceList.InsertRow(
+            target, {RecordText(device.DeviceName), RecordText(device.SerialNumber)}, index);
+    }
+    // Selecting reports the change, which updates the buttons.
+    m_DeviceList.SelectRow(target);
+    m_DeviceList.EnsureVisible(target, FALSE);
+    GroupChanged(IDC_DEVICE_APPLY);
+}
+
+void CDlgPgDevices::EditDeviceName(size_t index)
+{
+    if (index >= theDrv.m_Devices.size())
+        return;
+    // The dialog edits a copy: the cache changes only by the refill with what the driver
+    // then reports.
+    _KVX_USB_DEVICE_PROPERTIES copy = *theDrv.m_Devices[index];
+    CSubDlgDeviceNameEdit dialog(&copy);
+    if (dialog.DoModal() != IDOK)
+        return;
+    theDrv.SetDeviceProperties(&copy);
+    FillDeviceList();
+    // The channel pages show device names too.
+    if (CKVX_USB_CPLView* view = GetActiveSettingsView())
+        view->ReloadChannelPages();
+}
+
+void CDlgPgDevices::OnItemChanged(NMHDR*, LRESULT* pResult)
+{
+    *pResult = 0;
+    UpdateButtons();
+}
+
+void CDlgPgDevices::OnDoubleClick(NMHDR*, LRESULT* pResult)
+{
+    *pResult = 0;
+    OnEditName();
+}
+
+void CDlgPgDevices::OnUp()
+{
+    const int row = m_DeviceList.GetSelectedItem();
+    if (row >= 0)
+        MoveDevice(row, true);
+}
+
+void CDlgPgDevices::OnDown()
+{
+    const int row = m_DeviceList.GetSelectedItem();
+    if (row >= 0)
+        MoveDevice(row, false);
+}
+
+void CDlgPgDevices::OnApply()
+{
+    const int rows = m_DeviceList.GetItemCount();
+    for (int row = 0; row < rows; ++row) {
+        const DWORD_PTR index = m_DeviceList.GetItemData(row);
+        if (index < theDrv.m_Devices.size())
+            theDrv.m_Devices[index]->Ranking = uint32_t(row);
+    }
+    // Every record goes back, changed or not; the refill then shows what the driver kept.
+    theDrv.StoreDevices();
+    FillDeviceList();
+    if (CKVX_USB_CPLView* view = GetActiveSettingsView())
+        view->ReloadChannelPages();
+    DisableApplyButtons();
+}
+
+void CDlgPgDevices::OnEditName()
+{
+    DWORD_PTR index = 0;
+    if (m_DeviceList.GetSelectedItemData(&index))
+        EditDeviceName(index);
 }
 
 void CDlgPgDevices::ShowDeviceCount()

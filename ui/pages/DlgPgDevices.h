@@ -1,6 +1,7 @@
 // The "Devices" page: the connected interfaces with name and serial number, and their count
-// in the main frame's status bar. Renaming and ranking come with the page's own work; until
-// then their buttons stay disabled.
+// in the main frame's status bar. Up and Down move the selected device in the list, Apply
+// stores the list order as the driver's device ranking; a device is renamed through the
+// device-name dialog.
 #pragma once
 
 #include "DialogPage.h"
@@ -12,6 +13,11 @@ public:
     ~CDlgPgDevices() override;
 
     void FillDeviceList();
+    void UpdateButtons();
+    // Moves the row one up (or down) in the list only; the driver learns of it on Apply.
+    void MoveDevice(int row, bool up);
+    // Renames the device at this index of the cached devices through the name dialog.
+    void EditDeviceName(size_t index);
 
     CStatic m_HelpText;
     CButton m_UpButton;
@@ -25,6 +31,13 @@ protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     void OnRefresh() override { FillDeviceList(); }
+
+    void OnItemChanged(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnDoubleClick(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnUp();
+    void OnDown();
+    void OnApply();
+    void OnEditName();
 
     DECLARE_MESSAGE_MAP()
 
