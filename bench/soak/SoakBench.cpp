@@ -25,7 +25,9 @@
 #include "KvxUsbCatalogue.h"
 #include "PanelHarness.h"
 #include "SimDriverProcess.h"
+#include "AppMessages.h"
 #include "SoakStandIn.h"
+#include "resource.h"
 
 namespace {
 
@@ -44,13 +46,19 @@ struct Limits {
 };
 
 const Limits kFull = {10000, 200000, 100, 150000, 100, 90000, 5000, 90000, 20};
-const Limits kShort = {300, 10000, 3, 10000, 3, 8000, 500, 8000, 5};
+const Limits kShort = {250, 15000, 3, 10000, 3, 8000, 500, 8000, 5};
 
 const DWORD kSettleMs = 6000;  // for the panel to show what the stand-in holds
 const DWORD kAnswerMs = 30000; // a message the soak itself sends the panel
-const int kApplyButtons[] = {
-    1264, 1266, 1270, 1262, 1202, 1206, 1209}; // rate, source,
-                                               // master, mode, stream, ASIO, WDM Apply
+// Every control whose click sends a setting back as the page holds it; the name buttons open
+// a dialog that the soak confirms unchanged.
+const int kSettingButtons[] = {IDC_RATE_APPLY,         IDC_SOURCE_APPLY,     IDC_MASTER_APPLY,
+                               IDC_MODE_APPLY,         IDC_STREAM_APPLY,     IDC_ASIO_APPLY,
+                               IDC_WDM_APPLY,          IDC_DEVICE_APPLY,     IDC_DEVICE_EDIT_NAME,
+                               IDC_CHANNEL_ASIO_NAMES, IDC_CHANNEL_EDIT_NAME};
+const int kRowLists[] = {IDC_DEVICE_LIST, IDC_CHANNEL_LIST};
+// The panel's single-instance mutex: held from early in its start.
+const char kInstanceMutex[] = "5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0";
 const DWORD kFaultStatuses[] = {0x1F, 1168, 87, 5, 0xE0000047, 24, 1167, 109};
 const UINT kAppExit = 57665;
 
@@ -126,35 +134,52 @@ Usage MeasurePanel(HANDLE process)
     return u;
 }
 
-// A status-bar pane's text, read into the panel's memory with a bounded wait: a frozen
-// panel must not hold up the soak.
-std::string StatusPaneText(HWND bar, int pane)
+// Sends a message whose lParam points to `size` bytes in the window's process, first
+// `in`, with a bounded wait: a frozen panel must not hold up the soak. The bytes after the
+// answer, or empty when it did not come.
+std::vector<char> SendRemote(HWND window, UINT message, WPARAM wParam, const void* in, SIZE_T size)
 {
     DWORD processId = 0;
-    GetWindowThreadProcessId(bar, &processId);
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(bar, SB_GETTEXTLENGTHA, pane, 0, SMTO_NORMAL, 2000, &length))
-        return std::string();
-    const SIZE_T size = LOWORD(length) + 1;
+    GetWindowThreadProcessId(window, &processId);
+    std::vector<char> out;
     HANDLE process =
         OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
     if (!process)
-        return std::string();
-    std::string text;
+        return out;
     char* remote =
         static_cast<char*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
-    DWORD_PTR result = 0;
-    std::vector<char> local(size, '\0');
     SIZE_T done = 0;
-    // Freed only when answered: a late answer would write into a freed page otherwise.
-    if (remote &&
-        SendMessageTimeoutA(bar, SB_GETTEXTA, pane, LPARAM(remote), SMTO_NORMAL, 2000, &result)) {
-        if (ReadProcessMemory(process, remote, local.data(), size, &done))
-            text.assign(local.data(), strnlen(local.data(), size));
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    DWORD_PTR result = 0;
+    if (remote && WriteProcessMemory(process, remote, in, size, &done)) {
+        // Freed only when answered: a late answer would write into a freed page otherwise.
+        if (SendMessageTimeoutA(window, message, wParam, LPARAM(remote), SMTO_NORMAL, 2000,
+                                &result)) {
+            out.resize(size);
+            if (!ReadProcessMemory(process, remote, out.data(), size, &done))
+                out.clear();
+            VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        }
     }
     CloseHandle(process);
-    return text;
+    return out;
+}
+
+std::string StatusPaneText(HWND bar, int pane)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(bar, SB_GETTEXTLENGTHA, pane, 0, SMTO_NORMAL, 2000, &length))
+        return std::string();
+    const std::vector<char> text = SendRemote(
+        bar, SB_GETTEXTA, pane, std::vector<char>(LOWORD(length) + 1).data(), LOWORD(length) + 1);
+    return std::string(text.data(), strnlen(text.data(), text.size()));
+}
+
+// Selects a list's first row, as a click on it would.
+void SelectFirstRow(HWND list)
+{
+    LVITEMA item = {};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendRemote(list, LVM_SETITEMSTATE, 0, &item, sizeof item);
 }
 
 // The device count the panel shows in its status bar, or -1.
@@ -213,21 +238,21 @@ int CyclePages(HWND frame)
 
 struct ChildSearch {
     int id;
-    HWND found;
+    std::vector<HWND> found;
 };
 
 BOOL CALLBACK MatchChildId(HWND hwnd, LPARAM param)
 {
     ChildSearch& search = *reinterpret_cast<ChildSearch*>(param);
-    if (GetDlgCtrlID(hwnd) != search.id)
-        return TRUE;
-    search.found = hwnd;
-    return FALSE;
+    if (GetDlgCtrlID(hwnd) == search.id)
+        search.found.push_back(hwnd);
+    return TRUE;
 }
 
-HWND FindDescendant(HWND frame, int id)
+// Every window below the frame with that control id (the two channel pages share theirs).
+std::vector<HWND> FindDescendants(HWND frame, int id)
 {
-    ChildSearch search = {id, nullptr};
+    ChildSearch search = {id, {}};
     EnumChildWindows(frame, MatchChildId, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -251,7 +276,8 @@ BOOL CALLBACK MatchBox(HWND hwnd, LPARAM param)
     return TRUE;
 }
 
-// Closes the panel's message boxes (a refused Apply shows one); how many there were.
+// Confirms the panel's dialogs and message boxes (a name dialog, a refused Apply); how many
+// there were.
 int DismissBoxes(DWORD processId, HWND frame)
 {
     int dismissed = 0;
@@ -269,21 +295,23 @@ int DismissBoxes(DWORD processId, HWND frame)
     return dismissed;
 }
 
-// Presses every Apply button the pages have, enabled or not: each sends its setting as the
-// page holds it, so the driver's state stays as it was unless a fault refuses it.
-int PressApplyButtons(DWORD processId, HWND frame)
+// Clicks every setting button of the pages, enabled or not, with the lists' first rows
+// selected: each sends its setting as the page holds it, so the driver's state stays as it
+// was unless a fault refuses it. Returns the dialogs and message boxes closed.
+int PressSettingButtons(DWORD processId, HWND frame)
 {
+    for (int id : kRowLists)
+        for (HWND list : FindDescendants(frame, id))
+            SelectFirstRow(list);
     int boxes = 0;
-    for (int id : kApplyButtons) {
-        HWND button = FindDescendant(frame, id);
-        if (!button)
-            continue;
-        DWORD_PTR result = 0;
-        // A refusal opens a message box inside the handler: the send then times out.
-        if (!SendMessageTimeoutA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                                 LPARAM(button), SMTO_NORMAL, 400, &result))
-            boxes += DismissBoxes(processId, frame);
-    }
+    for (int id : kSettingButtons)
+        for (HWND button : FindDescendants(frame, id)) {
+            DWORD_PTR result = 0;
+            // A dialog or a refusal opens inside the handler: the send then times out.
+            if (!SendMessageTimeoutA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                     LPARAM(button), SMTO_NORMAL, 400, &result))
+                boxes += DismissBoxes(processId, frame);
+        }
     return boxes + DismissBoxes(processId, frame);
 }
 
@@ -507,6 +535,14 @@ public:
         return total;
     }
 
+    // Whether the operation is among the third armed this round: a hash of both, so that
+    // each operation meets every other one in some rounds and misses it in others.
+    static bool InThisRoundsThird(int op, int round)
+    {
+        const uint32_t h = (uint32_t(op) + 1) * 2654435761u ^ (uint32_t(round) + 1) * 40503u;
+        return (h >> 16) % 3 == 0;
+    }
+
     // Until the panel has fetched every record queued for it.
     void WaitForRecordsTaken(DWORD timeoutMs)
     {
@@ -533,7 +569,7 @@ public:
         const std::string connectOps[] = {"GetDriverInfo", "RegisterNotificationEvent"};
         while (total < m_limits.faults && !Expired(m_limits.faultsMs) && m_panel->Running()) {
             ++rounds;
-            // A third of the operations at a time (but the two of a reconnect and the
+            // About a third of the operations at a time (but the two of a reconnect and the
             // fetching of records), so that a list read failing does not hide every read
             // after it; each with as many faults as it took last time, doubled, so that the
             // frequent reads keep failing too.
@@ -541,7 +577,7 @@ public:
             for (int op = 0; op < KVX_USB_OPERATION_COUNT; ++op) {
                 const std::string name = g_KvxUsbOperations[op].name;
                 if (name == connectOps[0] || name == connectOps[1] || name == "GetNotification" ||
-                    op % 3 != rounds % 3)
+                    !InThisRoundsThird(op, rounds))
                     continue;
                 const unsigned count =
                     unsigned(std::min<long>(1000, std::max<long>(20, 2 * last[name])));
@@ -552,8 +588,8 @@ public:
             // What makes the panel ask: pages shown, settings applied, records of changes
             // (one at a time, each taken before the next), a device leaving and coming.
             CyclePages(m_frame);
-            PostMessageA(m_frame, WM_APP + 1 /* show the settings page */, 0, 0);
-            boxes += PressApplyButtons(m_panel->Id(), m_frame);
+            PostMessageA(m_frame, WM_SHOW_ASIO_SETTINGS, 0, 0);
+            boxes += PressSettingButtons(m_panel->Id(), m_frame);
             for (int record = 0; record < 20; ++record) {
                 Cmd({"notify", "3", std::to_string(1 + record % 10),
                      std::to_string(m_devices.front())});
@@ -615,7 +651,7 @@ public:
             r.Fail("only " + std::to_string(total) + " faults fired within the time limit");
         r.runs = std::to_string(total) + " faults fired in " + std::to_string(rounds) +
                  " rounds, " + std::to_string(boxes) +
-                 " refusal boxes closed; a failed reconnect " +
+                 " dialogs and refusals closed; a failed reconnect " +
                  "recovered without a new broadcast " + std::to_string(recoveredAlone) + " of " +
                  std::to_string(reconnectFaults) + " times";
         std::string never, spread;
@@ -778,12 +814,23 @@ public:
         for (auto& p : crowd)
             WaitForSingleObject(p->Handle(), 5000);
         crowd.clear();
-        // A start and, with no pause, a start with -exit: the -exit must not be lost
-        // while the first is still coming up.
+        // A start and, as soon as it holds the single-instance mutex, a start with -exit:
+        // the -exit must not be lost while the first is still coming up.
         const int pairs = m_limits.raceStarts / 2;
-        int pairsLeftRunning = 0;
+        int pairsLeftRunning = 0, beforeWindow = 0;
         for (int i = 0; i < pairs; ++i) {
             CPanelProcess first("");
+            const DWORD end = Now() + 10000;
+            HANDLE mutex = nullptr;
+            while (first.Running() && LONG(end - Now()) > 0 &&
+                   !(mutex = OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutex)))
+                Pause(2);
+            if (!mutex) {
+                r.Fail("pair " + std::to_string(i + 1) + ": the first start took no mutex");
+                continue;
+            }
+            CloseHandle(mutex);
+            beforeWindow += first.MainWindow() ? 0 : 1;
             RunPanel("-exit", 20000);
             if (first.WaitForExit(8000) == STILL_ACTIVE) {
                 ++pairsLeftRunning;
@@ -798,7 +845,8 @@ public:
                  (running ? std::to_string(running) + " kept running after 20 s"
                           : "all ended after " + std::to_string(allEndedMs) + " ms") +
                  "; " + std::to_string(pairsLeftRunning) + " of " + std::to_string(pairs) +
-                 " start/-exit pairs left the first running";
+                 " start/-exit pairs left the first running (" + std::to_string(beforeWindow) +
+                 " -exit started before the first's window)";
         End(r);
     }
 
@@ -851,7 +899,7 @@ public:
         if (!m_faultSpread.empty())
             std::printf("faults fired per operation:%s\n", m_faultSpread.c_str());
         if (!m_faultNever.empty())
-            std::printf("operations the panel never requested (their faults did not fire):%s\n",
+            std::printf("operations whose faults did not fire (not requested while armed):%s\n",
                         m_faultNever.c_str());
         std::printf("handles: GetProcessHandleCount; RSS and fds: /proc of the Unix process "
                     "(-1: not found)\n");
