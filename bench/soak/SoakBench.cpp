@@ -22,10 +22,11 @@
 #include <thread>
 #include <vector>
 
+#include "AppMessages.h"
 #include "KvxUsbCatalogue.h"
 #include "PanelHarness.h"
 #include "SimDriverProcess.h"
-#include "AppMessages.h"
+#include "SoakProbe.h"
 #include "SoakStandIn.h"
 #include "resource.h"
 
@@ -60,79 +61,8 @@ const int kRowLists[] = {IDC_DEVICE_LIST, IDC_CHANNEL_LIST};
 // The panel's single-instance mutex: held from early in its start.
 const char kInstanceMutex[] = "5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0";
 const DWORD kFaultStatuses[] = {0x1F, 1168, 87, 5, 0xE0000047, 24, 1167, 109};
-const UINT kAppExit = 57665;
 
 // --- the panel from outside ----------------------------------------------------------------
-
-// Memory and handles of the panel, from both sides: under Wine the process handle count
-// may read 0, so the Unix process that runs kvxucpl.exe is read too.
-struct Usage {
-    DWORD handles = 0;
-    SIZE_T workingSetKb = 0;
-    long rssKb = -1;
-    long fds = -1;
-};
-
-std::string ReadWholeFile(const std::string& path)
-{
-    return SimDriverProcess::ReadFileText(path);
-}
-
-// Unix pids of processes whose command line names this build's kvxucpl.exe.
-std::vector<std::string> UnixPanelPids()
-{
-    std::vector<std::string> pids;
-    const std::string exe = Lower(PanelExePath());
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA("Z:\\proc\\*", &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return pids;
-    do {
-        const std::string name = found.cFileName;
-        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::string cmdline = ReadWholeFile("Z:\\proc\\" + name + "\\cmdline");
-        std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
-        if (Lower(cmdline).find(exe) != std::string::npos)
-            pids.push_back(name);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return pids;
-}
-
-long CountEntries(const std::string& folder)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return -1;
-    long n = 0;
-    do {
-        if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0)
-            ++n;
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return n;
-}
-
-Usage MeasurePanel(HANDLE process)
-{
-    Usage u;
-    GetProcessHandleCount(process, &u.handles);
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    if (GetProcessMemoryInfo(process, &counters, sizeof counters))
-        u.workingSetKb = counters.WorkingSetSize / 1024;
-    const std::vector<std::string> pids = UnixPanelPids();
-    if (pids.size() == 1) {
-        const std::string status = ReadWholeFile("Z:\\proc\\" + pids[0] + "\\status");
-        size_t at = status.find("VmRSS:");
-        if (at != std::string::npos)
-            u.rssKb = std::strtol(status.c_str() + at + 6, nullptr, 10);
-        u.fds = CountEntries("Z:\\proc\\" + pids[0] + "\\fd");
-    }
-    return u;
-}
 
 // Sends a message whose lParam points to `size` bytes in the window's process, first
 // `in`, with a bounded wait: a frozen panel must not hold up the soak. The bytes after the
@@ -315,68 +245,6 @@ int PressSettingButtons(DWORD processId, HWND frame)
     return boxes + DismissBoxes(processId, frame);
 }
 
-// --- the watcher -------------------------------------------------------------------------
-
-// Polls the main window with WM_NULL from its own thread and keeps the longest time a
-// poll waited for its answer.
-class CWatcher {
-public:
-    CWatcher() : m_stop(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
-    ~CWatcher()
-    {
-        Stop();
-        CloseHandle(m_stop);
-    }
-    void Start(HWND window)
-    {
-        Stop();
-        m_window = window;
-        m_longestMs = 0;
-        m_gone = false;
-        ResetEvent(m_stop);
-        m_thread = std::thread([this] { Run(); });
-    }
-    // The longest unanswered time in ms since Start.
-    DWORD Stop()
-    {
-        if (m_thread.joinable()) {
-            SetEvent(m_stop);
-            m_thread.join();
-        }
-        return m_longestMs;
-    }
-    bool WindowGone() const { return m_gone; }
-
-private:
-    void Run()
-    {
-        LARGE_INTEGER frequency;
-        QueryPerformanceFrequency(&frequency);
-        while (WaitForSingleObject(m_stop, 20) == WAIT_TIMEOUT) {
-            LARGE_INTEGER before, after;
-            QueryPerformanceCounter(&before);
-            DWORD_PTR result = 0;
-            // A long timeout: a frozen window is measured up to a minute.
-            BOOL answered =
-                SendMessageTimeoutA(m_window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result);
-            QueryPerformanceCounter(&after);
-            if (!answered && !IsWindow(m_window)) {
-                m_gone = true;
-                return;
-            }
-            const DWORD ms = DWORD((after.QuadPart - before.QuadPart) * 1000 / frequency.QuadPart);
-            if (ms > m_longestMs)
-                m_longestMs = ms;
-        }
-    }
-
-    HANDLE m_stop;
-    HWND m_window = nullptr;
-    std::atomic<DWORD> m_longestMs{0};
-    std::atomic<bool> m_gone{false};
-    std::thread m_thread;
-};
-
 // --- phases ------------------------------------------------------------------------------
 
 struct PhaseResult {
@@ -495,7 +363,7 @@ public:
         }
         m_phaseStart = Now();
         if (m_panel && m_panel->Running()) {
-            r.before = MeasurePanel(m_panel->Handle());
+            r.before = MeasureProcess(m_panel->Handle(), PanelExePath());
             r.measured = true;
             m_watcher.Start(m_frame);
             r.watched = true;
@@ -510,7 +378,7 @@ public:
                 r.Fail("main window gone during the phase");
         }
         if (r.measured && m_panel && m_panel->Running())
-            r.after = MeasurePanel(m_panel->Handle());
+            r.after = MeasureProcess(m_panel->Handle(), PanelExePath());
         r.elapsedMs = Now() - m_phaseStart;
         m_results.push_back(r);
     }
@@ -838,7 +706,7 @@ public:
                 TerminateProcess(first.Handle(), 1);
             }
         }
-        const size_t left = UnixPanelPids().size();
+        const size_t left = UnixPids(PanelExePath()).size();
         if (left)
             r.Fail(std::to_string(left) + " kvxucpl.exe process(es) left on the Unix side");
         r.runs = std::to_string(m_limits.raceStarts) + " starts at once and -exit: " +
@@ -935,7 +803,7 @@ int main(int argc, char** argv)
     }
     setvbuf(stdout, nullptr, _IONBF, 0);
     const Limits& limits = shortRun ? kShort : kFull;
-    if (!UnixPanelPids().empty()) {
+    if (!UnixPids(PanelExePath()).empty()) {
         std::printf("a control panel of this build is already running; end it first\n");
         return 2;
     }
