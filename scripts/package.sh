@@ -6,7 +6,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 export KVX_ARCH=${KVX_ARCH:-i686}
-build=${BUILD:-$root/build-$KVX_ARCH}
+export BUILD=${BUILD:-$root/build-$KVX_ARCH}
+build=$BUILD
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" "$@"
 # Packages of an earlier version or architecture must not be shipped with these.
