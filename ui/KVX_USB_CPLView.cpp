@@ -5,6 +5,7 @@
 #include "StatusHost.h"
 #include "resource.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace {
@@ -53,14 +54,18 @@ const int kPageTop = 2;
 // Names shorter than this are no interface path of the driver.
 const size_t kMinimumInterfaceName = 5;
 
-// One batch drains at most this many records (a few milliseconds of requests). The rest
-// follow on a timer, which comes only once input and painting are done, so that a storm of
-// records, or a driver whose queue never empties, cannot hold the window.
+// One batch drains at most this many records, and for at most this long: a driver that is
+// slow to answer under a storm stretches the time, not the count. The rest follow on a timer,
+// which comes only once input and painting are done, so that a storm of records, or a
+// driver whose queue never empties, cannot hold the window.
 const int kRecordsPerBatch = 256;
+const DWORD kBatchMs = 40;
 const UINT_PTR kDrainTimerId = 0x4B01;
 // A storm refreshes the pages when the queue is empty, and at least every this many
-// batches while it lasts.
+// batches while it lasts; between two refreshes of a storm the window is left free at least
+// as long as the last refresh took.
 const int kBatchesPerRefresh = 8;
+const DWORD kMinimumRefreshGapMs = 100;
 
 // After an arrival that could not be connected (a driver still starting, a request that
 // failed once), the connection is tried again this often, this many times.
@@ -229,7 +234,9 @@ void CKVX_USB_CPLView::DrainChangeRecords()
     KillTimer(kDrainTimerId);
     m_bDrainScheduled = false;
     bool queueEmpty = false;
-    for (int taken = 0; taken < kRecordsPerBatch; ++taken) {
+    const DWORD start = ::GetTickCount();
+    for (int taken = 0; taken < kRecordsPerBatch && ::GetTickCount() - start < kBatchMs;
+         ++taken) {
         // Zeroed each time: a short answer must not repeat the kind of the record before.
         _KVX_USB_NOTIFICATION record = {};
         if (m_Notificator.GetNotification(&record) != 0) {
@@ -240,15 +247,27 @@ void CKVX_USB_CPLView::DrainChangeRecords()
             record.Kind == KVX_USB_NOTIFY_SETTING_CHANGE)
             m_bRefreshPending = true;
     }
-    if (!queueEmpty) {
-        m_bDrainScheduled = SetTimer(kDrainTimerId, USER_TIMER_MINIMUM) != 0;
+    if (!queueEmpty)
         ++m_nBatchesSinceRefresh;
-    }
-    if (m_bRefreshPending && (queueEmpty || m_nBatchesSinceRefresh >= kBatchesPerRefresh)) {
+    const DWORD sinceRefresh = ::GetTickCount() - m_dwLastRefreshEnd;
+    const bool due =
+        m_bRefreshPending && (queueEmpty || m_nBatchesSinceRefresh >= kBatchesPerRefresh);
+    if (due && sinceRefresh >= m_dwRefreshGap) {
         m_bRefreshPending = false;
         m_nBatchesSinceRefresh = 0;
+        const DWORD refreshStart = ::GetTickCount();
         RefreshAllPages();
+        m_dwLastRefreshEnd = ::GetTickCount();
+        m_dwRefreshGap = std::max(kMinimumRefreshGapMs, m_dwLastRefreshEnd - refreshStart);
     }
+    // More records to take, or a refresh waiting for its gap: back on the timer.
+    UINT wait = 0;
+    if (!queueEmpty)
+        wait = USER_TIMER_MINIMUM;
+    else if (m_bRefreshPending)
+        wait = std::max<UINT>(USER_TIMER_MINIMUM, m_dwRefreshGap - sinceRefresh);
+    if (wait)
+        m_bDrainScheduled = SetTimer(kDrainTimerId, wait) != 0;
 }
 
 void CKVX_USB_CPLView::OnTimer(UINT_PTR nIDEvent)

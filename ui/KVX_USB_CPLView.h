@@ -95,6 +95,8 @@ private:
     bool m_bRefreshPending = false; // change records taken, pages not refreshed yet
     bool m_bDrainScheduled = false; // the rest of a storm waits for the drain timer
     int m_nBatchesSinceRefresh = 0; // batches taken while the queue did not empty
+    DWORD m_dwLastRefreshEnd = 0;   // tick count at the end of the last refresh of the records
+    DWORD m_dwRefreshGap = 0;       // how long the window is left free after it
     int m_nReconnectTriesLeft = 0;  // after an arrival that could not be connected
     CKvxuUsbNotificator m_Notificator;
     CDriverInterfaceNotification m_DeviceNotification;
