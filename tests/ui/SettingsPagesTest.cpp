@@ -444,8 +444,10 @@ TEST_F(SettingsPagesTest, UnusableStreamRecordsDisableTheirSliderOnly)
 {
     CDlgPgASIOSettings& page = Buffers();
     ShowPage(PAGE_SETTINGS);
+    // No step, an inverted range, and more positions than a trackbar holds.
     for (auto range : {std::vector<std::string>{"1000", "8000", "0"},
-                       std::vector<std::string>{"8000", "1000", "500"}}) {
+                       std::vector<std::string>{"8000", "1000", "500"},
+                       std::vector<std::string>{"0", "4294967295", "1"}}) {
         Sim({"set", "stream-range", range[0], range[1], range[2]});
         EXPECT_FALSE(page.m_StreamSlider.IsWindowEnabled()) << range[2];
         EXPECT_EQ("", Text(page, IDC_STREAM_VALUE));
