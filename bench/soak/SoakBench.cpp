@@ -66,52 +66,13 @@ const DWORD kFaultStatuses[] = {0x1F, 1168, 87, 5, 0xE0000047, 24, 1167, 109};
 
 // --- the panel from outside ----------------------------------------------------------------
 
-// Sends a message whose lParam points to `size` bytes in the window's process, first
-// `in`, with a bounded wait: a frozen panel must not hold up the soak. The bytes after the
-// answer, or empty when it did not come.
-std::vector<char> SendRemote(HWND window, UINT message, WPARAM wParam, const void* in, SIZE_T size)
-{
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    std::vector<char> out;
-    HANDLE process =
-        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-    if (!process)
-        return out;
-    char* remote =
-        static_cast<char*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
-    SIZE_T done = 0;
-    DWORD_PTR result = 0;
-    if (remote && WriteProcessMemory(process, remote, in, size, &done)) {
-        // Freed only when answered: a late answer would write into a freed page otherwise.
-        if (SendMessageTimeoutA(window, message, wParam, LPARAM(remote), SMTO_NORMAL, 2000,
-                                &result)) {
-            out.resize(size);
-            if (!ReadProcessMemory(process, remote, out.data(), size, &done))
-                out.clear();
-            VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-        }
-    }
-    CloseHandle(process);
-    return out;
-}
-
-std::string StatusPaneText(HWND bar, int pane)
-{
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(bar, SB_GETTEXTLENGTHA, pane, 0, SMTO_NORMAL, 2000, &length))
-        return std::string();
-    const std::vector<char> text = SendRemote(
-        bar, SB_GETTEXTA, pane, std::vector<char>(LOWORD(length) + 1).data(), LOWORD(length) + 1);
-    return std::string(text.data(), strnlen(text.data(), text.size()));
-}
-
 // Selects a list's first row, as a click on it would.
 void SelectFirstRow(HWND list)
 {
     LVITEMA item = {};
     item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendRemote(list, LVM_SETITEMSTATE, 0, &item, sizeof item);
+    const char* bytes = reinterpret_cast<const char*>(&item);
+    SendWithRemoteBuffer(list, LVM_SETITEMSTATE, 0, std::vector<char>(bytes, bytes + sizeof item));
 }
 
 // The device count the panel shows in its status bar, or -1.
@@ -120,7 +81,7 @@ int PanelDeviceCount(HWND frame)
     HWND bar = FindStatusBar(frame);
     if (!bar)
         return -1;
-    const std::string text = StatusPaneText(bar, 1);
+    const std::string text = RemoteStatusText(bar, 1);
     if (text.empty() || !isdigit(static_cast<unsigned char>(text[0])))
         return -1;
     return std::atoi(text.c_str());

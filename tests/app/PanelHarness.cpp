@@ -129,10 +129,6 @@ DWORD RunPanel(const std::string& arguments, DWORD timeoutMs)
     return process.WaitForExit(timeoutMs);
 }
 
-namespace {
-
-// Sends a message whose lParam points into a buffer in the window's process: the buffer
-// starts as `in`, and its contents after the call are returned.
 std::vector<char> SendWithRemoteBuffer(HWND hwnd, UINT message, WPARAM wParam,
                                        const std::vector<char>& in,
                                        const std::function<void(std::vector<char>&, char*)>& fix)
@@ -151,23 +147,31 @@ std::vector<char> SendWithRemoteBuffer(HWND hwnd, UINT message, WPARAM wParam,
         if (fix)
             fix(local, remote); // pointers inside the buffer must point into the copy
         SIZE_T done = 0;
+        DWORD_PTR result = 0;
+        bool unanswered = false;
         if (WriteProcessMemory(process, remote, local.data(), local.size(), &done)) {
-            SendMessageA(hwnd, message, wParam, reinterpret_cast<LPARAM>(remote));
+            // Bounded: a frozen panel must hold up neither a test nor the soak.
+            unanswered =
+                !SendMessageTimeoutA(hwnd, message, wParam, reinterpret_cast<LPARAM>(remote),
+                                     SMTO_NORMAL, kRemoteAnswerMs, &result);
             out.resize(in.size());
-            if (!ReadProcessMemory(process, remote, out.data(), out.size(), &done))
+            if (unanswered || !ReadProcessMemory(process, remote, out.data(), out.size(), &done))
                 out.clear();
         }
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        // A late answer would write into a freed page: left to the panel's process then.
+        if (!unanswered)
+            VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     }
     CloseHandle(process);
     return out;
 }
 
-} // namespace
-
 std::string RemoteStatusText(HWND statusBar, int pane)
 {
-    const LRESULT length = SendMessageA(statusBar, SB_GETTEXTLENGTHA, pane, 0);
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(statusBar, SB_GETTEXTLENGTHA, pane, 0, SMTO_NORMAL, kRemoteAnswerMs,
+                             &length))
+        return "<unreadable>";
     std::vector<char> text = SendWithRemoteBuffer(statusBar, SB_GETTEXTA, pane,
                                                   std::vector<char>(LOWORD(length) + 1), nullptr);
     return text.empty() ? std::string("<unreadable>") : std::string(text.data());

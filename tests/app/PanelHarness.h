@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "MessagePump.h"
 
@@ -39,6 +40,17 @@ private:
 
 // Runs the panel with the arguments, as a second start would, and pumps until it ended.
 DWORD RunPanel(const std::string& arguments, DWORD timeoutMs = 10000);
+
+// How long a message to another process's window is given before it counts as unanswered.
+constexpr DWORD kRemoteAnswerMs = 2000;
+
+// Sends a message whose lParam points into a buffer in the window's process: the buffer
+// starts as `in` (fix, when given, adjusts the copy for the remote address of the buffer),
+// and its contents after the call are returned; empty when the window did not answer in
+// kRemoteAnswerMs or the process could not be reached.
+std::vector<char>
+SendWithRemoteBuffer(HWND hwnd, UINT message, WPARAM wParam, const std::vector<char>& in,
+                     const std::function<void(std::vector<char>&, char*)>& fix = nullptr);
 
 // The text of a status-bar pane of a window in another process.
 std::string RemoteStatusText(HWND statusBar, int pane);
