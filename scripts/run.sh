@@ -86,6 +86,7 @@ shot channels
 xdotool mousemove 67 106 click 1
 shot sync
 xdotool mousemove 47 122 click 1
+sleep 1 # the drop-out count comes with the first tick, a second after the page shows
 shot settings
 panel -exit
 wait "$panel_pid" || true
