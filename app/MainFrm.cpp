@@ -10,6 +10,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
 ON_WM_CREATE()
 ON_WM_DESTROY()
 ON_WM_SYSCOMMAND()
+ON_MESSAGE(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
 ON_MESSAGE(WM_SHOW_ASIO_SETTINGS, OnShowAsioSettings)
 ON_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
 ON_COMMAND(ID_APP_OPEN, OnAppOpen)
@@ -90,6 +91,15 @@ void CMainFrame::OnSysCommand(UINT nID, LPARAM lParam)
         return;
     }
     CFrameWnd::OnSysCommand(nID, lParam);
+}
+
+LRESULT CMainFrame::OnWindowPosChanged(WPARAM, LPARAM)
+{
+    const LRESULT result = Default();
+    // Shown, hidden, minimised or restored: the children hear of it from nobody else.
+    if (CKVX_USB_CPLView* view = SettingsView())
+        view->FollowScreenVisibility();
+    return result;
 }
 
 LRESULT CMainFrame::OnShowAsioSettings(WPARAM, LPARAM)

@@ -23,6 +23,7 @@ protected:
     int OnCreate(LPCREATESTRUCT lpcs);
     void OnDestroy();
     void OnSysCommand(UINT nID, LPARAM lParam);
+    LRESULT OnWindowPosChanged(WPARAM wParam, LPARAM lParam);
     LRESULT OnShowAsioSettings(WPARAM wParam, LPARAM lParam);
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
     void OnAppOpen();

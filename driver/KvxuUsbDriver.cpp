@@ -69,6 +69,10 @@ DWORD CKvxuUsbDriver::IoControl(DWORD code, const void* in, DWORD inSize, void* 
     CCriticalSectionLock lock(m_Lock);
     if (!m_hDevice)
         return KVX_USB_E_NOT_OPEN;
+    // A short answer must not leave what the record held before in the bytes it did not
+    // cover: they read as zero.
+    if (out && outSize)
+        std::memset(out, 0, outSize);
     DWORD count = 0;
     DWORD status = 0;
     if (!DeviceIo().Control(m_hDevice, code, in, inSize, out, outSize, &count))

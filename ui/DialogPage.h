@@ -23,6 +23,10 @@ public:
     // exists there is nothing to show, and nothing is read.
     void Refresh();
 
+    // The page, or the window it sits in, was shown, hidden, minimised or restored. Pages
+    // that poll the driver do so only while they can be seen.
+    virtual void FollowScreenVisibility() {}
+
     void OnOK() override {}
     void OnCancel() override {}
 

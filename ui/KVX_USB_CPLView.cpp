@@ -5,7 +5,6 @@
 #include "StatusHost.h"
 #include "resource.h"
 
-#include <algorithm>
 #include <cstddef>
 
 namespace {
@@ -54,21 +53,11 @@ const int kPageTop = 2;
 // Names shorter than this are no interface path of the driver.
 const size_t kMinimumInterfaceName = 5;
 
-// One batch drains at most this many records, and for at most this long: a driver that is
-// slow to answer under a storm stretches the time, not the count. The rest follow on a timer,
-// which comes only once input and painting are done, so that a storm of records, or a
-// driver whose queue never empties, cannot hold the window.
-const int kRecordsPerBatch = 256;
-const DWORD kBatchMs = 40;
 const UINT_PTR kDrainTimerId = 0x4B01;
-// A storm refreshes the pages when the queue is empty, and at least every this many
-// batches while it lasts; between two refreshes of a storm the window is left free at least
-// as long as the last refresh took.
-const int kBatchesPerRefresh = 8;
-const DWORD kMinimumRefreshGapMs = 100;
 
 // After an arrival that could not be connected (a driver still starting, a request that
-// failed once), the connection is tried again this often, this many times.
+// failed once), the connection is tried again this often, this many times. A driver that is
+// open but whose notification could not start is tried this often until it holds.
 const UINT_PTR kReconnectTimerId = 0x4B02;
 const UINT kReconnectIntervalMs = 1000;
 const int kReconnectTries = 5;
@@ -99,10 +88,15 @@ CKVX_USB_CPLView::~CKVX_USB_CPLView()
     theDrv.Close();
 }
 
-void CKVX_USB_CPLView::StartNotification()
+DWORD CKVX_USB_CPLView::StartNotification()
 {
     m_Notificator.SetTarget(m_hWnd, WM_DRIVER_NOTIFY, 0, 0);
-    m_Notificator.Start(m_pszDeviceName);
+    return m_Notificator.Start(m_pszDeviceName);
+}
+
+bool CKVX_USB_CPLView::IsConnected() const
+{
+    return theDrv.IsOpen() && m_Notificator.IsRunning();
 }
 
 void CKVX_USB_CPLView::DoDataExchange(CDataExchange* pDX)
@@ -123,9 +117,11 @@ void CKVX_USB_CPLView::OnInitialUpdate()
         frame->RecalcLayout();
     // Grown as well as shrunk: a default frame smaller than the form would cut the pages off.
     ResizeParentToFit(FALSE);
+    ScheduleReconnectIfNeeded();
     if (!m_bFirstUpdate)
         return;
     CreatePages();
+    ShowDriversAsioNameOption();
     HideAllPages();
     BuildTree();
     HideAllPages();
@@ -220,70 +216,70 @@ void CKVX_USB_CPLView::RefreshAllPages()
 
 LRESULT CKVX_USB_CPLView::OnDriverNotify(WPARAM, LPARAM)
 {
-    // During a storm the drain timer takes the records: notices that would jump ahead of the
-    // user's input are left to it.
-    if (!m_bDrainScheduled)
-        DrainChangeRecords();
+    m_Drain.OnNotice();
     return 0;
 }
 
-// Takes one batch of change records; the pages are refreshed once for all the records of a
-// storm, not once for each.
-void CKVX_USB_CPLView::DrainChangeRecords()
+bool CKVX_USB_CPLView::SettleChanges()
+{
+    // A batch or refresh that waits for its timer is left to it: the pacing stays as it is.
+    if (!m_Drain.IsIdle())
+        return false;
+    m_Drain.OnNotice();
+    return m_Drain.IsSettled();
+}
+
+bool CKVX_USB_CPLView::TakeChangeRecord(_KVX_USB_NOTIFICATION* record)
+{
+    return m_Notificator.GetNotification(record) == 0;
+}
+
+bool CKVX_USB_CPLView::ScheduleDrain(UINT ms)
+{
+    return SetTimer(kDrainTimerId, ms) != 0;
+}
+
+void CKVX_USB_CPLView::CancelDrain()
 {
     KillTimer(kDrainTimerId);
-    m_bDrainScheduled = false;
-    bool queueEmpty = false;
-    const DWORD start = ::GetTickCount();
-    for (int taken = 0; taken < kRecordsPerBatch && ::GetTickCount() - start < kBatchMs;
-         ++taken) {
-        // Zeroed each time: a short answer must not repeat the kind of the record before.
-        _KVX_USB_NOTIFICATION record = {};
-        if (m_Notificator.GetNotification(&record) != 0) {
-            queueEmpty = true;
-            break;
-        }
-        if (record.Kind == KVX_USB_NOTIFY_DEVICE_CHANGE ||
-            record.Kind == KVX_USB_NOTIFY_SETTING_CHANGE)
-            m_bRefreshPending = true;
-    }
-    if (!queueEmpty)
-        ++m_nBatchesSinceRefresh;
-    const DWORD sinceRefresh = ::GetTickCount() - m_dwLastRefreshEnd;
-    const bool due =
-        m_bRefreshPending && (queueEmpty || m_nBatchesSinceRefresh >= kBatchesPerRefresh);
-    if (due && sinceRefresh >= m_dwRefreshGap) {
-        m_bRefreshPending = false;
-        m_nBatchesSinceRefresh = 0;
-        const DWORD refreshStart = ::GetTickCount();
-        RefreshAllPages();
-        m_dwLastRefreshEnd = ::GetTickCount();
-        m_dwRefreshGap = std::max(kMinimumRefreshGapMs, m_dwLastRefreshEnd - refreshStart);
-    }
-    // More records to take, or a refresh waiting for its gap: back on the timer.
-    UINT wait = 0;
-    if (!queueEmpty)
-        wait = USER_TIMER_MINIMUM;
-    else if (m_bRefreshPending)
-        wait = std::max<UINT>(USER_TIMER_MINIMUM, m_dwRefreshGap - sinceRefresh);
-    if (wait)
-        m_bDrainScheduled = SetTimer(kDrainTimerId, wait) != 0;
+}
+
+void CKVX_USB_CPLView::PostNotice()
+{
+    PostMessage(WM_DRIVER_NOTIFY);
 }
 
 void CKVX_USB_CPLView::OnTimer(UINT_PTR nIDEvent)
 {
-    if (nIDEvent == kDrainTimerId) {
-        DrainChangeRecords();
-    } else if (nIDEvent == kReconnectTimerId) {
-        KillTimer(kReconnectTimerId);
-        if (theDrv.IsOpen() || m_nReconnectTriesLeft <= 0)
-            return;
-        --m_nReconnectTriesLeft;
-        if (ReconnectDriver() != 0 && m_nReconnectTriesLeft > 0)
-            SetTimer(kReconnectTimerId, kReconnectIntervalMs);
-    } else {
+    if (nIDEvent == kDrainTimerId)
+        m_Drain.Drain();
+    else if (nIDEvent == kReconnectTimerId)
+        RetryConnection();
+    else
         CFormView::OnTimer(nIDEvent);
+}
+
+void CKVX_USB_CPLView::ScheduleReconnectIfNeeded()
+{
+    if (!IsConnected() && (theDrv.IsOpen() || m_nReconnectTriesLeft > 0))
+        SetTimer(kReconnectTimerId, kReconnectIntervalMs);
+}
+
+void CKVX_USB_CPLView::RetryConnection()
+{
+    KillTimer(kReconnectTimerId);
+    if (IsConnected())
+        return;
+    if (theDrv.IsOpen()) {
+        // Changes may have gone unheard meanwhile: the pages read everything again.
+        m_Notificator.Stop();
+        if (StartNotification() == 0)
+            RefreshAllPages();
+    } else if (m_nReconnectTriesLeft > 0) {
+        --m_nReconnectTriesLeft;
+        ReconnectDriver();
     }
+    ScheduleReconnectIfNeeded();
 }
 
 std::string BroadcastInterfaceName(const DEV_BROADCAST_HDR* record)
@@ -311,11 +307,10 @@ BOOL CKVX_USB_CPLView::OnDeviceChange(UINT nEventType, DWORD_PTR dwData)
     // A new broadcast ends the retries of the one before.
     KillTimer(kReconnectTimerId);
     m_nReconnectTriesLeft = 0;
-    if (ReconnectDriver() != 0 && nEventType == DBT_DEVICEARRIVAL) {
-        // Something arrived, yet the driver could not be reached: try again a few times.
+    // Something arrived, yet the driver could not be reached: try again a few times.
+    if (ReconnectDriver() != 0 && nEventType == DBT_DEVICEARRIVAL && !theDrv.IsOpen())
         m_nReconnectTriesLeft = kReconnectTries;
-        SetTimer(kReconnectTimerId, kReconnectIntervalMs);
-    }
+    ScheduleReconnectIfNeeded();
     return TRUE;
 }
 
@@ -323,21 +318,38 @@ DWORD CKVX_USB_CPLView::ReconnectDriver()
 {
     if (theDrv.IsOpen())
         theDrv.Close();
-    const DWORD status = theDrv.Open(m_pszDeviceName);
+    DWORD status = theDrv.Open(m_pszDeviceName);
     // The notification's channel and event registration belong to the driver instance that
     // was there when it started. A driver that was unloaded and loaded again knows nothing of
     // them, and one that is gone took them along: the notification starts anew with every
     // reopen, and stops when there is nothing to open.
     m_Notificator.Stop();
-    if (status == 0)
-        StartNotification();
+    if (status == 0) {
+        status = StartNotification();
+        ShowDriversAsioNameOption();
+    }
     RefreshAllPages();
     return status;
 }
 
+void CKVX_USB_CPLView::ShowDriversAsioNameOption()
+{
+    if (theDrv.GetAsioNameOption(&theDrv.m_AsioNameOption) != 0)
+        return;
+    const int checked = theDrv.m_AsioNameOption != 0 ? 1 : 0;
+    m_InputChannelsPage.ShowAsioNameOption(checked);
+    m_OutputChannelsPage.ShowAsioNameOption(checked);
+}
+
+void CKVX_USB_CPLView::FollowScreenVisibility()
+{
+    for (CDialogPage* page : Pages())
+        page->FollowScreenVisibility();
+}
+
 void CKVX_USB_CPLView::OnDestroy()
 {
-    KillTimer(kDrainTimerId);
+    m_Drain.Cancel();
     KillTimer(kReconnectTimerId);
     m_Notificator.Stop();
     m_Notificator.SetTarget(nullptr, 0, 0, 0);

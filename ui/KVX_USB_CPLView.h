@@ -6,6 +6,7 @@
 #pragma once
 
 #include "Afx.h"
+#include "ChangeDrain.h"
 #include "DriverInterfaceNotification.h"
 #include "KvxuUsbNotificator.h"
 
@@ -34,7 +35,7 @@ enum CPageCode : DWORD_PTR {
     PAGE_SYNCHRONISATION = 0x18000000,
 };
 
-class CKVX_USB_CPLView : public CFormView {
+class CKVX_USB_CPLView : public CFormView, private IChangeDrainHost {
 public:
     CKVX_USB_CPLView();
     ~CKVX_USB_CPLView() override;
@@ -48,9 +49,17 @@ public:
     // Every page re-reads the driver: devices, input, output, buffer settings, sync.
     void RefreshAllPages();
     // Closes and reopens the shared driver channel, starts the change notification anew with
-    // it, and refreshes every page, whether the driver is there or not. Returns the status of
-    // the reopen.
+    // it, reads the display-name option for both channel pages, and refreshes every page,
+    // whether the driver is there or not. Returns the status of the reopen, or of the
+    // notification's start when the reopen succeeded.
     DWORD ReconnectDriver();
+    // Takes the change records queued now, as a notice would, and says whether the pages
+    // show every change the driver reported: the queue found empty, no refresh pending and
+    // no batch waiting for its timer. For those who must wait until the panel is up to date.
+    bool SettleChanges();
+    // The window it sits in was shown, hidden, minimised or restored: pages that poll the
+    // driver do so only while they can be seen.
+    void FollowScreenVisibility();
     // Registers the view for the driver's arrival and removal broadcasts.
     bool RegisterDeviceInterfaceNotification();
     // Selects the page's tree item, as a click would. Asked before the tree exists (by the
@@ -86,18 +95,28 @@ private:
     std::array<CDialogPage*, 5> PagesInRefreshOrder();
     void CreatePages();
     void BuildTree();
-    void StartNotification();
-    void DrainChangeRecords();
+    DWORD StartNotification();
+    // The driver open and its changes heard.
+    bool IsConnected() const;
+    // Tries the connection again on the reconnect timer while an arrival's tries last, and
+    // for as long as the driver is open but its changes go unheard.
+    void ScheduleReconnectIfNeeded();
+    void RetryConnection();
+    // Both channel pages show the driver's display-name option alike: it is read once for
+    // both. A failed read keeps what they show.
+    void ShowDriversAsioNameOption();
+
+    bool TakeChangeRecord(_KVX_USB_NOTIFICATION* record) override;
+    void RefreshForChanges() override { RefreshAllPages(); }
+    bool ScheduleDrain(UINT ms) override;
+    void CancelDrain() override;
+    void PostNotice() override;
 
     const char* const m_pszDeviceName;
     bool m_bFirstUpdate = true;
     CPageCode m_StartPage = PAGE_DEVICES;
-    bool m_bRefreshPending = false; // change records taken, pages not refreshed yet
-    bool m_bDrainScheduled = false; // the rest of a storm waits for the drain timer
-    int m_nBatchesSinceRefresh = 0; // batches taken while the queue did not empty
-    DWORD m_dwLastRefreshEnd = 0;   // tick count at the end of the last refresh of the records
-    DWORD m_dwRefreshGap = 0;       // how long the window is left free after it
-    int m_nReconnectTriesLeft = 0;  // after an arrival that could not be connected
+    CChangeDrain m_Drain{*this};
+    int m_nReconnectTriesLeft = 0; // after an arrival that could not be connected
     CKvxuUsbNotificator m_Notificator;
     CDriverInterfaceNotification m_DeviceNotification;
 };

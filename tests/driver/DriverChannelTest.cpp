@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -279,3 +280,24 @@ TEST(DriverChannelSystem, NoSuchControlDeviceGivesTheSystemsFileNotFound)
 }
 
 } // namespace
+
+// A record read again after a short answer holds zero, not the last read's values, past the
+// bytes the driver gave: the buffer page, the rate and the clock master keep theirs in place.
+TEST_F(DriverChannel, AShortAnswerLeavesNothingOfTheRecordBefore)
+{
+    ASSERT_EQ(driver.Open(KVX_USB_DEVICE_NAME), 0u);
+    _KVX_USB_BUFFER_DEPTH depth = {};
+    std::memset(&depth, 0xA5, sizeof depth);
+    const uint32_t given = 4000;
+    device.answers[IOCTL_KVX_USB_GET_ASIO_BUFFER_DEPTH] = FakeDeviceIo::Bytes(given);
+    ASSERT_EQ(driver.GetAsioBufferDepth(&depth), 0u);
+    std::vector<unsigned char> expected(sizeof depth, 0);
+    std::memcpy(expected.data(), &given, sizeof given);
+    EXPECT_EQ(expected, FakeDeviceIo::Bytes(depth));
+
+    _KVX_USB_SAMPLE_RATE_INFO rates = {};
+    std::memset(&rates, 0xA5, sizeof rates);
+    device.failures[IOCTL_KVX_USB_GET_SAMPLE_RATE_INFO] = ERROR_GEN_FAILURE;
+    EXPECT_EQ(driver.GetSampleRateInfo(&rates), DWORD(ERROR_GEN_FAILURE));
+    EXPECT_EQ(std::vector<unsigned char>(sizeof rates, 0), FakeDeviceIo::Bytes(rates));
+}

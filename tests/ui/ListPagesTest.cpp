@@ -17,6 +17,7 @@
 #include "MainFrm.h"
 #include "KeyPress.h"
 #include "MessagePump.h"
+#include "SettledView.h"
 #include "SimDriverProcess.h"
 #include "resource.h"
 
@@ -172,10 +173,12 @@ protected:
         list.SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON,
                          MAKELPARAM(r.left + 5, (r.top + r.bottom) / 2));
     }
+    // A stand-in command; the pages show the changes it made before it returns.
     static void Sim(std::initializer_list<std::string> args)
     {
         SimResult result = g_sim->Run(args);
         ASSERT_EQ(0, result.exitCode) << result.output;
+        ASSERT_TRUE(WaitForSettledView(View())) << "the view never caught up";
     }
     static std::string SimStatus() { return g_sim->Run({"status"}).output; }
     static int Sent(const char* operation)

@@ -16,6 +16,7 @@
 #include "KVX_USB_CPLView.h"
 #include "KeyPress.h"
 #include "MessagePump.h"
+#include "SettledView.h"
 #include "SimDriverProcess.h"
 #include "SimTrace.h"
 #include "resource.h"
@@ -103,12 +104,12 @@ protected:
             }
         }
     }
-    // A stand-in command; the change records it queues are handled before it returns.
+    // A stand-in command; the pages show the changes it made before it returns.
     static void Sim(std::initializer_list<std::string> args)
     {
         SimResult result = g_sim->Run(args);
         ASSERT_EQ(0, result.exitCode) << result.output;
-        Pump();
+        ASSERT_TRUE(WaitForSettledView(View())) << "the view never caught up";
     }
     static std::string SimStatus() { return g_sim->Run({"status"}).output; }
 
@@ -484,6 +485,17 @@ TEST_F(SettingsPagesTest, DropOutsAreReadOnlyWhileThePageIsVisible)
     Sim({"fault", "GetAsioStatistics", "100", "0x1F"});
     EXPECT_TRUE(PumpUntil([&] { return Text(page, IDC_DROPOUTS).empty(); }, 3000));
     Sim({"fault", "clear"});
+
+    // Closed to the tray or minimised, the page cannot be seen, whatever its children hear.
+    const HWND frame = theApp.m_pMainWnd->m_hWnd;
+    SendMessageA(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, page.m_nStatisticsTimer) << "polled in the tray";
+    SendMessageA(frame, WM_COMMAND, ID_APP_OPEN, 0);
+    EXPECT_NE(0u, page.m_nStatisticsTimer);
+    ShowWindow(frame, SW_MINIMIZE);
+    EXPECT_EQ(0u, page.m_nStatisticsTimer) << "polled while minimised";
+    ShowWindow(frame, SW_RESTORE);
+    EXPECT_NE(0u, page.m_nStatisticsTimer);
 
     ShowPage(PAGE_DEVICES);
     EXPECT_EQ(0u, page.m_nStatisticsTimer);

@@ -18,6 +18,7 @@
 #include "KVX_USB_CPLView.h"
 #include "MainFrm.h"
 #include "MessagePump.h"
+#include "SettledView.h"
 #include "SimDriverProcess.h"
 #include "SimTrace.h"
 #include "resource.h"
@@ -486,6 +487,35 @@ TEST_F(ViewTest, AnArrivalThatCannotConnectIsTriedAgain)
     EXPECT_EQ("1 Device(s) connected.", DeviceCountText());
     Sim({"plug", "1"});
     EXPECT_TRUE(PumpUntil([&] { return Rows(view.m_DevicesPage.m_DeviceList) == 2; }));
+}
+
+// A reconnect whose notification cannot start is tried again until the driver's changes are
+// heard; every reconnect reads the display-name option again, for both channel pages alike.
+TEST_F(ViewTest, AReconnectKeepsChangesHeardAndTheDisplayNameOptionCurrent)
+{
+    CKVX_USB_CPLView& view = View();
+    ASSERT_TRUE(WaitForSettledView(view));
+    Sim({"set", "asio-names", "1"}); // as another program would
+    Sim({"fault", "RegisterNotificationEvent", "1", "0x1F"});
+    Broadcast path(kInterfacePath);
+    DeviceChange(DBT_DEVICEARRIVAL, path.Record());
+    EXPECT_TRUE(theDrv.IsOpen());
+    for (CDlgPgChannels* page : {&view.m_InputChannelsPage, &view.m_OutputChannelsPage}) {
+        EXPECT_EQ(BST_CHECKED, page->m_AsioNamesCheck.GetCheck());
+        EXPECT_EQ(0u, page->m_ChannelList.GetItemText(0, 2).find(
+                          page->m_ChannelList.GetItemText(0, 0) + " - "));
+    }
+    EXPECT_TRUE(PumpUntil([] {
+        return g_sim->Run({"status"}).output.find("event registered") != std::string::npos;
+    })) << "the notification was not started again";
+    Sim({"set", "name", "2", "Heard Again"});
+    EXPECT_TRUE(PumpUntil(
+        [&] { return view.m_DevicesPage.m_DeviceList.GetItemText(1, 0) == "Heard Again"; }));
+    Sim({"set", "name", "2", "Model B Mobile"});
+    Sim({"set", "asio-names", "0"});
+    DeviceChange(DBT_DEVICEARRIVAL, path.Record());
+    EXPECT_EQ(BST_UNCHECKED, view.m_InputChannelsPage.m_AsioNamesCheck.GetCheck());
+    EXPECT_EQ(BST_UNCHECKED, view.m_OutputChannelsPage.m_AsioNamesCheck.GetCheck());
 }
 
 TEST_F(ViewTest, QuitStopsTheNotificationThreadAndLeavesNoThreadBehind)

@@ -180,14 +180,33 @@ void CDlgPgASIOSettings::OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar)
 void CDlgPgASIOSettings::OnShowWindow(BOOL bShow, UINT nStatus)
 {
     CDialogPage::OnShowWindow(bShow, nStatus);
-    // The drop-out count is read only while someone can see it.
-    if (bShow && !m_nStatisticsTimer) {
+    // Sent before the page's own visibility changes: it is taken from the message.
+    PollStatistics(IsSeenOnScreen(bShow != FALSE));
+    Refresh();
+}
+
+void CDlgPgASIOSettings::FollowScreenVisibility()
+{
+    PollStatistics(IsSeenOnScreen(m_hWnd && (GetStyle() & WS_VISIBLE) != 0));
+}
+
+bool CDlgPgASIOSettings::IsSeenOnScreen(bool pageShown) const
+{
+    if (!pageShown || !m_hWnd)
+        return false;
+    const HWND parent = ::GetParent(m_hWnd);
+    const HWND top = ::GetAncestor(m_hWnd, GA_ROOT);
+    return (!parent || ::IsWindowVisible(parent)) && !(top && ::IsIconic(top));
+}
+
+void CDlgPgASIOSettings::PollStatistics(bool poll)
+{
+    if (poll && !m_nStatisticsTimer) {
         m_nStatisticsTimer = SetTimer(STATISTICS_TIMER_ID, 1000);
-    } else if (!bShow && m_nStatisticsTimer) {
+    } else if (!poll && m_nStatisticsTimer) {
         KillTimer(m_nStatisticsTimer);
         m_nStatisticsTimer = 0;
     }
-    Refresh();
 }
 
 void CDlgPgASIOSettings::OnTimer(UINT_PTR nIDEvent)

@@ -17,6 +17,8 @@ public:
     ~CDlgPgASIOSettings() override;
 
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // The drop-out count is read only while the page can be seen on the screen.
+    void FollowScreenVisibility() override;
 
     CButton m_AsioApplyButton;
     CButton m_WdmApplyButton;
@@ -53,6 +55,9 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // Shown itself (or about to be), and the window it sits in shown and not minimised.
+    bool IsSeenOnScreen(bool pageShown) const;
+    void PollStatistics(bool poll);
     bool SetupStreamSlider();
     void SetupBufferSlider(CSliderCtrl& slider, uint32_t step, uint32_t minimum, uint32_t maximum,
                            uint32_t depth);

@@ -56,9 +56,7 @@ BOOL CDlgPgChannels::OnInitDialog()
                                 {IDS_COLUMN_CHANNEL_NAME, 160},
                                 {IDS_COLUMN_ASIO_NAME, 180}});
     m_EditNameButton.EnableWindow(FALSE);
-    // A failed read keeps the box as it is.
-    if (theDrv.GetAsioNameOption(&theDrv.m_AsioNameOption) == 0)
-        m_nAsioNames = theDrv.m_AsioNameOption != 0 ? 1 : 0;
+    // The display-name option comes from the view, read once for both channel pages.
     FillChannelList();
     UpdateAsioDisplayNames();
     UpdateData(FALSE);
