@@ -3,16 +3,18 @@
 // status: 0, a system error code, or one of the codes below.
 #pragma once
 
+#include <cstring>
+
 #include <windows.h>
 
 #include "KvxUsbCatalogue.h"
 #include "KvxUsbRecords.h"
 
 enum : DWORD {
-    KVX_USB_E_THREAD = 0xE0000001,             // notification thread not started or not ended
-    KVX_USB_E_NOT_OPEN = 0xE0000013,           // channel closed; no device call was made
-    KVX_USB_E_INTERFACE_VERSION = 0xE0000014,  // driver's interface major version is not 2
-    KVX_USB_E_STREAMING_ACTIVE = 0xE0000047,   // the driver refuses the change while streaming
+    KVX_USB_E_THREAD = 0xE0000001,            // notification thread not started or not ended
+    KVX_USB_E_NOT_OPEN = 0xE0000013,          // channel closed; no device call was made
+    KVX_USB_E_INTERFACE_VERSION = 0xE0000014, // driver's interface major version is not 2
+    KVX_USB_E_STREAMING_ACTIVE = 0xE0000047,  // the driver refuses the change while streaming
 };
 
 // The driver's interface identifier: the control device's name, and as a GUID the
@@ -65,6 +67,14 @@ public:
     DWORD GetAsioStatistics(_KVX_USB_ASIO_STATISTICS* statistics);
 
 private:
+    // Reads a record whole: a short answer leaves zero, not what the record held before, in
+    // the bytes it did not cover.
+    template <class Record>
+    DWORD ReadRecord(DWORD code, const void* in, DWORD inSize, Record* record)
+    {
+        std::memset(record, 0, sizeof *record);
+        return IoControl(code, in, inSize, record, sizeof *record);
+    }
     void CloseHandleLocked();
 
     mutable CRITICAL_SECTION m_Lock;
