@@ -9,11 +9,14 @@
 #include "KvxUsbRecords.h"
 
 enum : DWORD {
-    KVX_USB_E_THREAD = 0xE0000001,             // notification thread not started or not ended
-    KVX_USB_E_NOT_OPEN = 0xE0000013,           // channel closed; no device call was made
-    KVX_USB_E_INTERFACE_VERSION = 0xE0000014,  // driver's interface major version is not 2
-    KVX_USB_E_STREAMING_ACTIVE = 0xE0000047,   // the driver refuses the change while streaming
+    KVX_USB_E_THREAD = 0xE0000001,            // notification thread not started or not ended
+    KVX_USB_E_NOT_OPEN = 0xE0000013,          // channel closed; no device call was made
+    KVX_USB_E_INTERFACE_VERSION = 0xE0000014, // driver's interface major version is not 2
+    KVX_USB_E_STREAMING_ACTIVE = 0xE0000047,  // the driver refuses the change while streaming
 };
+
+// The driver's interface major version that the panel speaks; Open refuses every other.
+constexpr uint8_t KVX_USB_INTERFACE_VERSION_MAJOR = 2;
 
 // The driver's interface identifier: the control device's name, and as a GUID the
 // device-interface class of its arrival and removal broadcasts.
@@ -30,6 +33,9 @@ public:
     CKvxuUsbDriver& operator=(const CKvxuUsbDriver&) = delete;
 
     DWORD Open(const char* deviceName);
+    // Opens the control device without asking for its interface version: for the driver
+    // self-test, which checks that version among its findings. Everything else uses Open.
+    DWORD OpenWithoutVersionCheck(const char* deviceName);
     void Close();
     bool IsOpen() const;
     DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
