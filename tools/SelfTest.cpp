@@ -556,31 +556,49 @@ private:
         // could not be trusted.
         std::string notWritten = m_checks.Failed() ? "not written: a check above failed" : "";
         CChangeWatcher watcher;
-        std::string notWatched;
         if (notWritten.empty()) {
             DWORD status = watcher.Start(m_options.watcherExe, timeout);
-            if (status != 0)
-                notWatched = "not checked: the change watcher did not start, " + StatusText(status);
+            if (status == 0)
+                m_watcher = &watcher;
+            else
+                m_notWatched =
+                    "not checked: the change watcher did not start, " + StatusText(status);
             for (const _KVX_USB_DEVICE_PROPERTIES& device : m_devices)
                 WriteOne(devices, IOCTL_KVX_USB_GET_DEVICE_PROPERTIES, device, &device.DeviceId,
-                         "device " + std::to_string(device.DeviceId), watcher, status == 0);
+                         "device " + std::to_string(device.DeviceId));
             for (const _KVX_USB_CHANNEL_PROPERTIES& channel : m_channels)
                 WriteOne(channels, IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES, channel,
-                         &channel.ChannelId, "channel " + std::to_string(channel.ChannelId),
-                         watcher, status == 0);
+                         &channel.ChannelId, "channel " + std::to_string(channel.ChannelId));
             if (m_asioOptionWhole)
-                WriteOne(option, IOCTL_KVX_USB_GET_ASIO_NAME_OPTION, m_asioOption, nullptr, "",
-                         watcher, status == 0);
+                WriteOne(option, IOCTL_KVX_USB_GET_ASIO_NAME_OPTION, m_asioOption, nullptr, "");
+            m_watcher = nullptr;
         }
-        devices.Finish(!notWritten.empty() ? notWritten : "not checked: no devices", notWatched);
-        channels.Finish(!notWritten.empty() ? notWritten : "not checked: no channels", notWatched);
-        option.Finish(notWritten, notWatched);
+        devices.Finish(!notWritten.empty() ? notWritten : "not checked: no devices", m_notWatched);
+        channels.Finish(!notWritten.empty() ? notWritten : "not checked: no channels",
+                        m_notWatched);
+        option.Finish(notWritten, m_notWatched);
+    }
+
+    // Waits for the change record of a write. After one that did not come, the later ones are
+    // not waited for: each would only wait out its bound again.
+    void CheckChangeRecord(CItemCheck& change, const std::string& item)
+    {
+        if (!m_watcher)
+            return;
+        std::string seen;
+        bool heard =
+            m_watcher->WaitForRecord(KVX_USB_NOTIFY_SETTING_CHANGE, m_options.timeoutMs, &seen);
+        change.Item(heard, Prefix(item) + seen);
+        if (!heard) {
+            m_watcher = nullptr;
+            m_notWatched = "not checked: an earlier change record did not come";
+        }
     }
 
     // Writes the record back as read; then its change record and the same bytes again.
     template <typename Record>
     void WriteOne(CWriteChecks& checks, DWORD readCode, const Record& record, const uint32_t* key,
-                  const std::string& item, CChangeWatcher& watcher, bool watching)
+                  const std::string& item)
     {
         if (m_channel.TimedOut())
             return;
@@ -589,12 +607,7 @@ private:
         checks.status.Item(status == 0, Prefix(item) + StatusSeen(m_channel, status));
         if (status != 0)
             return;
-        if (watching) {
-            std::string seen;
-            bool heard =
-                watcher.WaitForRecord(KVX_USB_NOTIFY_SETTING_CHANGE, m_options.timeoutMs, &seen);
-            checks.change.Item(heard, Prefix(item) + seen);
-        }
+        CheckChangeRecord(checks.change, item);
         Record again;
         CAnswer answer = Read(readCode, &again, key);
         std::string seen = answer.status != 0 ? StatusSeen(m_channel, answer.status)
@@ -633,6 +646,9 @@ private:
     uint32_t m_asioOption = 0;
     // Registered with the driver; kept while the checks run.
     CKernelHandle m_notifyEvent;
+    // While writing: what hears the change records, and why it does not when it does not.
+    CChangeWatcher* m_watcher = nullptr;
+    std::string m_notWatched;
 };
 
 } // namespace

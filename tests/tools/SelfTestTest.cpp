@@ -60,10 +60,12 @@ protected:
         SimResult r = sim.Run(args);
         ASSERT_EQ(0, r.exitCode) << r.output;
     }
-    CCheckList Run(DWORD timeoutMs = 5000)
+    CCheckList Run(DWORD timeoutMs = 5000, bool write = false)
     {
         SelfTestOptions options;
         options.timeoutMs = timeoutMs;
+        options.write = write;
+        options.watcherExe = ToolPath("kvxuctl.exe");
         CCheckList checks;
         EXPECT_EQ(0u, RunSelfTest(KVX_USB_DEVICE_NAME, options, checks));
         return checks;
@@ -225,6 +227,22 @@ TEST_F(SelfTestTest, WritingBackChangesNothingAndEachWriteIsHeard)
     EXPECT_EQ(faulty, Settings(sim));
     EXPECT_EQ(1, r["failed"]);
     EXPECT_EQ(9, r["skipped"]);
+}
+
+TEST_F(SelfTestTest, AChangeRecordThatNeverComesFailsOnceAndIsNotWaitedForAgain)
+{
+    Start();
+    // The self-test's own read of the queue is answered; the watcher's reads all fail.
+    Command({"fault", "GetNotification", "1000", "0x1F", "1"});
+    DWORD start = GetTickCount();
+    CCheckList checks = Run(500, true);
+    EXPECT_LT(GetTickCount() - start, 4000u);
+    EXPECT_EQ(std::set<std::string>{"SetDeviceProperties change record"},
+              Named(checks, CCheck::FAIL))
+        << Listing(checks);
+    EXPECT_EQ((std::set<std::string>{"SetChannelProperties change record",
+                                     "SetAsioNameOption change record"}),
+              Named(checks, CCheck::SKIP));
 }
 
 TEST_F(SelfTestTest, ExitCodesTellPassedFailedAndNoDriver)
