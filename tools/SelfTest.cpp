@@ -134,7 +134,9 @@ struct CWriteChecks {
                  DWORD timeoutMs)
         : op(op), status(checks, op.name, "status", "SUCCESS", noun),
           change(checks, op.name, "change record",
-                 "a record of kind 3 within " + std::to_string(timeoutMs) + " ms", noun),
+                 "a record of kind " + std::to_string(KVX_USB_NOTIFY_SETTING_CHANGE) + " within " +
+                     std::to_string(timeoutMs) + " ms",
+                 noun),
           same(checks, op.name, "read back", "the " + std::to_string(op.inSize) + " bytes written",
                noun)
     {
