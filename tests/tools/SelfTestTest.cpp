@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ChangeWatcher.h"
 #include "KvxuUsbDriver.h"
 #include "SelfTest.h"
 #include "SimDriverProcess.h"
@@ -243,6 +244,25 @@ TEST_F(SelfTestTest, AChangeRecordThatNeverComesFailsOnceAndIsNotWaitedForAgain)
     EXPECT_EQ((std::set<std::string>{"SetChannelProperties change record",
                                      "SetAsioNameOption change record"}),
               Named(checks, CCheck::SKIP));
+}
+
+TEST_F(SelfTestTest, TheWatcherPrintsEachRecordAndIsWaitedForByKind)
+{
+    Start();
+    CChangeWatcher watcher;
+    ASSERT_EQ(0u, watcher.Start(ToolPath("kvxuctl.exe"), 20000));
+    Command({"notify", "4", "1", "0"});
+    Command({"notify", "3", "6", "2"});
+    std::string seen;
+    EXPECT_TRUE(watcher.WaitForRecord(3, 20000, &seen));
+    EXPECT_EQ("change 3 6 2", seen);
+    EXPECT_FALSE(watcher.WaitForRecord(3, 200, &seen));
+    EXPECT_EQ("none within 200 ms", seen);
+
+    // Without a driver it says so at once.
+    sim.Stop();
+    CChangeWatcher orphan;
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), orphan.Start(ToolPath("kvxuctl.exe"), 20000));
 }
 
 TEST_F(SelfTestTest, ExitCodesTellPassedFailedAndNoDriver)
