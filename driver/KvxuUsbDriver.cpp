@@ -22,6 +22,25 @@ DWORD CKvxuUsbDriver::Open(const char* deviceName)
     CCriticalSectionLock lock(m_Lock);
     if (m_hDevice)
         return 0; // the open handle stays, whatever name was asked for
+    DWORD status = OpenWithoutVersionCheck(deviceName);
+    if (status != 0)
+        return status;
+
+    // Zeroed: a driver that answers with fewer bytes than the version fails the check.
+    _KVX_USB_DRIVER_INFO info = {};
+    status = GetDriverInfo(&info);
+    if (status == 0 && info.InterfaceVersionMajor != KVX_USB_INTERFACE_VERSION_MAJOR)
+        status = KVX_USB_E_INTERFACE_VERSION;
+    if (status != 0)
+        CloseHandleLocked();
+    return status;
+}
+
+DWORD CKvxuUsbDriver::OpenWithoutVersionCheck(const char* deviceName)
+{
+    CCriticalSectionLock lock(m_Lock);
+    if (m_hDevice)
+        return 0;
     // A longer name would not fit the path; it is refused before any device call.
     if (!deviceName || std::strlen(deviceName) > MAX_DEVICE_NAME)
         return ERROR_FILENAME_EXCED_RANGE;
@@ -32,15 +51,7 @@ DWORD CKvxuUsbDriver::Open(const char* deviceName)
     if (device == INVALID_HANDLE_VALUE)
         return GetLastError();
     m_hDevice = device;
-
-    // Zeroed: a driver that answers with fewer bytes than the version fails the check.
-    _KVX_USB_DRIVER_INFO info = {};
-    DWORD status = GetDriverInfo(&info);
-    if (status == 0 && info.InterfaceVersionMajor != 2)
-        status = KVX_USB_E_INTERFACE_VERSION;
-    if (status != 0)
-        CloseHandleLocked();
-    return status;
+    return 0;
 }
 
 void CKvxuUsbDriver::Close()

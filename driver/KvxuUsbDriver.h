@@ -17,6 +17,9 @@ enum : DWORD {
     KVX_USB_E_STREAMING_ACTIVE = 0xE0000047,  // the driver refuses the change while streaming
 };
 
+// The driver's interface major version that the panel speaks; Open refuses every other.
+constexpr uint8_t KVX_USB_INTERFACE_VERSION_MAJOR = 2;
+
 // The driver's interface identifier: the control device's name, and as a GUID the
 // device-interface class of its arrival and removal broadcasts.
 #define KVX_USB_DEVICE_NAME "{5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0}"
@@ -32,6 +35,9 @@ public:
     CKvxuUsbDriver& operator=(const CKvxuUsbDriver&) = delete;
 
     DWORD Open(const char* deviceName);
+    // Opens the control device without asking for its interface version: for the driver
+    // self-test, which checks that version among its findings. Everything else uses Open.
+    DWORD OpenWithoutVersionCheck(const char* deviceName);
     void Close();
     bool IsOpen() const;
     DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
