@@ -4,6 +4,7 @@
 // panel that ends does.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "AppMessages.h"
@@ -182,5 +183,8 @@ TEST_F(HandOverTest, SecondStartsWaitForTheWindowOfAnInstanceStillStarting)
     EndInstance();
     const DWORD start = GetTickCount();
     EXPECT_EQ(0u, RunPanel("-exit"));
-    EXPECT_LT(GetTickCount() - start, 3000u);
+    const DWORD tookMs = GetTickCount() - start;
+    EXPECT_LT(tookMs, 3000u);
+    std::printf("[ figures  ] -exit without an instance: %lu ms\n",
+                static_cast<unsigned long>(tookMs));
 }
