@@ -132,8 +132,8 @@ BOOL CKVX_USB_CPLApp::InitInstance()
         EndRunningInstance(title);
         return FALSE;
     }
-    // Taken before anything slow: until a start holds the mutex, neither -exit nor another
-    // start can see it.
+    // Taken first, before the windows and the driver: -exit and other starts see this start
+    // as an instance only once it holds the mutex.
     m_hMutex.Reset(::CreateMutexA(nullptr, TRUE, kInstanceMutexName));
     const bool secondInstance = !m_hMutex || ::GetLastError() == ERROR_ALREADY_EXISTS;
     m_hMutexReached.Reset(MarkMutexReached(kInstanceMutexName));

@@ -47,6 +47,18 @@ bool LookAt(DWORD processId, ProcessFacts* facts)
     return true;
 }
 
+// Another process of this program in this logon session, running, and created no later than
+// this one: the same clock tick counts as earlier, as that start may be the one raced.
+bool IsEarlierCopy(const PROCESSENTRY32& entry, const std::string& program,
+                   const ProcessFacts& self)
+{
+    ProcessFacts other;
+    return entry.th32ProcessID != ::GetCurrentProcessId() &&
+           ::lstrcmpiA(entry.szExeFile, program.c_str()) == 0 &&
+           LookAt(entry.th32ProcessID, &other) && other.running && other.session == self.session &&
+           ::CompareFileTime(&other.created, &self.created) <= 0;
+}
+
 } // namespace
 
 HANDLE MarkMutexReached(const char* mutexName)
@@ -69,13 +81,7 @@ bool EarlierStartInFlight(const char* mutexName)
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32First(snapshot, &entry); more;
          more = ::Process32Next(snapshot, &entry)) {
-        ProcessFacts other;
-        // Created in the same clock tick counts as earlier: that start may be the one raced.
-        if (entry.th32ProcessID != ::GetCurrentProcessId() &&
-            ::lstrcmpiA(entry.szExeFile, program.c_str()) == 0 &&
-            LookAt(entry.th32ProcessID, &other) && other.running && other.session == self.session &&
-            ::CompareFileTime(&other.created, &self.created) <= 0 &&
-            !HasMark(mutexName, entry.th32ProcessID))
+        if (IsEarlierCopy(entry, program, self) && !HasMark(mutexName, entry.th32ProcessID))
             return true;
     }
     return false;
