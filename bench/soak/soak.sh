@@ -2,7 +2,7 @@
 # The soak of the control panel, with one command:
 #   bash bench/soak/soak.sh [BUILD] [--short] [--race]
 # BUILD (default build/) must be built (scripts/build.sh). Starts that tree's Wine bench,
-# runs soak_bench.exe (about 11 minutes, every phase bounded; --short: about a minute;
+# runs soak_bench.exe (about 11 minutes, every phase bounded; --short: under a minute;
 # --race: the starts-and-exit phase alone), prints its figures and stops the bench
 # again; exits 1 when a phase failed.
 set -euo pipefail
