@@ -135,3 +135,35 @@ BOOL AfxIsDialogMessage(HWND hWndNav, MSG* pMsg)
     }
     return ::IsDialogMessageA(hWndNav, pMsg);
 }
+
+namespace {
+
+bool HoldsFocus(HWND hWnd)
+{
+    HWND hWndFocus = ::GetFocus();
+    return hWndFocus && (hWndFocus == hWnd || ::IsChild(hWnd, hWndFocus));
+}
+
+void HandFocusOn(HWND hWndLeaving)
+{
+    HWND hWndNext = nullptr;
+    if (CWnd* pParent = CWnd::FromHandlePermanent(::GetParent(hWndLeaving)))
+        hWndNext = pParent->GetFocusSuccessor(hWndLeaving);
+    if (!hWndNext)
+        hWndNext = ::GetNextDlgTabItem(::GetAncestor(hWndLeaving, GA_ROOT), hWndLeaving, FALSE);
+    if (!hWndNext || hWndNext == hWndLeaving)
+        return;
+    // Through the dialog that holds it, as Tab would: an edit field gets its text selected.
+    ::SendMessageA(::GetParent(hWndNext), WM_NEXTDLGCTL, (WPARAM)hWndNext, TRUE);
+    if (!HoldsFocus(hWndNext))
+        ::SetFocus(hWndNext);
+}
+
+} // namespace
+
+BOOL AfxEnableWindow(HWND hWnd, BOOL bEnable)
+{
+    if (!bEnable && (::GetWindowLongA(hWnd, GWL_STYLE) & WS_CHILD) && HoldsFocus(hWnd))
+        HandFocusOn(hWnd);
+    return ::EnableWindow(hWnd, bEnable);
+}
