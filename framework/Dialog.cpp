@@ -20,6 +20,12 @@ END_MESSAGE_MAP()
 
 namespace {
 
+bool HoldsFocus(HWND hWnd)
+{
+    HWND hWndFocus = ::GetFocus();
+    return hWndFocus && (hWndFocus == hWnd || ::IsChild(hWnd, hWndFocus));
+}
+
 HWND OwnerFor(CWnd* pParentWnd)
 {
     if (pParentWnd && pParentWnd->m_hWnd)
@@ -103,6 +109,12 @@ bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lRes
         if (AfxGetApp())
             AfxGetApp()->RemoveMessageFilter(this);
         break;
+    case WM_SHOWWINDOW:
+        // A child dialog hidden with the focus inside would leave the keys to a control no one
+        // sees: its parent takes the focus (a dialog passes it to its first control).
+        if (!wParam && (GetStyle() & WS_CHILD) && HoldsFocus(m_hWnd))
+            ::SetFocus(GetParent());
+        break;
     default:
         break;
     }
@@ -137,12 +149,6 @@ BOOL AfxIsDialogMessage(HWND hWndNav, MSG* pMsg)
 }
 
 namespace {
-
-bool HoldsFocus(HWND hWnd)
-{
-    HWND hWndFocus = ::GetFocus();
-    return hWndFocus && (hWndFocus == hWnd || ::IsChild(hWnd, hWndFocus));
-}
 
 void HandFocusOn(HWND hWndLeaving)
 {

@@ -375,8 +375,8 @@ LRESULT CFrameWnd::OnExitMenuLoop(WPARAM, LPARAM)
 
 LRESULT CFrameWnd::OnActivateMsg(WPARAM wParam, LPARAM)
 {
-    // The focus is still where it was while the frame hears of its deactivation. (A modal
-    // dialog disables its owner first, which leaves a child control its focus.)
+    // The focus is still where it was while the frame hears of its deactivation: a modal
+    // dialog disables its owner first, which takes the focus from the owner itself only.
     HWND hWndFocus = ::GetFocus();
     if (LOWORD(wParam) == WA_INACTIVE && hWndFocus && ::IsChild(m_hWnd, hWndFocus))
         m_hWndFocus = hWndFocus;
