@@ -12,7 +12,7 @@
 #include "MessagePump.h"
 
 // Runs xdotool with these arguments (`key Tab`, `type Vox`, `mousemove 10 20 click 1`) and
-// pumps until it has ended; false when it could not be started or did not end in time.
+// pumps until it has ended; false when it could not be started, failed or did not end in time.
 inline bool XdoTool(const std::string& arguments, DWORD timeoutMs = 10000)
 {
     static LONG counter = 0;
@@ -21,7 +21,7 @@ inline bool XdoTool(const std::string& arguments, DWORD timeoutMs = 10000)
     const std::string done = "Z:\\tmp\\" + name;
     DeleteFileA(done.c_str());
     std::string commandLine =
-        "/bin/sh -c \"xdotool " + arguments + " >/dev/null 2>&1; : >/tmp/" + name + "\"";
+        "/bin/sh -c \"xdotool " + arguments + " >/dev/null 2>&1 && : >/tmp/" + name + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
