@@ -105,6 +105,7 @@
 #define IDS_ASIO_ROUNDING_NOTE 61219
 #define IDS_SAMPLES 61224
 #define IDS_MS 61225
+#define IDS_DEVICE_RANKING_HELP 61226
 
 // Titles of the family: only the model B title is used, as window title, tray tip, the
 // key by which a second start finds the running instance, and in the about box.

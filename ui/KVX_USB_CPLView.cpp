@@ -340,9 +340,12 @@ DWORD CKVX_USB_CPLView::ReconnectDriver()
 
 void CKVX_USB_CPLView::ShowDriversAsioNameOption()
 {
-    if (theDrv.GetAsioNameOption(&theDrv.m_AsioNameOption) != 0)
-        return;
-    const int checked = theDrv.m_AsioNameOption != 0 ? 1 : 0;
+    if (theDrv.GetAsioNameOption(&theDrv.m_AsioNameOption) == 0)
+        ShowAsioNameOption(theDrv.m_AsioNameOption != 0 ? 1 : 0);
+}
+
+void CKVX_USB_CPLView::ShowAsioNameOption(int checked)
+{
     m_InputChannelsPage.ShowAsioNameOption(checked);
     m_OutputChannelsPage.ShowAsioNameOption(checked);
 }
@@ -367,6 +370,11 @@ CKVX_USB_CPLView* GetActiveSettingsView()
 {
     CFrameWnd* frame = dynamic_cast<CFrameWnd*>(AfxGetMainWnd());
     return frame ? dynamic_cast<CKVX_USB_CPLView*>(frame->GetActiveView()) : nullptr;
+}
+
+IPageHost* GetPageHost()
+{
+    return GetActiveSettingsView();
 }
 
 IStatusHost* GetStatusHost()

@@ -8,6 +8,7 @@
 #include "Afx.h"
 #include "ChangeDrain.h"
 #include "DriverInterfaceNotification.h"
+#include "PageHost.h"
 #include "KvxuUsbNotificator.h"
 
 #include <dbt.h>
@@ -35,7 +36,7 @@ enum CPageCode : DWORD_PTR {
     PAGE_SYNCHRONISATION = 0x18000000,
 };
 
-class CKVX_USB_CPLView : public CFormView, private IChangeDrainHost {
+class CKVX_USB_CPLView : public CFormView, public IPageHost, private IChangeDrainHost {
 public:
     CKVX_USB_CPLView();
     ~CKVX_USB_CPLView() override;
@@ -43,8 +44,8 @@ public:
     void OnInitialUpdate() override;
     void DoDataExchange(CDataExchange* pDX) override;
 
-    // Both channel pages refill their lists (after a device was renamed or re-ranked).
-    void ReloadChannelPages();
+    void ReloadChannelPages() override;
+    void ShowAsioNameOption(int checked) override;
     void HideAllPages();
     // Every page re-reads the driver: devices, input, output, buffer settings, sync.
     void RefreshAllPages();

@@ -18,7 +18,10 @@ BOOL CNameEditDlg::OnInitDialog()
 {
     // Never past the field, also when the driver left it without a terminator.
     m_strName = RecordText(m_NameField);
-    return CDialog::OnInitDialog();
+    const BOOL result = CDialog::OnInitDialog();
+    // Typing stops where the field ends, rather than the name being cut on OK.
+    ::SendDlgItemMessageA(m_hWnd, IDC_NAME_EDIT, EM_LIMITTEXT, sizeof m_NameField - 1, 0);
+    return result;
 }
 
 void CNameEditDlg::OnOK()

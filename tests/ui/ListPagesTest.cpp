@@ -54,6 +54,7 @@ public:
     bool opened = false;
     std::string title, shownName;
     bool sysMenu = false;
+    LRESULT typingLimit = 0; // what the name field lets a user type
 
 private:
     static BOOL CALLBACK FindNameDialog(HWND w, LPARAM found)
@@ -78,6 +79,7 @@ private:
         GetDlgItemTextA(dialog, IDC_NAME_EDIT, text, sizeof text);
         self->shownName = text;
         self->sysMenu = (GetWindowLongA(dialog, GWL_STYLE) & WS_SYSMENU) != 0;
+        self->typingLimit = SendDlgItemMessageA(dialog, IDC_NAME_EDIT, EM_GETLIMITTEXT, 0, 0);
         if (self->m_text)
             SetDlgItemTextA(dialog, IDC_NAME_EDIT, self->m_text);
         if (self->m_button == 0) {
@@ -308,6 +310,7 @@ TEST_F(ListPagesTest, DeviceNameDialogSendsAtMost39BytesOnOkAndNothingOnCancel)
         EXPECT_EQ("Edit Device Name", dialog.title);
         EXPECT_FALSE(dialog.sysMenu);
         EXPECT_EQ("Stage", dialog.shownName);
+        EXPECT_EQ(39, dialog.typingLimit);
     }
     const std::string stored = k50.substr(0, 39);
     EXPECT_EQ(1, Sent("SetDeviceProperties"));
@@ -423,6 +426,7 @@ TEST_F(ListPagesTest, ChannelNameDialogRenamesTheCopyAndARefusalShowsTheOldName)
         EXPECT_EQ("Edit Channel Name", dialog.title);
         EXPECT_TRUE(dialog.sysMenu);
         EXPECT_EQ("Out 1", dialog.shownName);
+        EXPECT_EQ(39, dialog.typingLimit);
     }
     const std::string stored = k50.substr(0, 39);
     EXPECT_EQ(stored, Cell(list, 0, 1));

@@ -1,7 +1,7 @@
 #include "DlgPgChannels.h"
 
-#include "KVX_USB_CPLView.h"
 #include "KvxUsbText.h"
+#include "PageHost.h"
 #include "SubDlgNameEdit.h"
 #include "resource.h"
 
@@ -150,12 +150,8 @@ void CDlgPgChannels::OnAsioNamesClicked()
     theDrv.m_AsioNameOption = uint32_t(m_nAsioNames);
     // The driver may refuse; the box still shows the user's choice.
     theDrv.SetAsioNameOption(&theDrv.m_AsioNameOption);
-    CKVX_USB_CPLView* view = GetActiveSettingsView();
-    if (!view)
-        return;
-    const int checked = m_nAsioNames;
-    view->m_InputChannelsPage.ShowAsioNameOption(checked);
-    view->m_OutputChannelsPage.ShowAsioNameOption(checked);
+    if (IPageHost* host = GetPageHost())
+        host->ShowAsioNameOption(m_nAsioNames);
 }
 
 void CDlgPgChannels::OnItemChanged(NMHDR*, LRESULT* pResult)

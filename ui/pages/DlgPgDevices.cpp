@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "Drv.h"
-#include "KVX_USB_CPLView.h"
+#include "PageHost.h"
 #include "KvxUsbText.h"
 #include "StatusHost.h"
 #include "SubDlgNameEdit.h"
@@ -40,8 +40,7 @@ BOOL CDlgPgDevices::OnInitDialog()
 {
     CDialogPage::OnInitDialog();
     m_DeviceList.SetUpColumns({{IDS_COLUMN_DEVICE_NAME, 235}, {IDS_COLUMN_SERIAL_NUMBER, 220}});
-    m_strHelp = "Use Up and Down buttons to change device ranking and press Apply to store "
-                "settings.\nDevice ranking defines the order of channels shown in ASIO hosts.";
+    m_strHelp = AfxLoadString(IDS_DEVICE_RANKING_HELP);
     // Apply stores the list's order. Only moves enable it (a list's selection is no change);
     // a refill leaves it as it was.
     AddApplyGroup(IDC_DEVICE_APPLY, {IDC_DEVICE_LIST});
@@ -127,8 +126,8 @@ void CDlgPgDevices::EditDeviceName(size_t index)
     theDrv.SetDeviceProperties(&copy);
     FillDeviceList();
     // The channel pages show device names too.
-    if (CKVX_USB_CPLView* view = GetActiveSettingsView())
-        view->ReloadChannelPages();
+    if (IPageHost* host = GetPageHost())
+        host->ReloadChannelPages();
 }
 
 void CDlgPgDevices::OnItemChanged(NMHDR*, LRESULT* pResult)
@@ -168,8 +167,8 @@ void CDlgPgDevices::OnApply()
     // Every record goes back, changed or not; the refill then shows what the driver kept.
     theDrv.StoreDevices();
     FillDeviceList();
-    if (CKVX_USB_CPLView* view = GetActiveSettingsView())
-        view->ReloadChannelPages();
+    if (IPageHost* host = GetPageHost())
+        host->ReloadChannelPages();
     DisableApplyButtons();
 }
 

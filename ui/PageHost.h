@@ -1,0 +1,17 @@
+// What a page may ask of the view that holds it, for what one page changes that other pages
+// show. The settings view implements it; no page knows the view itself.
+#pragma once
+
+class IPageHost {
+public:
+    // Device names or ranking changed: the channel pages show their channels anew.
+    virtual void ReloadChannelPages() = 0;
+    // Both channel pages show the display-name option alike, as checked (1) or not (0).
+    virtual void ShowAsioNameOption(int checked) = 0;
+
+protected:
+    ~IPageHost() = default;
+};
+
+// The page host of the application's main window, or null when there is none.
+IPageHost* GetPageHost();
