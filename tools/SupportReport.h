@@ -8,6 +8,8 @@
 #include <list>
 #include <string>
 
+#include "KvxUsbStatus.h"
+
 class CKvxuUsbDriver;
 
 // One entry of the report: a group, a list, a text, a number, or a read that failed.
@@ -34,12 +36,6 @@ struct CReportNode {
     CReportNode& Flag(const std::string& key, const std::string& label, bool value);
     CReportNode& Failure(const std::string& key, const std::string& label, DWORD status);
 };
-
-// "ERROR_NOT_FOUND (0x00000490)" for a status with a name, else "0x........".
-std::string StatusText(DWORD status);
-
-// The name of a status, or an empty string when it has none here.
-const char* StatusName(DWORD status);
 
 // A JSON string literal of 8-bit bytes: quotes, backslashes, control characters and every
 // byte from 0x7F up are escaped as \u00XX, so the result is plain ASCII whatever the code page.
