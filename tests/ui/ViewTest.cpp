@@ -276,7 +276,7 @@ TEST_F(ViewTest, EverySelectionShowsExactlyItsPageAndWritesItsCaption)
 
 TEST_F(ViewTest, DriverNotifyDrainsTheQueueAndRefreshesForKindsTwoAndThreeOnly)
 {
-    Pump(); // notices already posted drain what is queued now
+    ASSERT_TRUE(WaitForSettledView(View())); // nothing left from before, nothing on a timer
     {
         TraceWindow trace;
         EXPECT_EQ(0, SendMessageA(View().m_hWnd, WM_DRIVER_NOTIFY, 0, 0));
