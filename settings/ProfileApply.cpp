@@ -466,6 +466,23 @@ const char* OutcomeName(CSettingOutcome outcome)
     return "";
 }
 
+std::string OutcomeSummary(const std::vector<CSettingResult>& results)
+{
+    const CSettingOutcome order[] = {CSettingOutcome::Applied, CSettingOutcome::Planned,
+                                     CSettingOutcome::Unchanged, CSettingOutcome::Refused,
+                                     CSettingOutcome::Skipped};
+    std::string summary;
+    for (CSettingOutcome outcome : order) {
+        const auto count =
+            std::count_if(results.begin(), results.end(),
+                          [&](const CSettingResult& r) { return r.outcome == outcome; });
+        if (count > 0)
+            summary +=
+                (summary.empty() ? "" : ", ") + std::to_string(count) + " " + OutcomeName(outcome);
+    }
+    return summary.empty() ? "nothing to load" : summary;
+}
+
 bool AllApplied(const std::vector<CSettingResult>& results)
 {
     return std::all_of(results.begin(), results.end(), [](const CSettingResult& r) {

@@ -57,5 +57,8 @@ CProfilePlan LoadProfile(CKvxuUsbDriver& driver, const CProfile& profile,
 // "applied", "unchanged", "refused", "skipped", "to apply".
 const char* OutcomeName(CSettingOutcome outcome);
 
+// "2 applied, 29 unchanged, 1 refused": the count of each outcome that occurs.
+std::string OutcomeSummary(const std::vector<CSettingResult>& results);
+
 // True when every setting was applied or unchanged (a dry run: would be).
 bool AllApplied(const std::vector<CSettingResult>& results);

@@ -317,20 +317,9 @@ std::string ResultLine(const CSettingResult& result)
 std::string ResultsText(const std::vector<CSettingResult>& results)
 {
     std::string text;
-    std::map<CSettingOutcome, int> counts;
-    for (const CSettingResult& result : results) {
+    for (const CSettingResult& result : results)
         text += ResultLine(result);
-        ++counts[result.outcome];
-    }
-    const CSettingOutcome order[] = {CSettingOutcome::Applied, CSettingOutcome::Planned,
-                                     CSettingOutcome::Unchanged, CSettingOutcome::Refused,
-                                     CSettingOutcome::Skipped};
-    std::string summary;
-    for (CSettingOutcome outcome : order)
-        if (counts[outcome] > 0)
-            summary += (summary.empty() ? "" : ", ") + std::to_string(counts[outcome]) + " " +
-                       OutcomeName(outcome);
-    return text + (summary.empty() ? "nothing to load" : summary) + "\n";
+    return text + OutcomeSummary(results) + "\n";
 }
 
 std::string ResultsJson(const std::vector<CSettingResult>& results)
