@@ -34,6 +34,14 @@ enum : uint32_t {
     KVX_USB_CLOCK_MASTER_DEVICE = 1,
 };
 
+// _KVX_USB_BUFFER_DEPTH carries no range: the ASIO and WDM depths the panel offers, one
+// millisecond apart, in microseconds.
+enum : uint32_t {
+    KVX_USB_BUFFER_DEPTH_STEP_US = 1000,
+    KVX_USB_BUFFER_DEPTH_MINIMUM_US = 1000,
+    KVX_USB_BUFFER_DEPTH_MAXIMUM_US = 80000,
+};
+
 // Which half of _KVX_USB_CHANNEL_ID_LISTS: the input or the output channels.
 enum class KvxUsbDirection { Input = 0, Output = 1 };
 

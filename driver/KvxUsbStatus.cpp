@@ -76,15 +76,15 @@ const char* StatusName(DWORD status)
     }
 }
 
-std::string StatusHex(DWORD status)
+std::string HexText(DWORD value)
 {
     char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(status));
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(value));
     return text;
 }
 
 std::string StatusText(DWORD status)
 {
     const char* name = StatusName(status);
-    return *name ? std::string(name) + " (" + StatusHex(status) + ")" : StatusHex(status);
+    return *name ? std::string(name) + " (" + HexText(status) + ")" : HexText(status);
 }

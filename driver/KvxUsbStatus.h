@@ -8,8 +8,8 @@
 // The name of a status, or an empty string when it has none here.
 const char* StatusName(DWORD status);
 
-// "0x00000490".
-std::string StatusHex(DWORD status);
+// "0x0000001F": eight hexadecimal digits, upper case.
+std::string HexText(DWORD value);
 
 // "ERROR_NOT_FOUND (0x00000490)" for a status with a name, else "0x........".
 std::string StatusText(DWORD status);

@@ -22,6 +22,25 @@ DWORD CKvxuUsbDriver::Open(const char* deviceName)
     CCriticalSectionLock lock(m_Lock);
     if (m_hDevice)
         return 0; // the open handle stays, whatever name was asked for
+    DWORD status = OpenWithoutVersionCheck(deviceName);
+    if (status != 0)
+        return status;
+
+    // Zeroed: a driver that answers with fewer bytes than the version fails the check.
+    _KVX_USB_DRIVER_INFO info = {};
+    status = GetDriverInfo(&info);
+    if (status == 0 && info.InterfaceVersionMajor != KVX_USB_INTERFACE_VERSION_MAJOR)
+        status = KVX_USB_E_INTERFACE_VERSION;
+    if (status != 0)
+        CloseHandleLocked();
+    return status;
+}
+
+DWORD CKvxuUsbDriver::OpenWithoutVersionCheck(const char* deviceName)
+{
+    CCriticalSectionLock lock(m_Lock);
+    if (m_hDevice)
+        return 0;
     // A longer name would not fit the path; it is refused before any device call.
     if (!deviceName || std::strlen(deviceName) > MAX_DEVICE_NAME)
         return ERROR_FILENAME_EXCED_RANGE;
@@ -32,15 +51,7 @@ DWORD CKvxuUsbDriver::Open(const char* deviceName)
     if (device == INVALID_HANDLE_VALUE)
         return GetLastError();
     m_hDevice = device;
-
-    // Zeroed: a driver that answers with fewer bytes than the version fails the check.
-    _KVX_USB_DRIVER_INFO info = {};
-    DWORD status = GetDriverInfo(&info);
-    if (status == 0 && info.InterfaceVersionMajor != 2)
-        status = KVX_USB_E_INTERFACE_VERSION;
-    if (status != 0)
-        CloseHandleLocked();
-    return status;
+    return 0;
 }
 
 void CKvxuUsbDriver::Close()
@@ -69,10 +80,6 @@ DWORD CKvxuUsbDriver::IoControl(DWORD code, const void* in, DWORD inSize, void* 
     CCriticalSectionLock lock(m_Lock);
     if (!m_hDevice)
         return KVX_USB_E_NOT_OPEN;
-    // A short answer must not leave what the record held before in the bytes it did not
-    // cover: they read as zero.
-    if (out && outSize)
-        std::memset(out, 0, outSize);
     DWORD count = 0;
     DWORD status = 0;
     if (!DeviceIo().Control(m_hDevice, code, in, inSize, out, outSize, &count))
@@ -84,12 +91,12 @@ DWORD CKvxuUsbDriver::IoControl(DWORD code, const void* in, DWORD inSize, void* 
 
 DWORD CKvxuUsbDriver::GetDriverInfo(_KVX_USB_DRIVER_INFO* info)
 {
-    return IoControl(IOCTL_KVX_USB_GET_DRIVER_INFO, nullptr, 0, info, sizeof *info);
+    return ReadRecord(IOCTL_KVX_USB_GET_DRIVER_INFO, nullptr, 0, info);
 }
 
 DWORD CKvxuUsbDriver::GetAsioNameOption(uint32_t* option)
 {
-    return IoControl(IOCTL_KVX_USB_GET_ASIO_NAME_OPTION, nullptr, 0, option, sizeof *option);
+    return ReadRecord(IOCTL_KVX_USB_GET_ASIO_NAME_OPTION, nullptr, 0, option);
 }
 
 DWORD CKvxuUsbDriver::SetAsioNameOption(const uint32_t* option)
@@ -106,23 +113,22 @@ DWORD CKvxuUsbDriver::RegisterNotificationEvent(HANDLE event)
 
 DWORD CKvxuUsbDriver::GetNotification(_KVX_USB_NOTIFICATION* notification)
 {
-    return IoControl(IOCTL_KVX_USB_GET_NOTIFICATION, nullptr, 0, notification,
-                     sizeof *notification);
+    return ReadRecord(IOCTL_KVX_USB_GET_NOTIFICATION, nullptr, 0, notification);
 }
 
 DWORD CKvxuUsbDriver::GetDeviceIdList(_KVX_USB_DEVICE_ID_LIST* list)
 {
-    return IoControl(IOCTL_KVX_USB_GET_DEVICE_ID_LIST, nullptr, 0, list, sizeof *list);
+    return ReadRecord(IOCTL_KVX_USB_GET_DEVICE_ID_LIST, nullptr, 0, list);
 }
 
 DWORD CKvxuUsbDriver::GetChannelIdLists(_KVX_USB_CHANNEL_ID_LISTS* lists)
 {
-    return IoControl(IOCTL_KVX_USB_GET_CHANNEL_ID_LISTS, nullptr, 0, lists, sizeof *lists);
+    return ReadRecord(IOCTL_KVX_USB_GET_CHANNEL_ID_LISTS, nullptr, 0, lists);
 }
 
 DWORD CKvxuUsbDriver::GetClockMaster(_KVX_USB_CLOCK_MASTER* master)
 {
-    return IoControl(IOCTL_KVX_USB_GET_CLOCK_MASTER, nullptr, 0, master, sizeof *master);
+    return ReadRecord(IOCTL_KVX_USB_GET_CLOCK_MASTER, nullptr, 0, master);
 }
 
 DWORD CKvxuUsbDriver::SetClockMaster(const _KVX_USB_CLOCK_MASTER* master)
@@ -148,7 +154,7 @@ DWORD CKvxuUsbDriver::SetSampleRateMode(uint32_t mode)
 
 DWORD CKvxuUsbDriver::GetSampleRateInfo(_KVX_USB_SAMPLE_RATE_INFO* info)
 {
-    return IoControl(IOCTL_KVX_USB_GET_SAMPLE_RATE_INFO, nullptr, 0, info, sizeof *info);
+    return ReadRecord(IOCTL_KVX_USB_GET_SAMPLE_RATE_INFO, nullptr, 0, info);
 }
 
 DWORD CKvxuUsbDriver::SetSampleRate(uint32_t rateHz)
@@ -160,8 +166,7 @@ DWORD CKvxuUsbDriver::SetSampleRate(uint32_t rateHz)
 DWORD CKvxuUsbDriver::GetSynchModeInfo(const uint32_t* deviceId,
                                        _KVX_USB_DEVICE_SYNCH_MODE_INFO* info)
 {
-    return IoControl(IOCTL_KVX_USB_GET_SYNCH_MODE_INFO, deviceId, sizeof *deviceId, info,
-                     sizeof *info);
+    return ReadRecord(IOCTL_KVX_USB_GET_SYNCH_MODE_INFO, deviceId, sizeof *deviceId, info);
 }
 
 DWORD CKvxuUsbDriver::SetSynchMode(const _KVX_USB_SYNCH_MODE_SELECT* select)
@@ -172,8 +177,7 @@ DWORD CKvxuUsbDriver::SetSynchMode(const _KVX_USB_SYNCH_MODE_SELECT* select)
 DWORD CKvxuUsbDriver::GetDeviceProperties(const uint32_t* deviceId,
                                           _KVX_USB_DEVICE_PROPERTIES* properties)
 {
-    return IoControl(IOCTL_KVX_USB_GET_DEVICE_PROPERTIES, deviceId, sizeof *deviceId, properties,
-                     sizeof *properties);
+    return ReadRecord(IOCTL_KVX_USB_GET_DEVICE_PROPERTIES, deviceId, sizeof *deviceId, properties);
 }
 
 DWORD CKvxuUsbDriver::SetDeviceProperties(const _KVX_USB_DEVICE_PROPERTIES* properties)
@@ -185,8 +189,8 @@ DWORD CKvxuUsbDriver::SetDeviceProperties(const _KVX_USB_DEVICE_PROPERTIES* prop
 DWORD CKvxuUsbDriver::GetChannelProperties(const uint32_t* channelId,
                                            _KVX_USB_CHANNEL_PROPERTIES* properties)
 {
-    return IoControl(IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES, channelId, sizeof *channelId, properties,
-                     sizeof *properties);
+    return ReadRecord(IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES, channelId, sizeof *channelId,
+                      properties);
 }
 
 DWORD CKvxuUsbDriver::SetChannelProperties(const _KVX_USB_CHANNEL_PROPERTIES* properties)
@@ -207,7 +211,7 @@ DWORD CKvxuUsbDriver::StopStreams()
 
 DWORD CKvxuUsbDriver::GetStreamBufferDepth(_KVX_USB_STREAM_BUFFER_DEPTH* depth)
 {
-    return IoControl(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH, nullptr, 0, depth, sizeof *depth);
+    return ReadRecord(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH, nullptr, 0, depth);
 }
 
 DWORD CKvxuUsbDriver::SetStreamBufferDepth(const _KVX_USB_STREAM_BUFFER_DEPTH* depth)
@@ -217,7 +221,7 @@ DWORD CKvxuUsbDriver::SetStreamBufferDepth(const _KVX_USB_STREAM_BUFFER_DEPTH* d
 
 DWORD CKvxuUsbDriver::GetAsioBufferDepth(_KVX_USB_BUFFER_DEPTH* depth)
 {
-    return IoControl(IOCTL_KVX_USB_GET_ASIO_BUFFER_DEPTH, nullptr, 0, depth, sizeof *depth);
+    return ReadRecord(IOCTL_KVX_USB_GET_ASIO_BUFFER_DEPTH, nullptr, 0, depth);
 }
 
 DWORD CKvxuUsbDriver::SetAsioBufferDepth(const _KVX_USB_BUFFER_DEPTH* depth)
@@ -227,7 +231,7 @@ DWORD CKvxuUsbDriver::SetAsioBufferDepth(const _KVX_USB_BUFFER_DEPTH* depth)
 
 DWORD CKvxuUsbDriver::GetWdmBufferDepth(_KVX_USB_BUFFER_DEPTH* depth)
 {
-    return IoControl(IOCTL_KVX_USB_GET_WDM_BUFFER_DEPTH, nullptr, 0, depth, sizeof *depth);
+    return ReadRecord(IOCTL_KVX_USB_GET_WDM_BUFFER_DEPTH, nullptr, 0, depth);
 }
 
 DWORD CKvxuUsbDriver::SetWdmBufferDepth(const _KVX_USB_BUFFER_DEPTH* depth)
@@ -237,5 +241,5 @@ DWORD CKvxuUsbDriver::SetWdmBufferDepth(const _KVX_USB_BUFFER_DEPTH* depth)
 
 DWORD CKvxuUsbDriver::GetAsioStatistics(_KVX_USB_ASIO_STATISTICS* statistics)
 {
-    return IoControl(IOCTL_KVX_USB_GET_ASIO_STATISTICS, nullptr, 0, statistics, sizeof *statistics);
+    return ReadRecord(IOCTL_KVX_USB_GET_ASIO_STATISTICS, nullptr, 0, statistics);
 }

@@ -3,17 +3,22 @@
 // status: 0, a system error code, or one of the codes below.
 #pragma once
 
+#include <cstring>
+
 #include <windows.h>
 
 #include "KvxUsbCatalogue.h"
 #include "KvxUsbRecords.h"
 
 enum : DWORD {
-    KVX_USB_E_THREAD = 0xE0000001,             // notification thread not started or not ended
-    KVX_USB_E_NOT_OPEN = 0xE0000013,           // channel closed; no device call was made
-    KVX_USB_E_INTERFACE_VERSION = 0xE0000014,  // driver's interface major version is not 2
-    KVX_USB_E_STREAMING_ACTIVE = 0xE0000047,   // the driver refuses the change while streaming
+    KVX_USB_E_THREAD = 0xE0000001,            // notification thread not started or not ended
+    KVX_USB_E_NOT_OPEN = 0xE0000013,          // channel closed; no device call was made
+    KVX_USB_E_INTERFACE_VERSION = 0xE0000014, // driver's interface major version is not 2
+    KVX_USB_E_STREAMING_ACTIVE = 0xE0000047,  // the driver refuses the change while streaming
 };
+
+// The driver's interface major version that the panel speaks; Open refuses every other.
+constexpr uint8_t KVX_USB_INTERFACE_VERSION_MAJOR = 2;
 
 // The driver's interface identifier: the control device's name, and as a GUID the
 // device-interface class of its arrival and removal broadcasts.
@@ -30,6 +35,9 @@ public:
     CKvxuUsbDriver& operator=(const CKvxuUsbDriver&) = delete;
 
     DWORD Open(const char* deviceName);
+    // Opens the control device without asking for its interface version: for the driver
+    // self-test, which checks that version among its findings. Everything else uses Open.
+    DWORD OpenWithoutVersionCheck(const char* deviceName);
     void Close();
     bool IsOpen() const;
     DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
@@ -65,6 +73,14 @@ public:
     DWORD GetAsioStatistics(_KVX_USB_ASIO_STATISTICS* statistics);
 
 private:
+    // Reads a record whole: a short answer leaves zero, not what the record held before, in
+    // the bytes it did not cover.
+    template <class Record>
+    DWORD ReadRecord(DWORD code, const void* in, DWORD inSize, Record* record)
+    {
+        std::memset(record, 0, sizeof *record);
+        return IoControl(code, in, inSize, record, sizeof *record);
+    }
     void CloseHandleLocked();
 
     mutable CRITICAL_SECTION m_Lock;

@@ -1,8 +1,8 @@
-; Setup of the control panel: kvxucpl.exe and kvxuinfo.exe under Program Files, a Start-menu
+; Setup of the control panel: kvxucpl.exe, kvxuinfo.exe and kvxuctl.exe under Program Files, a Start-menu
 ; shortcut, an entry in Add/Remove Programs and, optionally, a start at logon hidden in the
 ; tray. The uninstaller removes exactly what this made.
 ;
-; makensis -DVERSION=1.01 -DFILEVERSION=1.0.1.0 -DEXEDIR=<folder with both executables>
+; makensis -DVERSION=1.01 -DFILEVERSION=1.0.1.0 -DEXEDIR=<folder with the executables>
 ;          -DOUTFILE=<setup.exe> [-DAMD64] kvxucpl.nsi
 
 !ifndef VERSION | FILEVERSION | EXEDIR | OUTFILE
@@ -107,6 +107,7 @@ Section "-Control panel" SecMain
   SetOutPath "$INSTDIR"
   File "${EXEDIR}/kvxucpl.exe"
   File "${EXEDIR}/kvxuinfo.exe"
+  File "${EXEDIR}/kvxuctl.exe"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateShortcut "${SHORTCUT}" "$INSTDIR\kvxucpl.exe"
 
@@ -141,6 +142,7 @@ Section "Uninstall"
   Call un.EndRunningPanel
   Delete "$INSTDIR\kvxucpl.exe"
   Delete "$INSTDIR\kvxuinfo.exe"
+  Delete "$INSTDIR\kvxuctl.exe"
   Delete "$INSTDIR\Uninstall.exe"
   ; Folders only when empty: nothing that someone else put there goes with us. The maker's
   ; folder only for the default place; a folder above a chosen one is not ours.

@@ -442,6 +442,8 @@ SimCommandResult Fault(CSimDriver& driver, const Args& a)
         apply = [](CSimFaults& f) { f.Unterminated(); };
     else if (what == "zerostep" && a.size() == 2)
         apply = [](CSimFaults& f) { f.ZeroStep(); };
+    else if (what == "duplicate" && a.size() == 2)
+        apply = [](CSimFaults& f) { f.Duplicate(); };
     else if (what == "stall" && a.size() == 3 && Number(a[2], &ms))
         apply = [ms](CSimFaults& f) { f.Stall(ms); };
     else if (what == "short" && a.size() == 3 && Operation(a[2]))
@@ -454,7 +456,7 @@ SimCommandResult Fault(CSimDriver& driver, const Args& a)
     else
         return Fail(
             "usage: fault OPERATION COUNT STATUS [AFTER] | short OPERATION [BYTES] | overcount | "
-            "unterminated | zerostep | stall MILLISECONDS | clear "
+            "unterminated | zerostep | duplicate | stall MILLISECONDS | clear "
             "(OPERATION: a catalogue name such as GetDeviceIdList)");
     driver.WithFaults(apply);
     std::string text = "fault";
@@ -478,7 +480,7 @@ const char* SimCommandUsage()
            "  set wdm-granularity N | set dropouts N\n"
            "  notify KIND [DATA1 DATA2]\n"
            "  fault OPERATION COUNT STATUS [AFTER] | fault short OPERATION [BYTES]\n"
-           "  fault overcount | fault unterminated | fault zerostep\n"
+           "  fault overcount | fault unterminated | fault zerostep | fault duplicate\n"
            "  fault stall MILLISECONDS | fault clear\n";
 }
 

@@ -59,6 +59,23 @@ void OvercountAnswer(DWORD code, void* out)
     }
 }
 
+void DuplicateAnswer(DWORD code, void* out)
+{
+    switch (code) {
+    case IOCTL_KVX_USB_GET_DEVICE_ID_LIST: {
+        auto* ids = static_cast<_KVX_USB_DEVICE_ID_LIST*>(out);
+        ids->DeviceIds[1] = ids->DeviceIds[0];
+        break;
+    }
+    case IOCTL_KVX_USB_GET_CHANNEL_ID_LISTS: {
+        auto* lists = static_cast<_KVX_USB_CHANNEL_ID_LISTS*>(out);
+        lists->Input.ChannelIds[1] = lists->Input.ChannelIds[0];
+        lists->Output.ChannelIds[1] = lists->Output.ChannelIds[0];
+        break;
+    }
+    }
+}
+
 const char* OperationName(DWORD code)
 {
     const KvxUsbOperation* op = FindKvxUsbOperation(code);
@@ -115,6 +132,8 @@ void CSimFaults::Alter(DWORD code, void* out, DWORD* returned) const
         UnterminateAnswer(code, out);
     if (m_overcount)
         OvercountAnswer(code, out);
+    if (m_duplicate)
+        DuplicateAnswer(code, out);
     if (m_zeroStep && code == IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH)
         static_cast<_KVX_USB_STREAM_BUFFER_DEPTH*>(out)->Step = 0;
     auto cut = m_short.find(code);
@@ -144,6 +163,8 @@ std::string CSimFaults::Describe() const
         text += "  unterminated\n";
     if (m_zeroStep)
         text += "  zerostep\n";
+    if (m_duplicate)
+        text += "  duplicate\n";
     if (DWORD left = StallLeft()) {
         std::snprintf(line, sizeof line, "  stall %lu ms left\n", static_cast<unsigned long>(left));
         text += line;

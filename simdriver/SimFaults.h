@@ -26,6 +26,8 @@ public:
     void Unterminated() { m_unterminated = true; }
     // The stream buffer depth reports a step of 0.
     void ZeroStep() { m_zeroStep = true; }
+    // Id lists repeat their first id in place of their second.
+    void Duplicate() { m_duplicate = true; }
     // No request is answered for the next milliseconds.
     void Stall(DWORD milliseconds);
     void Clear();
@@ -51,6 +53,7 @@ private:
     bool m_overcount = false;
     bool m_unterminated = false;
     bool m_zeroStep = false;
+    bool m_duplicate = false;
     DWORD m_stallEnd = 0;
     bool m_stalling = false;
 };

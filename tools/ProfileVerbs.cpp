@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "KvxUsbStatus.h"
+#include "ToolText.h"
 #include "KvxVersion.h"
 #include "KvxuUsbDriver.h"
 #include "ProfileApply.h"
@@ -332,7 +332,7 @@ std::string ResultsJson(const std::vector<CSettingResult>& results)
                       {"result", OutcomeName(result.outcome)}};
         if (result.outcome == CSettingOutcome::Refused) {
             const char* name = StatusName(result.status);
-            entry["status"] = *name ? name : StatusHex(result.status);
+            entry["status"] = *name ? name : HexText(result.status);
         }
         if (!result.why.empty())
             entry["why"] = BytesToUtf8(result.why);
@@ -478,18 +478,10 @@ int ProfileVerbSet(const CVerbArguments& given, CVerbOutput& output)
 
 std::string ProfileVerbsHelp()
 {
-    std::string help =
-        "  save FILE                  every setting into a settings file\n"
-        "  load FILE [--dry-run] [--match-by-order] [--json]\n"
-        "                             the settings of a file: only what differs is sent;\n"
-        "                             --dry-run shows the plan and sends nothing;\n"
-        "                             --match-by-order takes devices by ranking, not serial\n"
-        "  get [SETTING] [--json]     every setting, or one, as set takes it\n"
-        "  set SETTING VALUE... [--json]\n"
-        "                             one setting, with the checks a file gets\n"
-        "Exit status: 0 all applied or unchanged, 1 something refused or skipped,\n"
-        "2 invalid file or arguments, or no driver.\n"
-        "Settings:\n";
+    std::string help = "Exit status of save, load, get and set: 0 all applied or unchanged, 1\n"
+                       "something refused, skipped or not read, 2 invalid file or arguments, or\n"
+                       "no driver.\n"
+                       "Settings of get and set:\n";
     for (const CSettingSyntax& setting : g_Settings) {
         std::string line = std::string("  ") + setting.name + " " + setting.values;
         line.resize(std::max<size_t>(line.size() + 1, 29), ' ');

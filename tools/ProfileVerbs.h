@@ -27,5 +27,5 @@ int ProfileVerbLoad(const CVerbArguments& arguments, CVerbOutput& output);
 int ProfileVerbGet(const CVerbArguments& arguments, CVerbOutput& output);
 int ProfileVerbSet(const CVerbArguments& arguments, CVerbOutput& output);
 
-// The verbs and the settings with their values, for "help".
+// The exit statuses and the settings with their values, for "help".
 std::string ProfileVerbsHelp();

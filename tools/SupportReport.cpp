@@ -59,26 +59,6 @@ CReportNode& CReportNode::Failure(const std::string& k, const std::string& l, DW
     return node;
 }
 
-std::string JsonString(const std::string& bytes)
-{
-    std::string out = "\"";
-    for (char c : bytes) {
-        unsigned char b = static_cast<unsigned char>(c);
-        if (b == '"' || b == '\\') {
-            out += '\\';
-            out += c;
-        } else if (b < 0x20 || b >= 0x7F) {
-            // Latin-1 code points: the driver's bytes survive the round trip unchanged.
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", b);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 std::string AsioDisplayName(uint32_t asioNameOption, const std::string& deviceName,
                             const std::string& channelName)
 {
@@ -415,8 +395,8 @@ void RenderJsonValue(const CReportNode& node, const std::string& indent, std::st
         return;
     case CReportNode::FAILURE: {
         const char* name = StatusName(node.status);
-        out += "{\"error\": " + JsonString(*name ? name : StatusHex(node.status)) +
-               ", \"status\": " + JsonString(StatusHex(node.status)) + "}";
+        out += "{\"error\": " + JsonString(*name ? name : HexText(node.status)) +
+               ", \"status\": " + JsonString(HexText(node.status)) + "}";
         return;
     }
     case CReportNode::LIST: {

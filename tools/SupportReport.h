@@ -8,7 +8,7 @@
 #include <list>
 #include <string>
 
-#include "KvxUsbStatus.h"
+#include "ToolText.h"
 
 class CKvxuUsbDriver;
 
@@ -36,10 +36,6 @@ struct CReportNode {
     CReportNode& Flag(const std::string& key, const std::string& label, bool value);
     CReportNode& Failure(const std::string& key, const std::string& label, DWORD status);
 };
-
-// A JSON string literal of 8-bit bytes: quotes, backslashes, control characters and every
-// byte from 0x7F up are escaped as \u00XX, so the result is plain ASCII whatever the code page.
-std::string JsonString(const std::string& bytes);
 
 // The name an ASIO host shows for a channel: the device name, " - " and the channel name
 // when the option is non-zero, else the channel name; at most 32 bytes.

@@ -229,6 +229,12 @@ bool CKVX_USB_CPLView::SettleChanges()
     return m_Drain.IsSettled();
 }
 
+void CKVX_USB_CPLView::RefreshForChanges()
+{
+    ShowDriversAsioNameOption();
+    RefreshAllPages();
+}
+
 bool CKVX_USB_CPLView::TakeChangeRecord(_KVX_USB_NOTIFICATION* record)
 {
     return m_Notificator.GetNotification(record) == 0;

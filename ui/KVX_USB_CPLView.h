@@ -107,7 +107,8 @@ private:
     void ShowDriversAsioNameOption();
 
     bool TakeChangeRecord(_KVX_USB_NOTIFICATION* record) override;
-    void RefreshForChanges() override { RefreshAllPages(); }
+    // Another program may have changed the display-name option too.
+    void RefreshForChanges() override;
     bool ScheduleDrain(UINT ms) override;
     void CancelDrain() override;
     void PostNotice() override;

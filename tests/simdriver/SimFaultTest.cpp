@@ -48,18 +48,22 @@ TEST_F(SimFaultTest, ShortAnswersCarryHalfTheRecordAndLeaveTheRestUntouched)
     EXPECT_EQ('\xCC', device.SerialNumber[300]);
 }
 
-TEST_F(SimFaultTest, OvercountUnterminatedAndZeroStepDamageTheAnswersUntilCleared)
+TEST_F(SimFaultTest, OvercountUnterminatedZeroStepAndDuplicateDamageTheAnswersUntilCleared)
 {
     Command({"fault", "overcount"});
     Command({"fault", "unterminated"});
     Command({"fault", "zerostep"});
+    Command({"fault", "duplicate"});
     _KVX_USB_DEVICE_ID_LIST ids = {};
     ASSERT_EQ(0u, drv.GetDeviceIdList(&ids));
     EXPECT_EQ(1000u, ids.Count);
+    EXPECT_EQ(ids.DeviceIds[0], ids.DeviceIds[1]);
     _KVX_USB_CHANNEL_ID_LISTS lists = {};
     ASSERT_EQ(0u, drv.GetChannelIdLists(&lists));
     EXPECT_EQ(1000u, lists.Input.Count);
     EXPECT_EQ(1000u, lists.Output.Count);
+    EXPECT_EQ(lists.Input.ChannelIds[0], lists.Input.ChannelIds[1]);
+    EXPECT_EQ(lists.Output.ChannelIds[0], lists.Output.ChannelIds[1]);
     uint32_t id = 1;
     _KVX_USB_DEVICE_SYNCH_MODE_INFO synch = {};
     ASSERT_EQ(0u, drv.GetSynchModeInfo(&id, &synch));
@@ -80,6 +84,7 @@ TEST_F(SimFaultTest, OvercountUnterminatedAndZeroStepDamageTheAnswersUntilCleare
     Command({"fault", "clear"});
     ASSERT_EQ(0u, drv.GetDeviceIdList(&ids));
     EXPECT_EQ(2u, ids.Count);
+    EXPECT_EQ(2u, ids.DeviceIds[1]);
     ASSERT_EQ(0u, drv.GetDeviceProperties(&id, &device));
     EXPECT_EQ("Model B Studio", RecordText(device.DeviceName));
     ASSERT_EQ(0u, drv.GetStreamBufferDepth(&stream));

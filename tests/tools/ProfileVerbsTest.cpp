@@ -7,6 +7,7 @@
 #include "ProfileVerbs.h"
 #include "SimDriverProcess.h"
 #include "SimTrace.h"
+#include "ToolProcess.h"
 
 namespace {
 
@@ -156,5 +157,30 @@ TEST_F(ProfileVerbsTest, WithoutADriverEveryVerbSaysSo)
         EXPECT_NE(m_output.err.find("no driver: the control device cannot be opened"),
                   std::string::npos)
             << m_output.err;
+    }
+}
+
+TEST_F(ProfileVerbsTest, TheControlProgramRunsTheVerbs)
+{
+    const struct {
+        std::string arguments;
+        DWORD exitCode;
+        const char* output;
+    } cases[] = {
+        {"get rate", 0, "rate 48000"},
+        {"set mode manual", 0, "applied    rate selection mode: auto -> manual"},
+        {"save \"" + m_file + "\"", 0, "saved the settings of 2 device(s)"},
+        {"load \"" + m_file + "\" --dry-run", 0, "32 unchanged"},
+        {"set rate 12345", 1,
+         "skipped    sampling rate: 12345 Hz (not among the rates the driver offers)"},
+        {"load", 2, "load takes one file name"},
+        {"help", 0, "input-name SERIAL INDEX NAME"},
+    };
+    // Standard output is in text mode: lines end with a carriage return as well.
+    for (const auto& c : cases) {
+        const ToolRun run = RunTool("kvxuctl.exe", c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.output), std::string::npos) << c.arguments << "\n"
+                                                                << run.output;
     }
 }

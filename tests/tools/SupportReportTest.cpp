@@ -11,61 +11,17 @@
 #include "KvxuUsbDriver.h"
 #include "SimDriverProcess.h"
 #include "SupportReport.h"
+#include "ToolProcess.h"
 
 using nlohmann::json;
 
 namespace {
 
-// What a finished kvxuinfo run left: its exit code and its standard output.
-struct InfoRun {
-    DWORD exitCode = STILL_ACTIVE;
-    std::string output;
-};
+using InfoRun = ToolRun;
 
-// Tests live in <build>/tests/tools, the tool in <build>/tools.
-std::string InfoExePath()
-{
-    char path[MAX_PATH];
-    std::string dir(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-    for (int up = 0; up < 3; ++up)
-        dir = dir.substr(0, dir.find_last_of('\\'));
-    return dir + "\\tools\\kvxuinfo.exe";
-}
-
-// Runs kvxuinfo with the arguments; it inherits this process's KVX_SIMDRIVER_PIPE.
 InfoRun RunInfo(const std::string& arguments)
 {
-    InfoRun run;
-    // A file per run: an ended process's handle to the last one may linger a moment.
-    static int runs = 0;
-    std::string outPath =
-        SimDriverProcess::TempPath("kvxuinfo-out-" + std::to_string(++runs) + ".txt");
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE)
-        return run;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = out;
-    std::string exe = InfoExePath();
-    std::string line = "\"" + exe + "\" " + arguments;
-    PROCESS_INFORMATION pi = {};
-    BOOL started = CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                  nullptr, nullptr, &si, &pi);
-    CloseHandle(out);
-    if (started) {
-        if (SimDriverProcess::WaitPumping(&pi.hProcess, 1, 30000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(pi.hProcess, &run.exitCode);
-        else
-            TerminateProcess(pi.hProcess, 1);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-    run.output = SimDriverProcess::ReadFileText(outPath);
-    DeleteFileA(outPath.c_str());
-    return run;
+    return RunTool("kvxuinfo.exe", arguments);
 }
 
 // The report as parsed JSON; a parse failure fails the test with the text that did not parse.

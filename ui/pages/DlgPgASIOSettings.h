@@ -35,8 +35,12 @@ public:
     _KVX_USB_BUFFER_DEPTH m_WdmDepth = {};
     _KVX_USB_STREAM_BUFFER_DEPTH m_StreamDepth = {};
     // The ASIO and WDM sliders have one position per millisecond, whatever the driver says.
-    const uint32_t m_AsioStep = 1000, m_AsioMinimum = 1000, m_AsioMaximum = 80000;
-    const uint32_t m_WdmStep = 1000, m_WdmMinimum = 1000, m_WdmMaximum = 80000;
+    const uint32_t m_AsioStep = KVX_USB_BUFFER_DEPTH_STEP_US,
+                   m_AsioMinimum = KVX_USB_BUFFER_DEPTH_MINIMUM_US,
+                   m_AsioMaximum = KVX_USB_BUFFER_DEPTH_MAXIMUM_US;
+    const uint32_t m_WdmStep = KVX_USB_BUFFER_DEPTH_STEP_US,
+                   m_WdmMinimum = KVX_USB_BUFFER_DEPTH_MINIMUM_US,
+                   m_WdmMaximum = KVX_USB_BUFFER_DEPTH_MAXIMUM_US;
     UINT_PTR m_nStatisticsTimer = 0;
 
 protected:

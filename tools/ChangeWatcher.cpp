@@ -1,0 +1,153 @@
+#include "ChangeWatcher.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "KvxuUsbDriver.h"
+#include "ToolText.h"
+
+namespace {
+
+const char kWatching[] = "watching";
+const char kError[] = "error ";
+
+// False once nobody reads the output any more.
+bool PrintLine(const std::string& line)
+{
+    return std::printf("%s\n", line.c_str()) >= 0 && std::fflush(stdout) == 0;
+}
+
+std::string RecordLine(const _KVX_USB_NOTIFICATION& record)
+{
+    return "change " + std::to_string(record.Kind) + " " + std::to_string(record.Data1) + " " +
+           std::to_string(record.Data2);
+}
+
+} // namespace
+
+int WatchChanges(const char* deviceName, DWORD exitWith)
+{
+    CKvxuUsbDriver driver;
+    DWORD status = driver.Open(deviceName);
+    if (status != 0) {
+        PrintLine(kError + StatusText(status));
+        return 2;
+    }
+    CKernelHandle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    status = event ? driver.RegisterNotificationEvent(event.Get()) : GetLastError();
+    if (status != 0) {
+        PrintLine(kError + StatusText(status));
+        return 1;
+    }
+    CKernelHandle parent(exitWith ? OpenProcess(SYNCHRONIZE, FALSE, exitWith) : nullptr);
+    if (!PrintLine(kWatching))
+        return 0;
+    const HANDLE waits[2] = {event.Get(), parent.Get()};
+    for (;;) {
+        if (WaitForMultipleObjects(parent ? 2 : 1, waits, FALSE, INFINITE) != WAIT_OBJECT_0)
+            return 0;
+        _KVX_USB_NOTIFICATION record = {};
+        while (driver.GetNotification(&record) == 0)
+            if (!PrintLine(RecordLine(record)))
+                return 0;
+    }
+}
+
+CChangeWatcher::~CChangeWatcher()
+{
+    if (m_process) {
+        TerminateProcess(m_process.Get(), 0);
+        WaitForSingleObject(m_process.Get(), 5000);
+    }
+    // The watcher's end of the pipe is closed with it, which ends the reader's ReadFile.
+    if (m_reader.joinable())
+        m_reader.join();
+}
+
+DWORD CChangeWatcher::Start(const std::string& exePath, DWORD timeoutMs)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return GetLastError();
+    CKernelHandle output(readEnd), input(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = writeEnd;
+    si.hStdError = writeEnd;
+    std::string line =
+        "\"" + exePath + "\" watch --exit-with " + std::to_string(GetCurrentProcessId());
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(exePath.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &si, &pi))
+        return GetLastError();
+    CloseHandle(pi.hThread);
+    m_process.Reset(pi.hProcess);
+    input.Reset(); // only the watcher writes: its end closes the pipe
+    m_reader = std::thread([this, out = output.Release()] {
+        ReadLines(out);
+        CloseHandle(out);
+    });
+
+    std::string first;
+    if (!NextLine(std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs), &first))
+        return ERROR_TIMEOUT;
+    if (first == kWatching)
+        return 0;
+    // "error NAME (0x........)" or "error 0x........"
+    size_t hex = first.rfind("0x");
+    DWORD status = hex == std::string::npos ? 0 : std::strtoul(first.c_str() + hex, nullptr, 16);
+    return status ? status : ERROR_INVALID_DATA;
+}
+
+bool CChangeWatcher::WaitForRecord(int kind, DWORD timeoutMs, std::string* seen)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const std::string prefix = "change " + std::to_string(kind) + " ";
+    std::string line;
+    while (NextLine(deadline, &line))
+        if (line.compare(0, prefix.size(), prefix) == 0) {
+            *seen = line;
+            return true;
+        }
+    std::lock_guard<std::mutex> guard(m_lock);
+    *seen = m_ended ? "the watcher ended" : "none within " + std::to_string(timeoutMs) + " ms";
+    return false;
+}
+
+bool CChangeWatcher::NextLine(std::chrono::steady_clock::time_point deadline, std::string* line)
+{
+    std::unique_lock<std::mutex> guard(m_lock);
+    if (!m_arrived.wait_until(guard, deadline, [this] { return !m_lines.empty() || m_ended; }) ||
+        m_lines.empty())
+        return false;
+    *line = m_lines.front();
+    m_lines.pop_front();
+    return true;
+}
+
+void CChangeWatcher::ReadLines(HANDLE output)
+{
+    std::string pending;
+    char buffer[512];
+    DWORD n = 0;
+    while (ReadFile(output, buffer, sizeof buffer, &n, nullptr) && n > 0) {
+        pending.append(buffer, n);
+        size_t end;
+        while ((end = pending.find('\n')) != std::string::npos) {
+            std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_lines.push_back(line);
+            m_arrived.notify_one();
+        }
+    }
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_ended = true;
+    m_arrived.notify_one();
+}
