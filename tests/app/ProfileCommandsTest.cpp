@@ -228,6 +228,15 @@ TEST_F(ProfileCommandsTest, TheTraySubmenuListsRecentProfilesMostRecentFirst)
     DestroyMenu(menu);
 }
 
+TEST_F(ProfileCommandsTest, TheFileMenuOffersSaveAndLoadFirst)
+{
+    HMENU bar = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    EXPECT_EQ(MenuTexts(GetSubMenu(bar, 0)),
+              (std::vector<std::string>{"&Save Settings...", "&Load Settings...", "-", "&Close",
+                                        "&Quit"}));
+    DestroyMenu(bar);
+}
+
 TEST_F(ProfileCommandsTest, SaveWritesTheDriverAndRemembersTheFile)
 {
     ASSERT_TRUE(m_commands->SaveFile(m_file));
