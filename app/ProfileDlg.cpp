@@ -1,5 +1,7 @@
 #include "ProfileDlg.h"
 
+#include <algorithm>
+
 #include "resource.h"
 
 namespace {
@@ -30,10 +32,10 @@ BOOL CProfileDlg::OnInitDialog()
     struct Column {
         UINT heading;
         int width;
-    } const columns[] = {{IDS_PROFILE_COLUMN_SETTING, 250},
-                         {IDS_PROFILE_COLUMN_CURRENT, 120},
-                         {IDS_PROFILE_COLUMN_NEW, 120},
-                         {IDS_PROFILE_COLUMN_RESULT, 160}};
+    } const columns[] = {{IDS_PROFILE_COLUMN_SETTING, 220},
+                         {IDS_PROFILE_COLUMN_CURRENT, 110},
+                         {IDS_PROFILE_COLUMN_NEW, 110},
+                         {IDS_PROFILE_COLUMN_RESULT, 140}};
     for (int i = 0; i < 4; ++i)
         m_List.InsertColumn(i, AfxLoadString(columns[i].heading).c_str(), LVCFMT_LEFT,
                             columns[i].width);
@@ -50,8 +52,22 @@ BOOL CProfileDlg::OnInitDialog()
     }
     // The list first, so the keyboard scrolls it at once; Tab reaches the buttons.
     ::SetFocus(m_List.m_hWnd);
-    if (m_List.GetItemCount() > 0)
-        m_List.SetItemState(0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+    // What the user came to see: the first setting refused or skipped, else the first
+    // that changes.
+    auto find = [this](bool (*wanted)(CSettingOutcome)) {
+        return std::find_if(m_Results.begin(), m_Results.end(),
+                            [wanted](const CSettingResult& r) { return wanted(r.outcome); });
+    };
+    auto first = find([](CSettingOutcome o) {
+        return o == CSettingOutcome::Refused || o == CSettingOutcome::Skipped;
+    });
+    if (first == m_Results.end())
+        first = find([](CSettingOutcome o) { return o != CSettingOutcome::Unchanged; });
+    const int row = first == m_Results.end() ? 0 : int(first - m_Results.begin());
+    if (m_List.GetItemCount() > 0) {
+        m_List.SetItemState(row, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+        m_List.EnsureVisible(row, FALSE);
+    }
     return FALSE;
 }
 
