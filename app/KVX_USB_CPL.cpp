@@ -6,6 +6,7 @@
 #include "KVX_USB_CPLView.h"
 #include "MainFrm.h"
 #include "AppMessages.h"
+#include "StartsInFlight.h"
 #include "resource.h"
 
 const char kInstanceMutexName[] = "5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0";
@@ -20,7 +21,25 @@ bool HasSwitch(const char* cmdLine, const char* switchText)
 // How long a start waits for the window of an instance that holds the mutex but is itself
 // still starting, and how often it looks.
 const DWORD kRunningWindowWaitMs = 5000;
-const DWORD kRunningWindowPollMs = 50;
+const DWORD kPollMs = 20;
+// How long -exit waits for the running instance to show its window and end.
+const DWORD kExitWaitMs = 10000;
+// How long -exit keeps the mutex, once no instance holds it, for starts that began before it
+// but have not reached the mutex yet: they find it taken meanwhile and end.
+const DWORD kStartsInFlightWaitMs = 3000;
+
+// Calls done until it is true or the time is up; false when the time ran out. A start has
+// no window of its own to serve while it waits.
+template <typename Done> bool PollUntil(DWORD timeoutMs, Done done)
+{
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start >= timeoutMs)
+            return false;
+        ::Sleep(kPollMs);
+    }
+    return true;
+}
 
 bool InstanceMutexExists()
 {
@@ -32,21 +51,51 @@ bool InstanceMutexExists()
 // window yet gets a few seconds; without an instance there is nothing to wait for.
 HWND FindRunningInstance(const std::string& title)
 {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        if (HWND running = ::FindWindowA(nullptr, title.c_str()))
-            return running;
-        if (!InstanceMutexExists() || ::GetTickCount() - start >= kRunningWindowWaitMs)
-            return nullptr;
-        ::Sleep(kRunningWindowPollMs); // this start has no window of its own to serve
-    }
+    HWND running = nullptr;
+    PollUntil(kRunningWindowWaitMs, [&] {
+        running = ::FindWindowA(nullptr, title.c_str());
+        return running || !InstanceMutexExists();
+    });
+    return running;
 }
 
-// Asks the running instance to quit; nothing when none runs.
-void PassOnExitRequest(const std::string& title)
+// The running instance owns the mutex from its first moment to its end, so this thread gets
+// it only when no instance holds it (any more).
+bool TakeOverMutex(HANDLE mutex)
 {
-    if (HWND running = FindRunningInstance(title))
-        ::PostMessageA(running, WM_COMMAND, ID_APP_QUIT, 0);
+    const DWORD result = ::WaitForSingleObject(mutex, 0);
+    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+// Asks the running instance to quit, once its window exists, and waits until it has ended.
+// Meanwhile this start holds a handle to the mutex, so that no other start can become the
+// instance: one that had begun before this -exit, even one that reaches the mutex only
+// later, finds it taken, hands over to nobody and ends.
+void EndRunningInstance(const std::string& title)
+{
+    CKernelHandle mutex(::CreateMutexA(nullptr, FALSE, kInstanceMutexName));
+    CKernelHandle mark(MarkMutexReached(kInstanceMutexName));
+    if (!mutex) {
+        // Not ours to open (another account's instance): ask what can be seen, as it is.
+        if (HWND running = ::FindWindowA(nullptr, title.c_str()))
+            ::PostMessageA(running, WM_COMMAND, ID_APP_QUIT, 0);
+        return;
+    }
+    HWND asked = nullptr;
+    const bool ended = PollUntil(kExitWaitMs, [&] {
+        if (TakeOverMutex(mutex.Get()))
+            return true;
+        HWND running = ::FindWindowA(nullptr, title.c_str());
+        if (running && running != asked) {
+            ::PostMessageA(running, WM_COMMAND, ID_APP_QUIT, 0);
+            asked = running;
+        }
+        return false;
+    });
+    if (!ended)
+        return; // an instance that does not end is left as it is
+    PollUntil(kStartsInFlightWaitMs, [] { return !EarlierStartInFlight(kInstanceMutexName); });
+    ::ReleaseMutex(mutex.Get());
 }
 
 // Brings the running instance (or its open pop-up, such as the about box) to the front,
@@ -80,15 +129,19 @@ BOOL CKVX_USB_CPLApp::InitInstance()
     const std::string title = AfxLoadString(IDS_MAIN_TITLE);
 
     if (HasSwitch(cmdLine, "-exit")) {
-        PassOnExitRequest(title);
+        EndRunningInstance(title);
         return FALSE;
     }
+    // Taken first, before the windows and the driver: -exit and other starts see this start
+    // as an instance only once it holds the mutex.
+    m_hMutex.Reset(::CreateMutexA(nullptr, TRUE, kInstanceMutexName));
+    const bool secondInstance = !m_hMutex || ::GetLastError() == ERROR_ALREADY_EXISTS;
+    m_hMutexReached.Reset(MarkMutexReached(kInstanceMutexName));
     if (HasSwitch(cmdLine, "-asio"))
         m_bAsioPage = true;
     const bool hide = HasSwitch(cmdLine, "-hide");
 
-    m_hMutex.Reset(::CreateMutexA(nullptr, TRUE, kInstanceMutexName));
-    if (!m_hMutex || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (secondInstance) {
         // Only the running instance's handle may keep the mutex alive while this one waits.
         m_hMutex.Reset();
         if (!hide)

@@ -15,6 +15,8 @@ public:
     // The single-instance mutex, held for the life of the process. Closing the handle is
     // enough: the mutex is never waited on, only its existence counts.
     CKernelHandle m_hMutex;
+    // Tells an -exit that this start has reached the mutex (StartsInFlight.h).
+    CKernelHandle m_hMutexReached;
     CIconHandle m_hTrayIcon; // the application icon for the notification area
 
 protected:

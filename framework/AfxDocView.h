@@ -23,6 +23,11 @@
 // Commands (menu, tray menu with the frame as owner) are offered to the active
 // view, then the document, then the frame's own map, then the application.
 //
+// The frame keeps the keyboard focus as a dialog box does: the control inside it that had the
+// focus when it was deactivated (by another window, a modal dialog or a message box) gets it
+// back when the frame is activated again; the first time, and when that control can no longer
+// take it, the active view does.
+//
 // A form view is a child dialog on a template:
 //     class CMyView : public CFormView {
 //     public:
@@ -159,6 +164,7 @@ protected:
     bool OnCommand(WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
     LRESULT OnMenuSelect(WPARAM wParam, LPARAM lParam);
     LRESULT OnExitMenuLoop(WPARAM wParam, LPARAM lParam);
+    LRESULT OnActivateMsg(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetFocusMsg(WPARAM wParam, LPARAM lParam);
     LRESULT OnNcDestroyMsg(WPARAM wParam, LPARAM lParam);
 
@@ -167,8 +173,11 @@ protected:
     UINT m_nIDLastMessage = 0;                // the text it shows (0: a text the program set)
 
 private:
+    bool RestoreFocusControl();
+
     CView* m_pViewActive = nullptr;
     CCreateContext* m_pCreateContext = nullptr;
+    HWND m_hWndFocus = nullptr; // the control with the focus when the frame was deactivated
 
     DECLARE_MESSAGE_MAP()
 };

@@ -222,6 +222,13 @@ void AfxEnsureCommonControls();
 // push button presses it. Used by the modeless dialogs' and the frame's PreTranslateMessage.
 BOOL AfxIsDialogMessage(HWND hWndNav, MSG* pMsg);
 
+// Enables or disables a window. A disabled control keeps no keyboard focus, and the keyboard
+// would be left with nothing to drive: a child window that has the focus (itself or inside
+// it, as a combo box's edit field) first hands it on, to the control its parent's object
+// names (CWnd::GetFocusSuccessor), else to the next one in the tab order of its top-level
+// window, as Tab would.
+BOOL AfxEnableWindow(HWND hWnd, BOOL bEnable);
+
 // ---- CWnd -----------------------------------------------------------------------------------
 
 class CWnd : public CCmdTarget {
@@ -272,6 +279,10 @@ public:
     // Return TRUE when the message has been handled.
     virtual BOOL PreTranslateMessage(MSG* pMsg);
 
+    // The control that takes the keyboard focus from a child of this window about to be
+    // disabled; null for the next one in tab order.
+    virtual HWND GetFocusSuccessor(HWND /*hWndChild*/) { return nullptr; }
+
     // Dialog data exchange (dialogs and form views): UpdateData(FALSE) fills the controls
     // from the members, UpdateData(TRUE) reads and validates them; false on a failed check.
     bool UpdateData(BOOL bSaveAndValidate = TRUE);
@@ -297,7 +308,7 @@ public:
     }
     BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
     BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
-    BOOL EnableWindow(BOOL bEnable = TRUE) { return ::EnableWindow(m_hWnd, bEnable); }
+    BOOL EnableWindow(BOOL bEnable = TRUE) { return AfxEnableWindow(m_hWnd, bEnable); }
     BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     void SetWindowText(LPCSTR lpszString) { ::SetWindowTextA(m_hWnd, lpszString); }

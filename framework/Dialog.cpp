@@ -20,6 +20,12 @@ END_MESSAGE_MAP()
 
 namespace {
 
+bool HoldsFocus(HWND hWnd)
+{
+    HWND hWndFocus = ::GetFocus();
+    return hWndFocus && (hWndFocus == hWnd || ::IsChild(hWnd, hWndFocus));
+}
+
 HWND OwnerFor(CWnd* pParentWnd)
 {
     if (pParentWnd && pParentWnd->m_hWnd)
@@ -103,6 +109,12 @@ bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lRes
         if (AfxGetApp())
             AfxGetApp()->RemoveMessageFilter(this);
         break;
+    case WM_SHOWWINDOW:
+        // A child dialog hidden with the focus inside would leave the keys to a control no one
+        // sees: its parent takes the focus (a dialog passes it to its first control).
+        if (!wParam && (GetStyle() & WS_CHILD) && HoldsFocus(m_hWnd))
+            ::SetFocus(GetParent());
+        break;
     default:
         break;
     }
@@ -134,4 +146,30 @@ BOOL AfxIsDialogMessage(HWND hWndNav, MSG* pMsg)
         }
     }
     return ::IsDialogMessageA(hWndNav, pMsg);
+}
+
+namespace {
+
+void HandFocusOn(HWND hWndLeaving)
+{
+    HWND hWndNext = nullptr;
+    if (CWnd* pParent = CWnd::FromHandlePermanent(::GetParent(hWndLeaving)))
+        hWndNext = pParent->GetFocusSuccessor(hWndLeaving);
+    if (!hWndNext)
+        hWndNext = ::GetNextDlgTabItem(::GetAncestor(hWndLeaving, GA_ROOT), hWndLeaving, FALSE);
+    if (!hWndNext || hWndNext == hWndLeaving)
+        return;
+    // Through the dialog that holds it, as Tab would: an edit field gets its text selected.
+    ::SendMessageA(::GetParent(hWndNext), WM_NEXTDLGCTL, (WPARAM)hWndNext, TRUE);
+    if (!HoldsFocus(hWndNext))
+        ::SetFocus(hWndNext);
+}
+
+} // namespace
+
+BOOL AfxEnableWindow(HWND hWnd, BOOL bEnable)
+{
+    if (!bEnable && (::GetWindowLongA(hWnd, GWL_STYLE) & WS_CHILD) && HoldsFocus(hWnd))
+        HandFocusOn(hWnd);
+    return ::EnableWindow(hWnd, bEnable);
 }

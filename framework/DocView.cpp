@@ -168,6 +168,7 @@ ON_WM_CREATE()
 ON_WM_SIZE()
 ON_MESSAGE(WM_MENUSELECT, OnMenuSelect)
 ON_MESSAGE(WM_EXITMENULOOP, OnExitMenuLoop)
+ON_MESSAGE(WM_ACTIVATE, OnActivateMsg)
 ON_MESSAGE(WM_SETFOCUS, OnSetFocusMsg)
 ON_MESSAGE(WM_NCDESTROY, OnNcDestroyMsg)
 END_MESSAGE_MAP()
@@ -372,11 +373,34 @@ LRESULT CFrameWnd::OnExitMenuLoop(WPARAM, LPARAM)
     return 0;
 }
 
+LRESULT CFrameWnd::OnActivateMsg(WPARAM wParam, LPARAM)
+{
+    // The focus is still where it was while the frame hears of its deactivation: a modal
+    // dialog disables its owner first, which takes the focus from the owner itself only.
+    HWND hWndFocus = ::GetFocus();
+    if (LOWORD(wParam) == WA_INACTIVE && hWndFocus && ::IsChild(m_hWnd, hWndFocus))
+        m_hWndFocus = hWndFocus;
+    // On activation the default procedure gives the frame the focus, which passes it on.
+    return Default();
+}
+
 LRESULT CFrameWnd::OnSetFocusMsg(WPARAM, LPARAM)
 {
-    if (m_pViewActive && m_pViewActive->m_hWnd)
+    if (!RestoreFocusControl() && m_pViewActive && m_pViewActive->m_hWnd)
         m_pViewActive->SetFocus();
     return 0;
+}
+
+bool CFrameWnd::RestoreFocusControl()
+{
+    HWND hWndFocus = m_hWndFocus;
+    m_hWndFocus = nullptr;
+    // Gone, hidden (its page no longer shown) or disabled meanwhile: the view decides.
+    if (!hWndFocus || !::IsChild(m_hWnd, hWndFocus) || !::IsWindowVisible(hWndFocus) ||
+        !::IsWindowEnabled(hWndFocus))
+        return false;
+    ::SetFocus(hWndFocus);
+    return true;
 }
 
 LRESULT CFrameWnd::OnNcDestroyMsg(WPARAM, LPARAM)

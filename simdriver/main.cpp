@@ -183,9 +183,12 @@ int Serve(int argc, char** argv)
 
 // --- a command to the serving process ---------------------------------------------------
 
-HANDLE ConnectControl()
+// The control pipe in message mode, or INVALID_HANDLE_VALUE; then *busy tells a stand-in
+// that serves but has every connection taken from one that is not there.
+HANDLE ConnectControl(bool* busy)
 {
     std::string name = ControlPipeName();
+    *busy = false;
     for (int attempt = 0; attempt < 5; ++attempt) {
         HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                OPEN_EXISTING, 0, nullptr);
@@ -194,8 +197,13 @@ HANDLE ConnectControl()
             SetNamedPipeHandleState(h, &mode, nullptr, nullptr);
             return h;
         }
-        if (GetLastError() != ERROR_PIPE_BUSY || !WaitNamedPipeA(name.c_str(), 2000))
+        *busy = GetLastError() == ERROR_PIPE_BUSY;
+        if (!*busy)
             break;
+        if (!WaitNamedPipeA(name.c_str(), 2000)) {
+            *busy = GetLastError() != ERROR_FILE_NOT_FOUND; // else it stopped meanwhile
+            break;
+        }
     }
     return INVALID_HANDLE_VALUE;
 }
@@ -216,10 +224,17 @@ bool ReadReply(HANDLE pipe, std::string* reply)
 
 int SendCommand(int argc, char** argv)
 {
-    HANDLE pipe = ConnectControl();
+    bool busy = false;
+    HANDLE pipe = ConnectControl(&busy);
     if (pipe == INVALID_HANDLE_VALUE) {
-        std::fprintf(stderr, "kvxusim: no stand-in driver serves on %s\n",
-                     DriverPipeName().c_str());
+        if (busy)
+            std::fprintf(stderr,
+                         "kvxusim: the stand-in driver on %s is busy: all %ld connections of "
+                         "its control pipe are taken; try again\n",
+                         DriverPipeName().c_str(), long(SIM_MAX_CLIENTS));
+        else
+            std::fprintf(stderr, "kvxusim: no stand-in driver serves on %s\n",
+                         DriverPipeName().c_str());
         return 2;
     }
     // Held before asking it to stop, so that its end can be awaited.

@@ -16,7 +16,15 @@ void CDialogPage::Refresh()
 void CDialogPage::EnableControls(std::initializer_list<int> ids, bool enable)
 {
     for (int id : ids)
-        ::EnableWindow(GetDlgItem(id), enable);
+        AfxEnableWindow(GetDlgItem(id), enable);
+}
+
+void CDialogPage::SetControlStates(std::initializer_list<std::pair<int, bool>> states)
+{
+    for (bool enable : {true, false})
+        for (const auto& state : states)
+            if (state.second == enable)
+                AfxEnableWindow(GetDlgItem(state.first), enable);
 }
 
 void CDialogPage::AddApplyGroup(int applyId, std::initializer_list<int> memberIds)
@@ -26,13 +34,28 @@ void CDialogPage::AddApplyGroup(int applyId, std::initializer_list<int> memberId
 
 void CDialogPage::GroupChanged(int applyId)
 {
-    ::EnableWindow(GetDlgItem(applyId), TRUE);
+    AfxEnableWindow(GetDlgItem(applyId), TRUE);
 }
 
 void CDialogPage::DisableApplyButtons()
 {
     for (const CApplyGroup& group : m_ApplyGroups)
-        ::EnableWindow(GetDlgItem(group.applyId), FALSE);
+        AfxEnableWindow(GetDlgItem(group.applyId), FALSE);
+}
+
+HWND CDialogPage::GetFocusSuccessor(HWND hWndChild)
+{
+    const int id = ::GetDlgCtrlID(hWndChild);
+    for (const CApplyGroup& group : m_ApplyGroups) {
+        if (group.applyId != id)
+            continue;
+        for (int memberId : group.memberIds) {
+            HWND hWndMember = GetDlgItem(memberId);
+            if (::IsWindowVisible(hWndMember) && ::IsWindowEnabled(hWndMember))
+                return hWndMember;
+        }
+    }
+    return nullptr;
 }
 
 BOOL CDialogPage::PreTranslateMessage(MSG* pMsg)

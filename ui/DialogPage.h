@@ -4,12 +4,15 @@
 //
 // What every page shares lives here: refreshing only once the window exists, enabling
 // controls by id, Apply buttons that follow their group, and refilling a list or combo box
-// without its notifications looking like the user's changes.
+// without its notifications looking like the user's changes. A control disabled while it has
+// the keyboard focus hands it on first (an Apply button to its group's control, any other to
+// the next in tab order), so that the keyboard always has a control to drive.
 #pragma once
 
 #include "Afx.h"
 
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 class CDialogPage : public CDialog {
@@ -40,6 +43,9 @@ protected:
 
     // Enables or disables every control with one of these ids.
     void EnableControls(std::initializer_list<int> ids, bool enable);
+    // Gives each control its state, the enabled ones first: a control that loses the focus by
+    // being disabled can then hand it to one the same change enables.
+    void SetControlStates(std::initializer_list<std::pair<int, bool>> states);
 
     // An Apply button and the controls whose changes it applies. A click on a member button
     // or radio, or a new selection in a member combo box, enables the Apply button; typing
@@ -49,6 +55,9 @@ protected:
     void GroupChanged(int applyId);
     // Disables the Apply buttons of every group (after a refresh).
     void DisableApplyButtons();
+
+    // An Apply button hands the focus to the first member of its group that can take it.
+    HWND GetFocusSuccessor(HWND hWndChild) override;
 
     // While it lives, the control reports no changes (no WM_COMMAND or WM_NOTIFY reaches the
     // page from it) and does not redraw; at its end the control is redrawn once.

@@ -3,9 +3,10 @@
 // of change records and a crowd of starts with -exit. For each phase it prints the
 // failures, the longest time the main window did not answer, and the panel's memory and
 // handles before and after. Every loop has a count and a time limit.
-//   bash bench/soak/soak.sh [BUILD] [--short]
+//   bash bench/soak/soak.sh [BUILD] [--short] [--race]
 // or on a started bench:
-//   scripts/wine-bench.sh run BUILD BUILD/bench/soak/soak_bench.exe [--short]
+//   scripts/wine-bench.sh run BUILD BUILD/bench/soak/soak_bench.exe [--short] [--race]
+// --race runs the starts-and-exit phase alone.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -44,12 +45,14 @@ struct Limits {
     int stormRecords;
     DWORD stormMs; // sending and draining
     int raceStarts;
+    int exitPairs; // a start with an -exit at once after it
+    DWORD exitPairsMs;
 };
 
 // The panel leaves a storm's window free between refreshes, so fewer requests come per second
 // to meet the faults: the fault phase has time for that.
-const Limits kFull = {10000, 330000, 100, 150000, 100, 90000, 5000, 90000, 20};
-const Limits kShort = {250, 15000, 3, 10000, 3, 8000, 500, 8000, 5};
+const Limits kFull = {10000, 330000, 100, 150000, 100, 90000, 5000, 90000, 20, 100, 300000};
+const Limits kShort = {250, 15000, 3, 10000, 3, 8000, 500, 8000, 5, 10, 30000};
 
 const DWORD kSettleMs = 6000;  // for the panel to show what the stand-in holds
 const DWORD kAnswerMs = 30000; // a message the soak itself sends the panel
@@ -60,8 +63,6 @@ const int kSettingButtons[] = {IDC_RATE_APPLY,         IDC_SOURCE_APPLY,     IDC
                                IDC_WDM_APPLY,          IDC_DEVICE_APPLY,     IDC_DEVICE_EDIT_NAME,
                                IDC_CHANNEL_ASIO_NAMES, IDC_CHANNEL_EDIT_NAME};
 const int kRowLists[] = {IDC_DEVICE_LIST, IDC_CHANNEL_LIST};
-// The panel's single-instance mutex: held from early in its start.
-const char kInstanceMutex[] = "5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0";
 const DWORD kFaultStatuses[] = {0x1F, 1168, 87, 5, 0xE0000047, 24, 1167, 109};
 
 // --- the panel from outside ----------------------------------------------------------------
@@ -645,39 +646,38 @@ public:
         for (auto& p : crowd)
             WaitForSingleObject(p->Handle(), 5000);
         crowd.clear();
-        // A start and, as soon as it holds the single-instance mutex, a start with -exit:
-        // the -exit must not be lost while the first is still coming up.
-        const int pairs = m_limits.raceStarts / 2;
-        int pairsLeftRunning = 0, beforeWindow = 0;
-        for (int i = 0; i < pairs; ++i) {
+        // A start and at once, with no pause, a start with -exit: the -exit must not be lost
+        // whether or not the first has reached its single-instance mutex yet.
+        int pairsLeftRunning = 0;
+        std::vector<DWORD> exitMs;
+        const DWORD pairsStart = Now();
+        for (int i = 0; i < m_limits.exitPairs && Now() - pairsStart < m_limits.exitPairsMs; ++i) {
             CPanelProcess first("");
-            const DWORD end = Now() + 10000;
-            HANDLE mutex = nullptr;
-            while (first.Running() && LONG(end - Now()) > 0 &&
-                   !(mutex = OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutex)))
-                Pause(2);
-            if (!mutex) {
-                r.Fail("pair " + std::to_string(i + 1) + ": the first start took no mutex");
-                continue;
-            }
-            CloseHandle(mutex);
-            beforeWindow += first.MainWindow() ? 0 : 1;
+            const DWORD exitStart = Now();
             RunPanel("-exit", 20000);
+            exitMs.push_back(Now() - exitStart);
             if (first.WaitForExit(8000) == STILL_ACTIVE) {
                 ++pairsLeftRunning;
-                r.Fail("pair " + std::to_string(i + 1) + ": the first start kept running");
+                r.Fail("pair " + std::to_string(i + 1) +
+                       ": the first start kept running (its -exit "
+                       "ended after " +
+                       std::to_string(exitMs.back()) + " ms)");
                 TerminateProcess(first.Handle(), 1);
             }
         }
+        std::sort(exitMs.begin(), exitMs.end());
         const size_t left = UnixPids(PanelExePath()).size();
         if (left)
             r.Fail(std::to_string(left) + " kvxucpl.exe process(es) left on the Unix side");
         r.runs = std::to_string(m_limits.raceStarts) + " starts at once and -exit: " +
                  (running ? std::to_string(running) + " kept running after 20 s"
                           : "all ended after " + std::to_string(allEndedMs) + " ms") +
-                 "; " + std::to_string(pairsLeftRunning) + " of " + std::to_string(pairs) +
-                 " start/-exit pairs left the first running (" + std::to_string(beforeWindow) +
-                 " -exit started before the first's window)";
+                 "; " + std::to_string(pairsLeftRunning) + " of " + std::to_string(exitMs.size()) +
+                 " start/-exit pairs with no pause left the first running" +
+                 (exitMs.empty()
+                      ? std::string()
+                      : " (-exit ended after median " + std::to_string(exitMs[exitMs.size() / 2]) +
+                            " ms, longest " + std::to_string(exitMs.back()) + " ms)");
         End(r);
     }
 
@@ -755,12 +755,14 @@ private:
 
 int main(int argc, char** argv)
 {
-    bool shortRun = false;
+    bool shortRun = false, raceOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--short") == 0) {
             shortRun = true;
+        } else if (std::strcmp(argv[i], "--race") == 0) {
+            raceOnly = true;
         } else {
-            std::printf("usage: soak_bench [--short]\n");
+            std::printf("usage: soak_bench [--short] [--race]\n");
             return 2;
         }
     }
@@ -773,16 +775,18 @@ int main(int argc, char** argv)
     const DWORD start = Now();
     CSoak soak(limits);
     std::printf("soak (%s): panel %s\n", shortRun ? "short" : "full", PanelExePath().c_str());
-    if (!soak.StartStandIn() || !soak.StartPanel()) {
+    if (!soak.StartStandIn() || (!raceOnly && !soak.StartPanel())) {
         soak.StopAll();
         return 1;
     }
-    soak.Faults();
-    soak.Restarts();
-    soak.Plugs();
-    soak.Storm("demo");
-    if (!shortRun)
-        soak.Storm("maximal");
+    if (!raceOnly) {
+        soak.Faults();
+        soak.Restarts();
+        soak.Plugs();
+        soak.Storm("demo");
+        if (!shortRun)
+            soak.Storm("maximal");
+    }
     soak.Race();
     soak.StopAll();
     const int rc = soak.Report();

@@ -6,6 +6,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
+#include <vector>
+
 #include "AppMessages.h"
 #include "PanelHarness.h"
 #include "SimDriverProcess.h"
@@ -231,4 +234,28 @@ TEST(PanelStartTest, PlainStartShowsTheDevicesPage)
     HWND tree = FindPageTree(frame);
     ASSERT_TRUE(tree);
     EXPECT_EQ("Devices", RemoteSelectedTreeText(tree));
+}
+
+// Starts and an -exit started at once after them, with no pause: whichever of them reaches
+// the single-instance mutex first, no panel is left running.
+TEST(PanelRaceTest, ExitStartedAtOnceAfterStartsLeavesNoPanelRunning)
+{
+    struct {
+        int starts;
+        int rounds;
+    } cases[] = {{1, 12}, {4, 3}};
+    for (const auto& c : cases) {
+        int leftRunning = 0;
+        for (int round = 0; round < c.rounds; ++round) {
+            std::vector<std::unique_ptr<CPanelProcess>> starts;
+            for (int i = 0; i < c.starts; ++i)
+                starts.emplace_back(new CPanelProcess(""));
+            EXPECT_EQ(0u, RunPanel("-exit", 20000));
+            for (const auto& start : starts) {
+                ASSERT_TRUE(start->Started());
+                leftRunning += start->WaitForExit(8000) == STILL_ACTIVE ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(0, leftRunning) << c.starts << " start(s) with -exit, " << c.rounds << " rounds";
+    }
 }

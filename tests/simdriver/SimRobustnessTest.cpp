@@ -44,9 +44,8 @@ protected:
 
     // Connects until the pipe stays busy; the stand-in may need a moment to offer the next
     // instance, so a busy pipe is waited for once before it counts.
-    void ConnectUntilBusy(size_t most)
+    void ConnectUntilBusy(size_t most, const std::string& path)
     {
-        std::string path = PipePath();
         while (clients.size() < most) {
             HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                    OPEN_EXISTING, 0, nullptr);
@@ -66,7 +65,7 @@ protected:
 
 TEST_F(SimClientLimitTest, ClientsBeyondTheLimitFindThePipeBusyAndTheServedOnesGoOn)
 {
-    ConnectUntilBusy(1);
+    ConnectUntilBusy(1, PipePath());
     ASSERT_EQ(1u, clients.size());
     ULONG serverId = 0;
     ASSERT_TRUE(GetNamedPipeServerProcessId(clients[0], &serverId));
@@ -74,7 +73,7 @@ TEST_F(SimClientLimitTest, ClientsBeyondTheLimitFindThePipeBusyAndTheServedOnesG
     ASSERT_NE(nullptr, server);
     Footprint before = FootprintOf(server);
 
-    ConnectUntilBusy(700); // far more than a thread each could ever carry
+    ConnectUntilBusy(700, PipePath()); // far more than a thread each could ever carry
     // drv of the fixture is one client already.
     EXPECT_EQ(size_t(SIM_MAX_CLIENTS - 1), clients.size());
     EXPECT_EQ(DWORD(ERROR_PIPE_BUSY), lastError);
@@ -96,6 +95,20 @@ TEST_F(SimClientLimitTest, ClientsBeyondTheLimitFindThePipeBusyAndTheServedOnesG
     ASSERT_TRUE(WaitNamedPipeA(PipePath().c_str(), 5000));
     CKvxuUsbDriver late;
     EXPECT_EQ(0u, late.Open(KVX_USB_DEVICE_NAME));
+}
+
+TEST_F(SimClientLimitTest, ACommandFindingEveryControlConnectionTakenSaysTheStandInIsBusy)
+{
+    ConnectUntilBusy(700, PipePath() + ".control");
+    ASSERT_EQ(size_t(SIM_MAX_CLIENTS), clients.size());
+    SimResult r = sim.Run({"status"});
+    EXPECT_EQ(2, r.exitCode);
+    EXPECT_NE(std::string::npos, r.output.find("is busy")) << r.output;
+
+    CloseHandle(clients.back());
+    clients.pop_back();
+    r = sim.Run({"status"});
+    EXPECT_EQ(0, r.exitCode) << r.output;
 }
 
 class SimStartTest : public ::testing::Test {

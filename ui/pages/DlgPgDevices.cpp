@@ -42,8 +42,9 @@ BOOL CDlgPgDevices::OnInitDialog()
     m_DeviceList.SetUpColumns({{IDS_COLUMN_DEVICE_NAME, 235}, {IDS_COLUMN_SERIAL_NUMBER, 220}});
     m_strHelp = "Use Up and Down buttons to change device ranking and press Apply to store "
                 "settings.\nDevice ranking defines the order of channels shown in ASIO hosts.";
-    // Only moves enable Apply; a refill leaves it as it was.
-    AddApplyGroup(IDC_DEVICE_APPLY, {});
+    // Apply stores the list's order. Only moves enable it (a list's selection is no change);
+    // a refill leaves it as it was.
+    AddApplyGroup(IDC_DEVICE_APPLY, {IDC_DEVICE_LIST});
     DisableApplyButtons();
     FillDeviceList();
     UpdateData(FALSE);
@@ -79,9 +80,9 @@ void CDlgPgDevices::UpdateButtons()
     const bool selected = row >= 0;
     const bool up = selected && rows > 1 && row != 0;
     const bool down = selected && rows > 1 && row != rows - 1;
-    m_EditNameButton.EnableWindow(selected);
-    m_UpButton.EnableWindow(up);
-    m_DownButton.EnableWindow(down);
+    // Up at the top row hands the focus to Down, Down at the bottom row to Apply.
+    SetControlStates(
+        {{IDC_DEVICE_EDIT_NAME, selected}, {IDC_DEVICE_UP, up}, {IDC_DEVICE_DOWN, down}});
     // The help explains ranking, so it is there only while a move is possible.
     m_HelpText.ShowWindow(up || down ? SW_SHOW : SW_HIDE);
 }
@@ -106,10 +107,11 @@ void CDlgPgDevices::MoveDevice(int row, bool up)
         m_DeviceList.InsertRow(
             target, {RecordText(device.DeviceName), RecordText(device.SerialNumber)}, index);
     }
+    // Apply first, so that a move button the new row disables can hand the focus to it.
+    GroupChanged(IDC_DEVICE_APPLY);
     // Selecting reports the change, which updates the buttons.
     m_DeviceList.SelectRow(target);
     m_DeviceList.EnsureVisible(target, FALSE);
-    GroupChanged(IDC_DEVICE_APPLY);
 }
 
 void CDlgPgDevices::EditDeviceName(size_t index)
