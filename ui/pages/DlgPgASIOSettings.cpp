@@ -65,9 +65,10 @@ BOOL CDlgPgASIOSettings::OnInitDialog()
 {
     CDialogPage::OnInitDialog();
     // Each slider's value enables its own Apply (UpdateLabels); a refresh disables them all.
-    AddApplyGroup(IDC_STREAM_APPLY, {});
-    AddApplyGroup(IDC_ASIO_APPLY, {});
-    AddApplyGroup(IDC_WDM_APPLY, {});
+    // An Apply that disables itself hands the keyboard back to its slider.
+    AddApplyGroup(IDC_STREAM_APPLY, {IDC_STREAM_SLIDER});
+    AddApplyGroup(IDC_ASIO_APPLY, {IDC_ASIO_SLIDER});
+    AddApplyGroup(IDC_WDM_APPLY, {IDC_WDM_SLIDER});
     Refresh();
     if (m_ToolTip.Create(this, TTS_ALWAYSTIP)) {
         m_ToolTip.SetMaxTipWidth(180); // long tips wrap
