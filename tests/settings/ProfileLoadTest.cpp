@@ -133,6 +133,34 @@ TEST_F(ProfileLoadTest, RoundTripAtMaximalRestoresEverySetting)
     EXPECT_EQ(trace.Operations().find("Set"), std::string::npos) << trace.Operations();
 }
 
+TEST_F(ProfileLoadTest, RoundTripAfterTheStandInChangedEverySettingOfAKind)
+{
+    // Channel ids: the device id, 0x8000 for an output, and the index.
+    Start("maximal");
+    const std::string original = WriteProfileJson(Save());
+    for (auto command : {std::vector<std::string>{"set", "rate", "44100"},
+                         {"set", "mode", "auto"},
+                         {"set", "master", "device"},
+                         {"set", "source", "1", "7"},
+                         {"set", "asio-names", "on"},
+                         {"set", "stream-depth", "750"},
+                         {"set", "asio-depth", "3000"},
+                         {"set", "wdm-depth", "7000"},
+                         {"set", "name", "64", "Renamed"},
+                         {"set", "channel", "65536", "Renamed"},
+                         {"set", "channel", "360450", "Renamed"},
+                         {"set", "ranking", "1", "63"},
+                         {"set", "ranking", "64", "0"}}) {
+        const SimResult result = m_sim.Run(command);
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+    }
+    CProfile profile;
+    std::string error;
+    ASSERT_TRUE(ReadProfileJson(original, profile, error)) << error;
+    EXPECT_TRUE(AllApplied(Load(profile)));
+    EXPECT_EQ(WriteProfileJson(Save()), original);
+}
+
 TEST_F(ProfileLoadTest, DryRunPlansEveryChangeAndSendsNothingThatChanges)
 {
     Start("demo");
