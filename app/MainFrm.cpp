@@ -1,6 +1,7 @@
 #include "MainFrm.h"
 
 #include "AppMessages.h"
+#include "Drv.h"
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
 #include "ScopedHandle.h"
@@ -16,6 +17,9 @@ ON_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
 ON_COMMAND(ID_APP_OPEN, OnAppOpen)
 ON_COMMAND(ID_APP_QUIT, OnAppQuit)
 ON_COMMAND(ID_APP_HIDE, OnAppHide)
+ON_COMMAND(ID_FILE_SAVE_SETTINGS, OnSaveSettings)
+ON_COMMAND(ID_FILE_LOAD_SETTINGS, OnLoadSettings)
+ON_COMMAND_RANGE(ID_PROFILE_RECENT_FIRST, ID_PROFILE_RECENT_LAST, OnRecentProfile)
 END_MESSAGE_MAP()
 
 BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs)
@@ -36,6 +40,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCT lpcs)
         return -1;
     if (!CreateStatusBar())
         return -1;
+    m_Profiles = std::make_unique<CProfileCommands>(m_hWnd, theDrv);
     // The view exists now, its pages not yet: -asio makes the settings page the first shown.
     if (theApp.m_bAsioPage)
         if (CKVX_USB_CPLView* view = SettingsView())
@@ -138,6 +143,12 @@ void CMainFrame::ShowTrayMenu()
     if (!menu)
         return;
     if (HMENU popup = ::GetSubMenu(menu.Get(), 0)) {
+        // The profiles' submenu between Open and Quit; destroyed with the menu.
+        if (HMENU profiles = m_Profiles ? m_Profiles->CreateTrayMenu() : nullptr)
+            if (!::InsertMenuA(popup, 1, MF_BYPOSITION | MF_POPUP | MF_STRING,
+                               reinterpret_cast<UINT_PTR>(profiles),
+                               AfxLoadString(IDS_PROFILE_SUBMENU).c_str()))
+                ::DestroyMenu(profiles);
         // Foreground first, or the menu would not close when the user clicks elsewhere.
         SetForegroundWindow();
         ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y,
@@ -161,4 +172,31 @@ void CMainFrame::OnAppQuit()
 void CMainFrame::OnAppHide()
 {
     ShowWindow(SW_HIDE);
+}
+
+void CMainFrame::OnSaveSettings()
+{
+    if (m_Profiles)
+        m_Profiles->SaveSettings();
+}
+
+void CMainFrame::OnLoadSettings()
+{
+    if (m_Profiles && m_Profiles->LoadSettings())
+        RefreshPages();
+}
+
+void CMainFrame::OnRecentProfile(UINT nID)
+{
+    if (!m_Profiles)
+        return;
+    m_Profiles->LoadRecent(nID - ID_PROFILE_RECENT_FIRST);
+    RefreshPages();
+}
+
+void CMainFrame::RefreshPages()
+{
+    // The driver need not report a change its own client made: the pages read it again.
+    if (CKVX_USB_CPLView* view = SettingsView())
+        view->RefreshAllPages();
 }

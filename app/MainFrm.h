@@ -2,7 +2,10 @@
 // status bar and the tray icon. The close box only hides it; only Quit ends the program.
 #pragma once
 
+#include <memory>
+
 #include "Afx.h"
+#include "ProfileCommands.h"
 #include "StatusHost.h"
 #include "TrayIcon.h"
 
@@ -29,6 +32,9 @@ protected:
     void OnAppOpen();
     void OnAppQuit();
     void OnAppHide();
+    void OnSaveSettings();
+    void OnLoadSettings();
+    void OnRecentProfile(UINT nID);
 
     DECLARE_MESSAGE_MAP()
 
@@ -37,5 +43,11 @@ private:
     CKVX_USB_CPLView* SettingsView() const;
     void ShowTrayMenu();
 
+    void RefreshPages();
+
     CTrayIcon m_trayIcon;
+
+public:
+    // Settings profiles of the File and the tray menu; made with the window.
+    std::unique_ptr<CProfileCommands> m_Profiles;
 };

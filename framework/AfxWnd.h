@@ -116,6 +116,15 @@ protected:
         return true;                                                                               \
     }
 
+// Menu items with ids from first to last: void memberFxn(UINT nID).
+#define ON_COMMAND_RANGE(first, last, memberFxn)                                                   \
+    if (message == WM_COMMAND && LOWORD(wParam) >= (first) && LOWORD(wParam) <= (last) &&          \
+        AfxIsCommand(message, wParam, lParam, LOWORD(wParam))) {                                   \
+        memberFxn(LOWORD(wParam));                                                                 \
+        lResult = 0;                                                                               \
+        return true;                                                                               \
+    }
+
 // WM_COMMAND notification nCode from the control with this id: void memberFxn().
 #define ON_CONTROL(wNotifyCode, id, memberFxn)                                                     \
     if (message == WM_COMMAND && LOWORD(wParam) == (WORD)(id) &&                                   \

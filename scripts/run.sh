@@ -5,7 +5,8 @@
 # (SCREENSHOT, default docs/screenshot.png), then once more with the about box open
 # (docs/screenshot-about.png), the devices page with a device selected and its help text
 # (-devices), the device-name dialog (-device-name), the input channels page (-channels), the
-# synchronisation page (-sync) and the buffer settings page (-settings); then a second start
+# synchronisation page (-sync), the buffer settings page (-settings) and a settings profile's
+# plan and results (-profile-plan, -profile-results); then a second start
 # with -exit ends the panel.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -88,6 +89,26 @@ shot sync
 xdotool mousemove 47 122 click 1
 sleep 1 # the drop-out count comes with the first tick, a second after the page shows
 shot settings
+# Loading a settings profile: saved with kvxuctl, the stand-in changed, the file opened from
+# the File menu; the plan, then the results with the rate refused while audio streams.
+profile=$build/wine-bench/screenshot.kvxsettings
+win_profile="Z:${profile//\//\\}" # Wine's drive Z: is the root of the file system
+"$root/scripts/wine-bench.sh" run "$build" "$build/tools/kvxuctl.exe" save "$win_profile" >/dev/null
+"$root/scripts/simdriver.sh" cmd "$build" set rate 96000 >/dev/null
+"$root/scripts/simdriver.sh" cmd "$build" set name 2 "Mobile Rig" >/dev/null
+"$root/scripts/simdriver.sh" cmd "$build" stream on >/dev/null
+xdotool key alt+f && sleep 0.3 && xdotool key l
+if wait_for_window "Open"; then
+  sleep 0.5
+  xdotool type --delay 20 "$win_profile"
+  xdotool key Return
+  wait_for_window "Load Settings" && shot profile-plan
+  xdotool key Return
+  wait_for_window "Settings Loaded" && shot profile-results
+  xdotool key Escape
+fi
+"$root/scripts/simdriver.sh" cmd "$build" stream off >/dev/null
+rm -f "$profile"
 panel -exit
 wait "$panel_pid" || true
 echo "control panel ended"

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 #include <map>
-#include <memory>
 
+#include "DriverSnapshot.h"
 #include "KvxUsbText.h"
 #include "KvxuUsbDriver.h"
 
@@ -96,14 +96,13 @@ void AddClockSource(CReportNode& node, const _KVX_USB_CLOCK_SOURCE& source)
     node.Text("name", "Name", RecordText(source.Name));
 }
 
-void ReadDriver(CKvxuUsbDriver& driver, CReportNode& report)
+void ReportDriver(const CDriverSnapshot& snapshot, CReportNode& report)
 {
-    _KVX_USB_DRIVER_INFO info = {};
-    DWORD status = driver.GetDriverInfo(&info);
-    if (status != 0) {
-        report.Failure("driver", "Driver", status);
+    if (!snapshot.driverInfo.Ok()) {
+        report.Failure("driver", "Driver", snapshot.driverInfo.status);
         return;
     }
+    const _KVX_USB_DRIVER_INFO& info = snapshot.driverInfo.value;
     CReportNode& node = report.Group("driver", "Driver");
     node.Text("interfaceVersion", "Interface version",
               Join(info.InterfaceVersionMajor, info.InterfaceVersionMinor));
@@ -113,14 +112,13 @@ void ReadDriver(CKvxuUsbDriver& driver, CReportNode& report)
                   std::to_string(int32_t(info.DriverVersionBuild)));
 }
 
-void ReadClockSources(CKvxuUsbDriver& driver, uint32_t deviceId, CReportNode& device)
+void ReportClockSources(const CSnapshotDevice& snapshot, CReportNode& device)
 {
-    _KVX_USB_DEVICE_SYNCH_MODE_INFO synch = {};
-    DWORD status = driver.GetSynchModeInfo(&deviceId, &synch);
-    if (status != 0) {
-        device.Failure("clockSources", "Clock sources", status);
+    if (!snapshot.synch.Ok()) {
+        device.Failure("clockSources", "Clock sources", snapshot.synch.status);
         return;
     }
+    const _KVX_USB_DEVICE_SYNCH_MODE_INFO& synch = snapshot.synch.value;
     CReportNode& current = device.Group("currentClockSource", "Current clock source");
     AddClockSource(current, synch.Current);
     CReportNode& list = device.List("clockSources", "Clock sources");
@@ -133,53 +131,48 @@ void ReadClockSources(CKvxuUsbDriver& driver, uint32_t deviceId, CReportNode& de
     }
 }
 
-// Reads the devices; their names by id for the channels.
-void ReadDevices(CKvxuUsbDriver& driver, CReportNode& report,
-                 std::map<uint32_t, std::string>& names)
+// Reports the devices; their names by id for the channels.
+void ReportDevices(const CDriverSnapshot& snapshot, CReportNode& report,
+                   std::map<uint32_t, std::string>& names)
 {
-    _KVX_USB_DEVICE_ID_LIST ids = {};
-    DWORD status = driver.GetDeviceIdList(&ids);
-    if (status != 0) {
-        report.Failure("devices", "Devices", status);
+    if (snapshot.deviceListStatus != 0) {
+        report.Failure("devices", "Devices", snapshot.deviceListStatus);
         return;
     }
     CReportNode& list = report.List("devices", "Devices");
-    uint32_t count = BoundedCount(report, ids.Count, KVX_USB_MAX_DEVICES, "deviceCountReported");
-    for (uint32_t i = 0; i < count; ++i) {
+    BoundedCount(report, snapshot.deviceCountReported, KVX_USB_MAX_DEVICES, "deviceCountReported");
+    for (const CSnapshotDevice& entry : snapshot.devices) {
         CReportNode& device = list.Group("", "Device");
-        device.Number("id", "Id", ids.DeviceIds[i]);
-        _KVX_USB_DEVICE_PROPERTIES properties = {};
-        status = driver.GetDeviceProperties(&ids.DeviceIds[i], &properties);
-        if (status != 0) {
-            device.Failure("properties", "Properties", status);
+        device.Number("id", "Id", entry.id);
+        if (!entry.properties.Ok()) {
+            device.Failure("properties", "Properties", entry.properties.status);
         } else {
+            const _KVX_USB_DEVICE_PROPERTIES& properties = entry.properties.value;
             std::string name = RecordText(properties.DeviceName);
-            names[ids.DeviceIds[i]] = name;
+            names[entry.id] = name;
             device.Text("name", "Name", name);
             device.Text("serial", "Serial number", RecordText(properties.SerialNumber));
             device.Number("ranking", "Ranking", properties.Ranking);
         }
-        ReadClockSources(driver, ids.DeviceIds[i], device);
+        ReportClockSources(entry, device);
     }
 }
 
-void ReadChannelList(CKvxuUsbDriver& driver, const _KVX_USB_CHANNEL_ID_LIST& ids,
-                     const std::string& key, const std::string& label, const std::string& countKey,
-                     uint32_t asioNameOption, std::map<uint32_t, std::string>& names,
-                     CReportNode& report)
+void ReportChannelList(CKvxuUsbDriver& driver, const std::vector<CSnapshotChannel>& channels,
+                       uint32_t countReported, const std::string& key, const std::string& label,
+                       const std::string& countKey, uint32_t asioNameOption,
+                       std::map<uint32_t, std::string>& names, CReportNode& report)
 {
     CReportNode& list = report.List(key, label);
-    uint32_t count = BoundedCount(report, ids.Count, KVX_USB_MAX_CHANNELS, countKey);
-    for (uint32_t i = 0; i < count; ++i) {
+    BoundedCount(report, countReported, KVX_USB_MAX_CHANNELS, countKey);
+    for (const CSnapshotChannel& entry : channels) {
         CReportNode& channel = list.Group("", "Channel");
-        channel.Number("id", "Id", ids.ChannelIds[i]);
-        _KVX_USB_CHANNEL_PROPERTIES properties = {};
-        uint32_t channelId = ids.ChannelIds[i];
-        DWORD status = driver.GetChannelProperties(&channelId, &properties);
-        if (status != 0) {
-            channel.Failure("properties", "Properties", status);
+        channel.Number("id", "Id", entry.id);
+        if (!entry.properties.Ok()) {
+            channel.Failure("properties", "Properties", entry.properties.status);
             continue;
         }
+        const _KVX_USB_CHANNEL_PROPERTIES& properties = entry.properties.value;
         channel.Number("deviceId", "Device id", properties.DeviceId);
         // A device missing from the list is asked for, as the channels page does.
         std::string deviceName;
@@ -190,7 +183,7 @@ void ReadChannelList(CKvxuUsbDriver& driver, const _KVX_USB_CHANNEL_ID_LIST& ids
         } else {
             _KVX_USB_DEVICE_PROPERTIES device = {};
             uint32_t deviceId = properties.DeviceId;
-            status = driver.GetDeviceProperties(&deviceId, &device);
+            DWORD status = driver.GetDeviceProperties(&deviceId, &device);
             if (status != 0) {
                 channel.Failure("device", "Device", status);
             } else {
@@ -205,37 +198,33 @@ void ReadChannelList(CKvxuUsbDriver& driver, const _KVX_USB_CHANNEL_ID_LIST& ids
     }
 }
 
-void ReadChannels(CKvxuUsbDriver& driver, CReportNode& report,
-                  std::map<uint32_t, std::string>& names)
+void ReportChannels(CKvxuUsbDriver& driver, const CDriverSnapshot& snapshot, CReportNode& report,
+                    std::map<uint32_t, std::string>& names)
 {
-    uint32_t option = 0;
-    DWORD status = driver.GetAsioNameOption(&option);
-    if (status != 0)
-        report.Failure("asioNameOption", "ASIO names with device name", status);
+    const uint32_t option = snapshot.asioNameOption.value;
+    if (!snapshot.asioNameOption.Ok())
+        report.Failure("asioNameOption", "ASIO names with device name",
+                       snapshot.asioNameOption.status);
     else
         report.Number("asioNameOption", "ASIO names with device name", option,
                       option != 0 ? "on" : "off");
-    // One allocation for both lists: 2 KiB is more than a console program's stack needs.
-    std::unique_ptr<_KVX_USB_CHANNEL_ID_LISTS> ids(new _KVX_USB_CHANNEL_ID_LISTS());
-    status = driver.GetChannelIdLists(ids.get());
-    if (status != 0) {
-        report.Failure("inputChannels", "Input channels", status);
-        report.Failure("outputChannels", "Output channels", status);
+    if (snapshot.channelListStatus != 0) {
+        report.Failure("inputChannels", "Input channels", snapshot.channelListStatus);
+        report.Failure("outputChannels", "Output channels", snapshot.channelListStatus);
         return;
     }
-    ReadChannelList(driver, ids->Input, "inputChannels", "Input channels",
-                    "inputChannelCountReported", option, names, report);
-    ReadChannelList(driver, ids->Output, "outputChannels", "Output channels",
-                    "outputChannelCountReported", option, names, report);
+    ReportChannelList(driver, snapshot.inputs, snapshot.inputCountReported, "inputChannels",
+                      "Input channels", "inputChannelCountReported", option, names, report);
+    ReportChannelList(driver, snapshot.outputs, snapshot.outputCountReported, "outputChannels",
+                      "Output channels", "outputChannelCountReported", option, names, report);
 }
 
-void ReadClocking(CKvxuUsbDriver& driver, CReportNode& report)
+void ReportClocking(const CDriverSnapshot& snapshot, CReportNode& report)
 {
-    _KVX_USB_SAMPLE_RATE_INFO rates = {};
-    DWORD status = driver.GetSampleRateInfo(&rates);
-    if (status != 0) {
-        report.Failure("sampleRate", "Sampling rate", status);
+    if (!snapshot.rates.Ok()) {
+        report.Failure("sampleRate", "Sampling rate", snapshot.rates.status);
     } else {
+        const _KVX_USB_SAMPLE_RATE_INFO& rates = snapshot.rates.value;
         CReportNode& node = report.Group("sampleRate", "Sampling rate");
         node.Number("currentHz", "Current", rates.CurrentRate, FormatRate(rates.CurrentRate), "Hz");
         CReportNode& list = node.List("ratesHz", "Rates");
@@ -245,65 +234,56 @@ void ReadClocking(CKvxuUsbDriver& driver, CReportNode& report)
             list.Number("", "", rates.Rates[i], FormatRate(rates.Rates[i]), "Hz");
     }
 
-    uint32_t mode = 0;
-    status = driver.GetSampleRateMode(&mode);
-    if (status != 0)
-        report.Failure("sampleRateMode", "Rate selection", status);
+    const uint32_t mode = snapshot.rateMode.value;
+    if (!snapshot.rateMode.Ok())
+        report.Failure("sampleRateMode", "Rate selection", snapshot.rateMode.status);
     else
         report.Number("sampleRateMode", "Rate selection", mode,
                       mode == 1   ? "auto"
                       : mode == 0 ? "manual"
                                   : "");
 
-    _KVX_USB_CLOCK_MASTER master = {};
-    status = driver.GetClockMaster(&master);
-    if (status != 0)
-        report.Failure("clockMaster", "Clock master", status);
+    const uint32_t master = snapshot.clockMaster.value.ClockMaster;
+    if (!snapshot.clockMaster.Ok())
+        report.Failure("clockMaster", "Clock master", snapshot.clockMaster.status);
     else
-        report.Number("clockMaster", "Clock master", master.ClockMaster,
-                      master.ClockMaster == 0   ? "PC"
-                      : master.ClockMaster == 1 ? "device"
-                                                : "");
+        report.Number("clockMaster", "Clock master", master,
+                      master == 0   ? "PC"
+                      : master == 1 ? "device"
+                                    : "");
 }
 
-void AddBufferDepth(CKvxuUsbDriver& driver, DWORD (CKvxuUsbDriver::*read)(_KVX_USB_BUFFER_DEPTH*),
-                    const std::string& key, const std::string& label, CReportNode& report)
+void ReportBufferDepth(const CDriverRead<_KVX_USB_BUFFER_DEPTH>& depth, const std::string& key,
+                       const std::string& label, CReportNode& report)
 {
-    _KVX_USB_BUFFER_DEPTH depth = {};
-    DWORD status = (driver.*read)(&depth);
-    if (status != 0) {
-        report.Failure(key, label, status);
+    if (!depth.Ok()) {
+        report.Failure(key, label, depth.status);
         return;
     }
     CReportNode& node = report.Group(key, label);
-    node.Number("depthUs", "Depth", depth.Depth, Milliseconds(depth.Depth), "us");
-    node.Number("granularitySamples", "Granularity", depth.Granularity, "", "samples");
+    node.Number("depthUs", "Depth", depth.value.Depth, Milliseconds(depth.value.Depth), "us");
+    node.Number("granularitySamples", "Granularity", depth.value.Granularity, "", "samples");
 }
 
-void ReadBuffers(CKvxuUsbDriver& driver, CReportNode& report)
+void ReportBuffers(const CDriverSnapshot& snapshot, CReportNode& report)
 {
-    _KVX_USB_STREAM_BUFFER_DEPTH stream = {};
-    DWORD status = driver.GetStreamBufferDepth(&stream);
-    if (status != 0) {
-        report.Failure("streamBufferDepth", "Stream buffer depth", status);
+    if (!snapshot.streamDepth.Ok()) {
+        report.Failure("streamBufferDepth", "Stream buffer depth", snapshot.streamDepth.status);
     } else {
+        const _KVX_USB_STREAM_BUFFER_DEPTH& stream = snapshot.streamDepth.value;
         CReportNode& node = report.Group("streamBufferDepth", "Stream buffer depth");
         node.Number("currentUs", "Current", stream.Current, Milliseconds(stream.Current), "us");
         node.Number("minimumUs", "Minimum", stream.Minimum, Milliseconds(stream.Minimum), "us");
         node.Number("maximumUs", "Maximum", stream.Maximum, Milliseconds(stream.Maximum), "us");
         node.Number("stepUs", "Step", stream.Step, Milliseconds(stream.Step), "us");
     }
-    AddBufferDepth(driver, &CKvxuUsbDriver::GetAsioBufferDepth, "asioBufferDepth",
-                   "ASIO buffer depth", report);
-    AddBufferDepth(driver, &CKvxuUsbDriver::GetWdmBufferDepth, "wdmBufferDepth", "WDM buffer depth",
-                   report);
+    ReportBufferDepth(snapshot.asioDepth, "asioBufferDepth", "ASIO buffer depth", report);
+    ReportBufferDepth(snapshot.wdmDepth, "wdmBufferDepth", "WDM buffer depth", report);
 
-    _KVX_USB_ASIO_STATISTICS statistics = {};
-    status = driver.GetAsioStatistics(&statistics);
-    if (status != 0)
-        report.Failure("dropOuts", "Drop-outs", status);
+    if (!snapshot.statistics.Ok())
+        report.Failure("dropOuts", "Drop-outs", snapshot.statistics.status);
     else
-        report.Number("dropOuts", "Drop-outs", statistics.DropOuts);
+        report.Number("dropOuts", "Drop-outs", snapshot.statistics.value.DropOuts);
 }
 
 // ---- output ----
@@ -442,13 +422,14 @@ void RenderJsonValue(const CReportNode& node, const std::string& indent, std::st
 
 CReportNode ReadSupportReport(CKvxuUsbDriver& driver)
 {
+    const CDriverSnapshot snapshot = ReadDriverSnapshot(driver, true);
     CReportNode report;
     std::map<uint32_t, std::string> deviceNames;
-    ReadDriver(driver, report);
-    ReadDevices(driver, report, deviceNames);
-    ReadChannels(driver, report, deviceNames);
-    ReadClocking(driver, report);
-    ReadBuffers(driver, report);
+    ReportDriver(snapshot, report);
+    ReportDevices(snapshot, report, deviceNames);
+    ReportChannels(driver, snapshot, report, deviceNames);
+    ReportClocking(snapshot, report);
+    ReportBuffers(snapshot, report);
     return report;
 }
 

@@ -8,6 +8,7 @@
 #include "ChangeWatcher.h"
 #include "KvxVersion.h"
 #include "KvxuUsbDriver.h"
+#include "ProfileVerbs.h"
 #include "SelfTest.h"
 #include "ToolText.h"
 
@@ -26,6 +27,10 @@ struct Verb {
 int Help(int argc, char** argv);
 int SelfTest(int argc, char** argv);
 int Watch(int argc, char** argv);
+int Save(int argc, char** argv);
+int Load(int argc, char** argv);
+int Get(int argc, char** argv);
+int Set(int argc, char** argv);
 
 const Verb kVerbs[] = {
     {"selftest", "[--json] [--write]",
@@ -34,6 +39,14 @@ const Verb kVerbs[] = {
      "    read; exit 0 when nothing failed, 1 when something did, 2 without a driver",
      SelfTest},
     {"watch", "", "prints the driver's change records as they come", Watch},
+    {"save", "FILE", "saves every setting into a settings file", Save},
+    {"load", "FILE [--dry-run] [--match-by-order] [--json]",
+     "loads a settings file: the whole file is checked first, then only what differs is\n"
+     "    sent, with a result per setting; --dry-run shows the plan and sends nothing;\n"
+     "    --match-by-order takes devices by their ranking instead of their serial number",
+     Load},
+    {"get", "[SETTING] [--json]", "prints every setting, or one, as set takes it", Get},
+    {"set", "SETTING VALUE... [--json]", "changes one setting, with the checks a file gets", Set},
     {"help", "", "prints this", Help},
 };
 
@@ -50,7 +63,7 @@ std::string Usage()
     for (const Verb& verb : kVerbs)
         text += std::string("  ") + verb.name + (*verb.arguments ? " " : "") + verb.arguments +
                 "\n    " + verb.what + "\n";
-    return text;
+    return text + ProfileVerbsHelp();
 }
 
 int Help(int, char**)
@@ -122,6 +135,36 @@ int Watch(int argc, char** argv)
     else if (argc != 0)
         return BadArguments();
     return WatchChanges(KVX_USB_DEVICE_NAME, exitWith);
+}
+
+// The settings verbs write into strings, for their tests; here they go to the console.
+int RunProfileVerb(int (*verb)(const CVerbArguments&, CVerbOutput&), int argc, char** argv)
+{
+    CVerbOutput output;
+    const int status = verb(CVerbArguments(argv, argv + argc), output);
+    Print(stdout, output.out);
+    Print(stderr, output.err);
+    return status;
+}
+
+int Save(int argc, char** argv)
+{
+    return RunProfileVerb(ProfileVerbSave, argc, argv);
+}
+
+int Load(int argc, char** argv)
+{
+    return RunProfileVerb(ProfileVerbLoad, argc, argv);
+}
+
+int Get(int argc, char** argv)
+{
+    return RunProfileVerb(ProfileVerbGet, argc, argv);
+}
+
+int Set(int argc, char** argv)
+{
+    return RunProfileVerb(ProfileVerbSet, argc, argv);
 }
 
 } // namespace

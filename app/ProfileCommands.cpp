@@ -1,0 +1,211 @@
+#include "ProfileCommands.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "Afx.h"
+#include "Drv.h"
+#include "KvxVersion.h"
+#include "ProfileApply.h"
+#include "ProfileDlg.h"
+#include "ProfileFile.h"
+#include "ProfileRead.h"
+
+namespace {
+
+const char kRecentValue[] = "Recent Profiles";
+
+std::string FileName(const std::string& path)
+{
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Menu text: "&1 mixing.kvxsettings", with any "&" of the name shown as itself.
+std::string RecentItemText(size_t index, const std::string& path)
+{
+    std::string name;
+    for (char c : FileName(path))
+        name += c == '&' ? std::string("&&") : std::string(1, c);
+    return "&" + std::to_string(index + 1) + " " + name;
+}
+
+} // namespace
+
+// ---- recent files ----
+
+CProfileRecentList::CProfileRecentList(const char* registryKey) : m_Key(registryKey) {}
+
+std::vector<std::string> CProfileRecentList::Files() const
+{
+    std::vector<std::string> files;
+    char buffer[KVX_MAX_RECENT_PROFILES * (MAX_PATH + 1) + 1] = "";
+    DWORD size = sizeof buffer - 1, type = 0;
+    if (RegGetValueA(HKEY_CURRENT_USER, m_Key.c_str(), kRecentValue, RRF_RT_REG_MULTI_SZ, &type,
+                     buffer, &size) != ERROR_SUCCESS)
+        return files;
+    // A list of zero-terminated texts ending with an empty one; bounded by what was read.
+    for (const char* at = buffer;
+         at < buffer + size && *at && files.size() < KVX_MAX_RECENT_PROFILES;
+         at += std::strlen(at) + 1)
+        files.push_back(at);
+    return files;
+}
+
+void CProfileRecentList::Add(const std::string& path)
+{
+    std::vector<std::string> files = Files();
+    files.erase(std::remove(files.begin(), files.end(), path), files.end());
+    files.insert(files.begin(), path);
+    if (files.size() > KVX_MAX_RECENT_PROFILES)
+        files.resize(KVX_MAX_RECENT_PROFILES);
+    Store(files);
+}
+
+void CProfileRecentList::Remove(const std::string& path)
+{
+    std::vector<std::string> files = Files();
+    files.erase(std::remove(files.begin(), files.end(), path), files.end());
+    Store(files);
+}
+
+void CProfileRecentList::Store(const std::vector<std::string>& files)
+{
+    std::string list;
+    for (const std::string& file : files)
+        list += file.substr(0, MAX_PATH) + '\0';
+    list += '\0';
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, m_Key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, kRecentValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(list.data()),
+                   DWORD(list.size()));
+    RegCloseKey(key);
+}
+
+// ---- commands ----
+
+CProfileCommands::CProfileCommands(HWND owner, CDrv& driver, const char* registryKey)
+    : m_Recent(registryKey), m_Owner(owner), m_Driver(driver)
+{
+}
+
+bool CProfileCommands::ChooseFile(bool save, std::string& path) const
+{
+    std::string filter = AfxLoadString(IDS_PROFILE_FILTER);
+    std::replace(filter.begin(), filter.end(), '|', '\0');
+    const std::string extension = AfxLoadString(IDS_PROFILE_EXTENSION);
+    char file[MAX_PATH] = "";
+    OPENFILENAMEA dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = m_Owner;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = sizeof file;
+    dialog.lpstrDefExt = extension.c_str();
+    dialog.Flags =
+        OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    if (!(save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog)))
+        return false;
+    path = file;
+    return true;
+}
+
+void CProfileCommands::Tell(UINT format, const std::string& detail, UINT icon) const
+{
+    std::string text = AfxLoadString(format);
+    const size_t at = text.find("%s");
+    if (at != std::string::npos)
+        text.replace(at, 2, detail);
+    ::MessageBoxA(m_Owner, text.c_str(), AfxLoadString(IDS_MAIN_TITLE).c_str(), MB_OK | icon);
+}
+
+bool CProfileCommands::SaveSettings()
+{
+    std::string path;
+    return ChooseFile(true, path) && SaveFile(path);
+}
+
+bool CProfileCommands::LoadSettings()
+{
+    std::string path;
+    return ChooseFile(false, path) && LoadFile(path, false);
+}
+
+bool CProfileCommands::SaveFile(const std::string& path)
+{
+    std::vector<std::string> notes;
+    CProfile profile = ReadProfileFromDriver(m_Driver, notes);
+    profile.information.tool = "kvxucpl " KVX_VERSION_TEXT;
+    std::string error;
+    if (!SaveProfileFile(path, profile, error)) {
+        Tell(IDS_PROFILE_SAVE_FAILED, error, MB_ICONERROR);
+        return false;
+    }
+    m_Recent.Add(path);
+    if (!notes.empty()) {
+        std::string list;
+        for (const std::string& note : notes)
+            list += note + "\n";
+        Tell(IDS_PROFILE_NOT_READ, list, MB_ICONWARNING);
+    }
+    return true;
+}
+
+bool CProfileCommands::LoadFile(const std::string& path, bool quietly)
+{
+    CProfile profile;
+    std::string error;
+    if (!LoadProfileFile(path, profile, error)) {
+        Tell(IDS_PROFILE_INVALID, error, MB_ICONERROR);
+        return false;
+    }
+    m_Recent.Add(path);
+    if (!quietly) {
+        const CProfilePlan plan = LoadProfile(m_Driver, profile, CLoadOptions(), true);
+        CProfileDlg dialog(plan.results, CProfileDlg::PLAN, nullptr);
+        if (dialog.DoModal() != IDOK)
+            return false;
+    }
+    // Planned again: the driver may have changed while the plan was shown.
+    const CProfilePlan plan = LoadProfile(m_Driver, profile, CLoadOptions(), false);
+    if (!quietly || !AllApplied(plan.results)) {
+        CProfileDlg dialog(plan.results, CProfileDlg::RESULTS, nullptr);
+        dialog.DoModal();
+    }
+    return true;
+}
+
+void CProfileCommands::LoadRecent(size_t index)
+{
+    const std::vector<std::string> files = m_Recent.Files();
+    if (index >= files.size())
+        return;
+    if (GetFileAttributesA(files[index].c_str()) == INVALID_FILE_ATTRIBUTES) {
+        m_Recent.Remove(files[index]);
+        Tell(IDS_PROFILE_GONE, files[index], MB_ICONWARNING);
+        return;
+    }
+    LoadFile(files[index], true);
+}
+
+HMENU CProfileCommands::CreateTrayMenu() const
+{
+    HMENU resource = ::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_PROFILEMENU));
+    if (!resource)
+        return nullptr;
+    // The pop-up alone, taken out of its bar so that it outlives it.
+    HMENU menu = ::GetSubMenu(resource, 0);
+    ::RemoveMenu(resource, 0, MF_BYPOSITION);
+    ::DestroyMenu(resource);
+    const std::vector<std::string> files = m_Recent.Files();
+    for (size_t i = 0; i < files.size(); ++i)
+        ::InsertMenuA(menu, UINT(i), MF_BYPOSITION | MF_STRING, ID_PROFILE_RECENT_FIRST + i,
+                      RecentItemText(i, files[i]).c_str());
+    if (!files.empty())
+        ::InsertMenuA(menu, UINT(files.size()), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    return menu;
+}

@@ -1,0 +1,64 @@
+// Loading a profile: a plan of every setting it holds against what the driver reports now,
+// then only the settings that differ sent, in an order that works, each with its result.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "DriverSnapshot.h"
+#include "Profile.h"
+
+class CKvxuUsbDriver;
+
+enum class CSettingOutcome {
+    Unchanged, // the driver has it already; nothing sent
+    Planned,   // differs; a dry run stops here
+    Applied,
+    Refused, // the driver answered with a failure status
+    Skipped, // not sent, and why says why
+};
+
+struct CSettingResult {
+    std::string setting; // "sampling rate", "device KVX-B2-004711 input 3 name"
+    std::string current; // readable values; empty when unknown
+    std::string wanted;
+    CSettingOutcome outcome = CSettingOutcome::Unchanged;
+    DWORD status = 0; // Refused
+    std::string why;  // Skipped
+};
+
+struct CLoadOptions {
+    // Devices by their place in the ranking instead of by serial number: a replaced
+    // interface takes over the settings of the one it replaces.
+    bool matchByOrder = false;
+};
+
+struct CProfilePlan {
+    std::vector<CSettingResult> results;
+    // Beside each result: what sends it, for Planned results only.
+    std::vector<std::function<DWORD(CKvxuUsbDriver&)>> sends;
+};
+
+// The plan of a checked profile against the driver as the snapshot shows it.
+CProfilePlan PlanProfile(const CProfile& profile, const CDriverSnapshot& snapshot,
+                         const CLoadOptions& options);
+
+// Sends every planned setting in order; a refusal does not stop the rest.
+void ApplyPlan(CProfilePlan& plan, CKvxuUsbDriver& driver);
+
+// Reads the driver, plans, and applies the plan unless dryRun (which sends nothing that
+// changes the driver).
+CProfilePlan LoadProfile(CKvxuUsbDriver& driver, const CProfile& profile,
+                         const CLoadOptions& options, bool dryRun);
+
+// "applied", "unchanged", "refused", "skipped", "to apply".
+const char* OutcomeName(CSettingOutcome outcome);
+
+// "2 applied, 29 unchanged, 1 refused": the count of each outcome that occurs.
+std::string OutcomeSummary(const std::vector<CSettingResult>& results);
+
+// True when every setting was applied or unchanged (a dry run: would be).
+bool AllApplied(const std::vector<CSettingResult>& results);

@@ -1,0 +1,480 @@
+#include "ProfileFile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <set>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+#include "KvxUsbRecords.h"
+
+using Json = nlohmann::ordered_json;
+
+namespace {
+
+// A check that failed: where, and why. Caught at this file's boundary; nothing else sees it.
+struct CProfileError : std::runtime_error {
+    CProfileError(const std::string& key, const std::string& why)
+        : std::runtime_error(key + ": " + why)
+    {
+    }
+};
+
+void Require(bool condition, const std::string& key, const std::string& why)
+{
+    if (!condition)
+        throw CProfileError(key, why);
+}
+
+std::string Member(const std::string& path, const char* key)
+{
+    return path.empty() ? std::string(key) : path + "." + key;
+}
+
+std::string Element(const std::string& path, size_t index)
+{
+    return path + "[" + std::to_string(index) + "]";
+}
+
+// ---- texts: the driver's bytes as Latin-1 code points, so every byte survives JSON ----
+
+// The parser has already refused text that is not UTF-8.
+std::string Utf8ToBytes(const std::string& utf8, const std::string& key)
+{
+    std::string bytes;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char b = static_cast<unsigned char>(utf8[i]);
+        if (b < 0x80) {
+            bytes += char(b);
+            continue;
+        }
+        Require((b & 0xE0) == 0xC0 && b <= 0xC3 && i + 1 < utf8.size(), key,
+                "a character beyond \\u00ff (names are 8-bit bytes)");
+        bytes += char(((b & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+    }
+    return bytes;
+}
+
+// ---- reading, type by type ----
+
+const Json& Object(const Json& value, const std::string& key)
+{
+    Require(value.is_object(), key.empty() ? "file" : key, "must be an object");
+    return value;
+}
+
+const Json& Array(const Json& value, const std::string& key, size_t maxSize)
+{
+    Require(value.is_array(), key, "must be a list");
+    Require(value.size() <= maxSize, key, "more than " + std::to_string(maxSize) + " entries");
+    return value;
+}
+
+uint32_t Whole(const Json& value, const std::string& key, uint32_t min = 0,
+               uint32_t max = 0xFFFFFFFFu)
+{
+    Require(value.is_number_integer(), key, "must be a whole number");
+    const bool inRange =
+        value.is_number_unsigned()
+            ? value.get<uint64_t>() >= min && value.get<uint64_t>() <= max
+            : value.get<int64_t>() >= int64_t(min) && value.get<int64_t>() <= int64_t(max);
+    Require(inRange, key, "must be from " + std::to_string(min) + " to " + std::to_string(max));
+    return uint32_t(value.get<uint64_t>());
+}
+
+std::string Text(const Json& value, const std::string& key)
+{
+    Require(value.is_string(), key, "must be a text");
+    return Utf8ToBytes(value.get<std::string>(), key);
+}
+
+bool Flag(const Json& value, const std::string& key)
+{
+    Require(value.is_boolean(), key, "must be true or false");
+    return value.get<bool>();
+}
+
+uint32_t Choice(const Json& value, const std::string& key, const char* zero, const char* one)
+{
+    const std::string text = Text(value, key);
+    Require(text == zero || text == one, key,
+            "must be \"" + std::string(zero) + "\" or \"" + one + "\"");
+    return text == one ? 1 : 0;
+}
+
+void RequireKnownKeys(const Json& object, const std::string& path,
+                      std::initializer_list<const char*> known)
+{
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const bool isKnown = std::any_of(known.begin(), known.end(),
+                                         [&](const char* key) { return it.key() == key; });
+        Require(isKnown, Member(path, it.key().c_str()), "not a key of this format");
+    }
+}
+
+// Calls read(value, path) for object[key] when it is there.
+template <class Read>
+void Optional(const Json& object, const std::string& path, const char* key, Read read)
+{
+    auto it = object.find(key);
+    if (it != object.end())
+        read(*it, Member(path, key));
+}
+
+std::vector<CProfileChannel> ReadChannels(const Json& value, const std::string& key)
+{
+    std::vector<CProfileChannel> channels;
+    Array(value, key, KVX_USB_MAX_CHANNELS);
+    for (size_t i = 0; i < value.size(); ++i) {
+        const std::string path = Element(key, i);
+        const Json& entry = Object(value[i], path);
+        RequireKnownKeys(entry, path, {"index", "hardwareName", "name"});
+        Require(entry.contains("index"), Member(path, "index"), "missing");
+        Require(entry.contains("name"), Member(path, "name"), "missing");
+        CProfileChannel channel;
+        channel.index = Whole(entry["index"], Member(path, "index"), 0, KVX_USB_MAX_CHANNELS - 1);
+        channel.name = Text(entry["name"], Member(path, "name"));
+        Optional(entry, path, "hardwareName",
+                 [&](const Json& v, const std::string& k) { channel.hardwareName = Text(v, k); });
+        channels.push_back(channel);
+    }
+    return channels;
+}
+
+CProfileDevice ReadDevice(const Json& value, const std::string& path)
+{
+    const Json& entry = Object(value, path);
+    RequireKnownKeys(entry, path, {"serial", "name", "ranking", "inputs", "outputs"});
+    Require(entry.contains("serial"), Member(path, "serial"), "missing");
+    CProfileDevice device;
+    device.serial = Text(entry["serial"], Member(path, "serial"));
+    Optional(entry, path, "name",
+             [&](const Json& v, const std::string& k) { device.name = Text(v, k); });
+    Optional(entry, path, "ranking", [&](const Json& v, const std::string& k) {
+        device.ranking = Whole(v, k, 0, KVX_USB_MAX_DEVICES - 1);
+    });
+    Optional(entry, path, "inputs",
+             [&](const Json& v, const std::string& k) { device.inputs = ReadChannels(v, k); });
+    Optional(entry, path, "outputs",
+             [&](const Json& v, const std::string& k) { device.outputs = ReadChannels(v, k); });
+    return device;
+}
+
+void ReadInformation(const Json& value, const std::string& key, CProfileInformation& information)
+{
+    Object(value, key);
+    auto text = [&](const char* member, std::string& target) {
+        Optional(value, key, member,
+                 [&](const Json& v, const std::string& k) { target = Text(v, k); });
+    };
+    text("saved", information.saved);
+    text("tool", information.tool);
+    text("driverVersion", information.driverVersion);
+    text("interfaceVersion", information.interfaceVersion);
+    Optional(value, key, "deviceCount",
+             [&](const Json& v, const std::string& k) { information.deviceCount = Whole(v, k); });
+}
+
+CProfile ReadProfile(const Json& root)
+{
+    Object(root, "");
+    Require(root.contains("format"), "format", "missing: not a settings profile");
+    Require(root["format"].is_string() && root["format"].get<std::string>() == KVX_PROFILE_FORMAT,
+            "format", std::string("not \"") + KVX_PROFILE_FORMAT + "\": not a settings profile");
+    Require(root.contains("version"), "version", "missing");
+    Require(root["version"].is_number_integer() &&
+                root["version"].get<int64_t>() == KVX_PROFILE_VERSION,
+            "version",
+            root["version"].dump() + " is not a version this program reads (" +
+                std::to_string(KVX_PROFILE_VERSION) + ")");
+    RequireKnownKeys(root, "",
+                     {"format", "version", "information", "sampleRateHz", "rateMode", "clockMaster",
+                      "clockSource", "streamBufferDepthUs", "asioBufferDepthUs", "wdmBufferDepthUs",
+                      "asioNamesWithDevice", "devices"});
+    CProfile profile;
+    Optional(root, "", "information", [&](const Json& v, const std::string& k) {
+        ReadInformation(v, k, profile.information);
+    });
+    Optional(root, "", "sampleRateHz",
+             [&](const Json& v, const std::string& k) { profile.sampleRateHz = Whole(v, k, 1); });
+    Optional(root, "", "rateMode", [&](const Json& v, const std::string& k) {
+        profile.rateMode = Choice(v, k, "manual", "auto");
+    });
+    Optional(root, "", "clockMaster", [&](const Json& v, const std::string& k) {
+        profile.clockMaster = Choice(v, k, "pc", "device");
+    });
+    Optional(root, "", "clockSource", [&](const Json& v, const std::string& k) {
+        Object(v, k);
+        RequireKnownKeys(v, k, {"id", "name"});
+        Require(v.contains("id"), Member(k, "id"), "missing");
+        CProfileSource source;
+        source.id = Whole(v["id"], Member(k, "id"));
+        Optional(v, k, "name",
+                 [&](const Json& n, const std::string& nk) { source.name = Text(n, nk); });
+        profile.clockSource = source;
+    });
+    Optional(root, "", "streamBufferDepthUs",
+             [&](const Json& v, const std::string& k) { profile.streamDepthUs = Whole(v, k, 1); });
+    Optional(root, "", "asioBufferDepthUs", [&](const Json& v, const std::string& k) {
+        profile.asioDepthUs = Whole(v, k, KVX_PROFILE_MIN_BUFFER_US, KVX_PROFILE_MAX_BUFFER_US);
+    });
+    Optional(root, "", "wdmBufferDepthUs", [&](const Json& v, const std::string& k) {
+        profile.wdmDepthUs = Whole(v, k, KVX_PROFILE_MIN_BUFFER_US, KVX_PROFILE_MAX_BUFFER_US);
+    });
+    Optional(root, "", "asioNamesWithDevice", [&](const Json& v, const std::string& k) {
+        profile.asioNamesWithDevice = Flag(v, k);
+    });
+    Optional(root, "", "devices", [&](const Json& v, const std::string& k) {
+        Array(v, k, KVX_USB_MAX_DEVICES);
+        for (size_t i = 0; i < v.size(); ++i)
+            profile.devices.push_back(ReadDevice(v[i], Element(k, i)));
+    });
+    return profile;
+}
+
+// ---- checks that hold whatever made the profile ----
+
+void CheckName(const std::string& name, const std::string& key, size_t max)
+{
+    Require(name.find('\0') == std::string::npos, key, "contains a zero byte");
+    Require(name.size() <= max, key,
+            "longer than " + std::to_string(max) + " bytes (" + std::to_string(name.size()) + ")");
+}
+
+void CheckChannels(const std::vector<CProfileChannel>& channels, const std::string& key)
+{
+    Require(channels.size() <= KVX_USB_MAX_CHANNELS, key,
+            "more than " + std::to_string(KVX_USB_MAX_CHANNELS) + " entries");
+    std::set<uint32_t> indexes;
+    for (size_t i = 0; i < channels.size(); ++i) {
+        const std::string path = Element(key, i);
+        Require(channels[i].index < KVX_USB_MAX_CHANNELS, Member(path, "index"),
+                "must be from 0 to " + std::to_string(KVX_USB_MAX_CHANNELS - 1));
+        Require(indexes.insert(channels[i].index).second, Member(path, "index"),
+                std::to_string(channels[i].index) + " appears twice");
+        CheckName(channels[i].name, Member(path, "name"), KVX_PROFILE_MAX_NAME);
+    }
+}
+
+void CheckRankings(const std::vector<CProfileDevice>& devices)
+{
+    std::vector<size_t> holder; // device index by ranking
+    size_t ranked = 0;
+    for (const CProfileDevice& device : devices)
+        ranked += device.ranking ? 1 : 0;
+    holder.assign(ranked, devices.size());
+    for (size_t i = 0; i < devices.size(); ++i) {
+        if (!devices[i].ranking)
+            continue;
+        const std::string key = Member(Element("devices", i), "ranking");
+        const uint32_t ranking = *devices[i].ranking;
+        Require(ranking < ranked, key,
+                "rankings must be 0 to " + std::to_string(ranked - 1) + ", each once (found " +
+                    std::to_string(ranking) + ")");
+        Require(holder[ranking] == devices.size(), key,
+                "ranking " + std::to_string(ranking) + " is also that of devices[" +
+                    std::to_string(holder[ranking]) + "]");
+        holder[ranking] = i;
+    }
+}
+
+void Check(const CProfile& profile)
+{
+    Require(!profile.rateMode || *profile.rateMode <= 1, "rateMode", "must be manual or auto");
+    Require(!profile.clockMaster || *profile.clockMaster <= 1, "clockMaster",
+            "must be pc or device");
+    Require(!profile.sampleRateHz || *profile.sampleRateHz > 0, "sampleRateHz", "must not be 0");
+    Require(!profile.streamDepthUs || *profile.streamDepthUs > 0, "streamBufferDepthUs",
+            "must not be 0");
+    for (auto depth : {std::make_pair("asioBufferDepthUs", profile.asioDepthUs),
+                       std::make_pair("wdmBufferDepthUs", profile.wdmDepthUs)})
+        Require(!depth.second || (*depth.second >= KVX_PROFILE_MIN_BUFFER_US &&
+                                  *depth.second <= KVX_PROFILE_MAX_BUFFER_US),
+                depth.first,
+                "must be from " + std::to_string(KVX_PROFILE_MIN_BUFFER_US) + " to " +
+                    std::to_string(KVX_PROFILE_MAX_BUFFER_US));
+    Require(profile.devices.size() <= KVX_USB_MAX_DEVICES, "devices",
+            "more than " + std::to_string(KVX_USB_MAX_DEVICES) + " entries");
+    std::set<std::string> serials;
+    for (size_t i = 0; i < profile.devices.size(); ++i) {
+        const CProfileDevice& device = profile.devices[i];
+        const std::string path = Element("devices", i);
+        Require(!device.serial.empty(), Member(path, "serial"), "empty");
+        CheckName(device.serial, Member(path, "serial"), KVX_PROFILE_MAX_SERIAL);
+        Require(serials.insert(device.serial).second, Member(path, "serial"),
+                "\"" + device.serial + "\" appears twice");
+        if (device.name)
+            CheckName(*device.name, Member(path, "name"), KVX_PROFILE_MAX_NAME);
+        CheckChannels(device.inputs, Member(path, "inputs"));
+        CheckChannels(device.outputs, Member(path, "outputs"));
+    }
+    CheckRankings(profile.devices);
+}
+
+// ---- writing ----
+
+Json ChannelsJson(const std::vector<CProfileChannel>& channels)
+{
+    Json list = Json::array();
+    for (const CProfileChannel& channel : channels)
+        list.push_back({{"index", channel.index},
+                        {"hardwareName", BytesToUtf8(channel.hardwareName)},
+                        {"name", BytesToUtf8(channel.name)}});
+    return list;
+}
+
+Json InformationJson(const CProfileInformation& information)
+{
+    Json info = Json::object();
+    info["saved"] = information.saved;
+    info["tool"] = BytesToUtf8(information.tool);
+    info["driverVersion"] = BytesToUtf8(information.driverVersion);
+    info["interfaceVersion"] = BytesToUtf8(information.interfaceVersion);
+    if (information.deviceCount)
+        info["deviceCount"] = *information.deviceCount;
+    return info;
+}
+
+} // namespace
+
+std::string BytesToUtf8(const std::string& bytes)
+{
+    std::string utf8;
+    for (char c : bytes) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += char(0xC0 | (b >> 6));
+            utf8 += char(0x80 | (b & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+std::string WriteProfileJson(const CProfile& profile)
+{
+    Json root = Json::object();
+    root["format"] = KVX_PROFILE_FORMAT;
+    root["version"] = KVX_PROFILE_VERSION;
+    root["information"] = InformationJson(profile.information);
+    if (profile.sampleRateHz)
+        root["sampleRateHz"] = *profile.sampleRateHz;
+    if (profile.rateMode)
+        root["rateMode"] = *profile.rateMode == KVX_USB_RATE_MODE_AUTOMATIC ? "auto" : "manual";
+    if (profile.clockMaster)
+        root["clockMaster"] = *profile.clockMaster == KVX_USB_CLOCK_MASTER_DEVICE ? "device" : "pc";
+    if (profile.clockSource)
+        root["clockSource"] = {{"id", profile.clockSource->id},
+                               {"name", BytesToUtf8(profile.clockSource->name)}};
+    if (profile.streamDepthUs)
+        root["streamBufferDepthUs"] = *profile.streamDepthUs;
+    if (profile.asioDepthUs)
+        root["asioBufferDepthUs"] = *profile.asioDepthUs;
+    if (profile.wdmDepthUs)
+        root["wdmBufferDepthUs"] = *profile.wdmDepthUs;
+    if (profile.asioNamesWithDevice)
+        root["asioNamesWithDevice"] = *profile.asioNamesWithDevice;
+    Json devices = Json::array();
+    for (const CProfileDevice& device : profile.devices) {
+        Json entry = {{"serial", BytesToUtf8(device.serial)}};
+        if (device.name)
+            entry["name"] = BytesToUtf8(*device.name);
+        if (device.ranking)
+            entry["ranking"] = *device.ranking;
+        entry["inputs"] = ChannelsJson(device.inputs);
+        entry["outputs"] = ChannelsJson(device.outputs);
+        devices.push_back(entry);
+    }
+    root["devices"] = devices;
+    // ASCII only: every byte from 0x80 up as \u00XX, whatever the reader's code page.
+    return root.dump(2, ' ', true) + "\n";
+}
+
+bool ReadProfileJson(const std::string& text, CProfile& profile, std::string& error)
+{
+    try {
+        Require(text.size() <= KVX_PROFILE_MAX_FILE_SIZE, "file",
+                "larger than " + std::to_string(KVX_PROFILE_MAX_FILE_SIZE) + " bytes");
+        const Json root = Json::parse(text, [](int depth, Json::parse_event_t event, Json&) {
+            Require(!((event == Json::parse_event_t::object_start ||
+                       event == Json::parse_event_t::array_start) &&
+                      depth >= KVX_PROFILE_MAX_DEPTH),
+                    "file",
+                    "nested deeper than " + std::to_string(KVX_PROFILE_MAX_DEPTH) + " levels");
+            return true;
+        });
+        CProfile read = ReadProfile(root);
+        Check(read);
+        profile = std::move(read);
+        return true;
+    } catch (const CProfileError& e) {
+        error = e.what();
+    } catch (const Json::parse_error& e) {
+        error = std::string("file: not JSON, or cut short (") + e.what() + ")";
+    } catch (const std::exception& e) {
+        error = std::string("file: ") + e.what();
+    }
+    return false;
+}
+
+bool CheckProfile(const CProfile& profile, std::string& error)
+{
+    try {
+        Check(profile);
+        return true;
+    } catch (const CProfileError& e) {
+        error = e.what();
+        return false;
+    }
+}
+
+bool SaveProfileFile(const std::string& path, const CProfile& profile, std::string& error)
+{
+    const std::string text = WriteProfileJson(profile);
+    // Written beside the old file and moved over it: a failed save leaves the old one whole.
+    const std::string temporary = path + ".tmp";
+    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    bool ok = file != INVALID_HANDLE_VALUE &&
+              WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) &&
+              written == text.size();
+    DWORD status = ok ? 0 : GetLastError();
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    if (ok && !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        ok = false;
+        status = GetLastError();
+    }
+    if (!ok) {
+        DeleteFileA(temporary.c_str());
+        error = path + ": cannot be written (error " + std::to_string(status) + ")";
+    }
+    return ok;
+}
+
+bool LoadProfileFile(const std::string& path, CProfile& profile, std::string& error)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = path + ": cannot be opened (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    // One byte more than allowed tells an oversized file without reading all of it.
+    std::string text(KVX_PROFILE_MAX_FILE_SIZE + 1, '\0');
+    DWORD read = 0, total = 0;
+    while (total < text.size() &&
+           ReadFile(file, &text[total], DWORD(text.size() - total), &read, nullptr) && read > 0)
+        total += read;
+    CloseHandle(file);
+    text.resize(total);
+    if (!ReadProfileJson(text, profile, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,31 @@
+// The command-line control's verbs for settings: save and load a profile, get and set any
+// setting. Each takes the arguments after its own name, writes what it has to say into
+// out (standard output) and err (standard error), and returns the exit status:
+//   0  everything applied or unchanged (or read and saved)
+//   1  something was refused, skipped or could not be read
+//   2  the file or the arguments are invalid, or there is no driver
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum : int {
+    KVX_EXIT_OK = 0,
+    KVX_EXIT_INCOMPLETE = 1,
+    KVX_EXIT_INVALID = 2,
+};
+
+struct CVerbOutput {
+    std::string out;
+    std::string err;
+};
+
+typedef std::vector<std::string> CVerbArguments;
+
+int ProfileVerbSave(const CVerbArguments& arguments, CVerbOutput& output);
+int ProfileVerbLoad(const CVerbArguments& arguments, CVerbOutput& output);
+int ProfileVerbGet(const CVerbArguments& arguments, CVerbOutput& output);
+int ProfileVerbSet(const CVerbArguments& arguments, CVerbOutput& output);
+
+// The exit statuses and the settings with their values, for "help".
+std::string ProfileVerbsHelp();
