@@ -41,6 +41,11 @@ BOOL CProfileDlg::OnInitDialog()
                             columns[i].width);
     m_List.SetExtendedStyle(m_List.GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     FillList();
+    // A refusal's reason is read whole, with the list scrolled sideways if need be.
+    const int resultColumn = 3;
+    m_List.SendMessage(LVM_SETCOLUMNWIDTH, resultColumn, LVSCW_AUTOSIZE);
+    if (m_List.SendMessage(LVM_GETCOLUMNWIDTH, resultColumn) < columns[resultColumn].width)
+        m_List.SendMessage(LVM_SETCOLUMNWIDTH, resultColumn, columns[resultColumn].width);
     ::SetDlgItemTextA(m_hWnd, IDC_PROFILE_SUMMARY, OutcomeSummary(m_Results).c_str());
     if (m_Mode == RESULTS) {
         // Nothing is left to do but read it: Close alone, the default for Enter and Esc.
