@@ -40,23 +40,6 @@ std::string Join(CValues::const_iterator begin, CValues::const_iterator end)
     return text;
 }
 
-// Control bytes would garble a console; the rest is the driver's 8-bit text.
-std::string Printable(const std::string& bytes)
-{
-    std::string out;
-    for (char c : bytes) {
-        const unsigned char b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", b);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 // ---- the settings: how each is printed by get and read by set ----
 
 typedef void (*CPrint)(const CProfile& profile, std::vector<CValues>& lines);
@@ -297,7 +280,7 @@ bool OpenDriver(CKvxuUsbDriver& driver, CVerbOutput& output)
 void ReportNotes(const std::vector<std::string>& notes, CVerbOutput& output)
 {
     for (const std::string& note : notes)
-        output.err += "not read: " + Printable(note) + "\n";
+        output.err += "not read: " + ConsoleText(note) + "\n";
 }
 
 // ---- results ----
@@ -306,11 +289,11 @@ std::string ResultLine(const CSettingResult& result)
 {
     std::string line = OutcomeName(result.outcome);
     line.resize(11, ' ');
-    line += Printable(result.setting) + ": ";
+    line += ConsoleText(result.setting) + ": ";
     if (result.outcome == CSettingOutcome::Unchanged || result.outcome == CSettingOutcome::Skipped)
-        line += Printable(result.wanted);
+        line += ConsoleText(result.wanted);
     else
-        line += Printable(result.current) + " -> " + Printable(result.wanted);
+        line += ConsoleText(result.current) + " -> " + ConsoleText(result.wanted);
     return line + (result.why.empty() ? "" : " (" + result.why + ")") + "\n";
 }
 
@@ -354,8 +337,8 @@ std::string LinesText(const CSettingSyntax& setting, const std::vector<CValues>&
 {
     std::string text;
     for (const CValues& values : lines)
-        text +=
-            std::string(setting.name) + " " + Printable(Join(values.begin(), values.end())) + "\n";
+        text += std::string(setting.name) + " " + ConsoleText(Join(values.begin(), values.end())) +
+                "\n";
     return text;
 }
 
@@ -409,7 +392,7 @@ int ProfileVerbLoad(const CVerbArguments& given, CVerbOutput& output)
     CProfile profile;
     std::string error;
     if (!LoadProfileFile(arguments[0], profile, error))
-        return Invalid(output, "refused, nothing was sent: " + Printable(error));
+        return Invalid(output, "refused, nothing was sent: " + ConsoleText(error));
     CKvxuUsbDriver driver;
     if (!OpenDriver(driver, output))
         return KVX_EXIT_INVALID;
@@ -469,7 +452,7 @@ int ProfileVerbSet(const CVerbArguments& given, CVerbOutput& output)
         return Invalid(output, std::string(setting->name) + " " + setting->values + ": " + error);
     // The checks a file gets; their key names are the file's.
     if (!CheckProfile(profile, error))
-        return Invalid(output, std::string(setting->name) + ": " + Printable(error));
+        return Invalid(output, std::string(setting->name) + ": " + ConsoleText(error));
     CKvxuUsbDriver driver;
     if (!OpenDriver(driver, output))
         return KVX_EXIT_INVALID;

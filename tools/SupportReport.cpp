@@ -290,19 +290,7 @@ void ReportBuffers(const CDriverSnapshot& snapshot, CReportNode& report)
 
 std::string TextValue(const std::string& bytes)
 {
-    // Control bytes would garble a console; the rest is the driver's 8-bit text.
-    std::string out = "\"";
-    for (char c : bytes) {
-        unsigned char b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", b);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    return "\"" + ConsoleText(bytes) + "\"";
 }
 
 std::string ScalarText(const CReportNode& node)

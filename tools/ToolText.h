@@ -11,3 +11,6 @@
 // A JSON string literal of 8-bit bytes: quotes, backslashes, control characters and every
 // byte from 0x7F up are escaped as \u00XX, so the result is plain ASCII whatever the code page.
 std::string JsonString(const std::string& bytes);
+
+// The driver's 8-bit text for a console: control bytes, which would garble it, as \xXX.
+std::string ConsoleText(const std::string& bytes);
