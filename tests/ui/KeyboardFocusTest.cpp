@@ -83,10 +83,14 @@ protected:
         return name;
     }
     // Without a window manager Wine itself moves the display's focus, and now and then leaves
-    // no window active when a dialog ends: the caption is clicked then, as a person would.
+    // no window active, or the panel in front without the keyboard, when a dialog ends: the
+    // caption is clicked then, as a person would, which activates the panel again.
     bool PanelBackInFront()
     {
-        return InFront(kMainTitle) || (XdoTool(ClickOn(m_frame, 60, 8)) && InFront(kMainTitle));
+        const auto active = [&] {
+            return InFront(kMainTitle) && PumpUntil([&] { return PanelFocus() != nullptr; }, 2000);
+        };
+        return active() || (XdoTool(ClickOn(m_frame, 60, 8)) && active());
     }
 
     SimDriverProcess m_sim; // first: the panel inherits its pipe name
