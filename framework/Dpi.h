@@ -11,6 +11,9 @@
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0 // wParam: the new DPI twice; lParam: the suggested window RECT
 #endif
+#ifndef WM_DPICHANGED_AFTERPARENT
+#define WM_DPICHANGED_AFTERPARENT 0x02E3 // to a child, once its top-level window has changed
+#endif
 
 // The DPI of 100 %, at which every length is given.
 constexpr UINT kAfxDefaultDpi = 96;

@@ -76,6 +76,7 @@ ON_WM_DESTROY()
 ON_MESSAGE(WM_DRIVER_NOTIFY, OnDriverNotify)
 ON_WM_DEVICECHANGE()
 ON_WM_TIMER()
+ON_MESSAGE(WM_DPICHANGED_AFTERPARENT, OnDpiChangedAfterParent)
 END_MESSAGE_MAP()
 
 CKVX_USB_CPLView::CKVX_USB_CPLView()
@@ -206,15 +207,26 @@ bool CKVX_USB_CPLView::GetChildRect(HWND child, RECT* rect) const
 
 void CKVX_USB_CPLView::RescaleForDpi(UINT dpi)
 {
-    const UINT oldDpi = m_nDpi;
-    if (dpi == oldDpi || m_bFirstUpdate)
+    if (m_bFirstUpdate)
         return;
+    const UINT oldDpi = m_nDpi;
     m_nDpi = dpi;
     PlacePages(0);
     KeepTreeLeftOfPages();
+    if (dpi == oldDpi)
+        return;
     LoadTreeImages(dpi);
     for (CDialogPage* page : Pages())
         page->RescaleForDpi(oldDpi, dpi);
+}
+
+LRESULT CKVX_USB_CPLView::OnDpiChangedAfterParent(WPARAM, LPARAM)
+{
+    // The dialog manager scales the form's controls, the pages among them, in proportion and
+    // gives them the new font; the lengths given in pixels are then laid out exactly again.
+    const LRESULT result = Default();
+    RescaleForDpi(AfxGetWindowDpi(m_hWnd));
+    return result;
 }
 
 void CKVX_USB_CPLView::LoadTreeImages(UINT dpi)

@@ -66,7 +66,8 @@ public:
     // frame, for -asio), the page becomes the one the first update starts with.
     void ShowPage(CPageCode page);
     // The view now sits on a screen of this DPI: the pages' origin, the tree's icons and
-    // every page's lengths in pixels follow.
+    // every page's lengths in pixels follow (its frame tells it, and the system after it
+    // has scaled the form's controls).
     void RescaleForDpi(UINT dpi);
 
     CTreeCtrlEx m_PageTree;
@@ -88,6 +89,7 @@ protected:
     LRESULT OnDriverNotify(WPARAM wParam, LPARAM lParam);
     BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
     void OnTimer(UINT_PTR nIDEvent);
+    LRESULT OnDpiChangedAfterParent(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 

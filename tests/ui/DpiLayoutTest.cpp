@@ -328,6 +328,11 @@ TEST_F(DpiLayoutTest, ADpiChangeTakesTheSuggestedRectangleAndLaysOutAgain)
             << suggested.right - suggested.left << "x" << suggested.bottom - suggested.top;
         ExpectLaidOutFor(to);
     }
+    // After the system has scaled the form's controls in proportion, the view places the
+    // pages exactly again.
+    View().m_DevicesPage.SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    View().SendMessage(WM_DPICHANGED_AFTERPARENT);
+    ExpectLaidOutFor(dpi);
 }
 
 } // namespace
