@@ -149,8 +149,10 @@ BOOL CKVX_USB_CPLApp::InitInstance()
         return FALSE;
     }
 
-    m_hTrayIcon.Reset(static_cast<HICON>(::LoadImageA(m_hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME),
-                                                      IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR)));
+    // The notification area shows small icons: the one drawn for that size, not a shrunk one.
+    m_hTrayIcon.Reset(static_cast<HICON>(::LoadImageA(
+        m_hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+        ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR)));
     // The show state the process was started with is ignored on purpose: only -hide hides.
     m_nCmdShow = hide ? SW_HIDE : SW_SHOW;
 

@@ -14,6 +14,7 @@ ON_WM_SYSCOMMAND()
 ON_MESSAGE(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
 ON_MESSAGE(WM_SHOW_ASIO_SETTINGS, OnShowAsioSettings)
 ON_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
+ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
 ON_COMMAND(ID_APP_OPEN, OnAppOpen)
 ON_COMMAND(ID_APP_QUIT, OnAppQuit)
 ON_COMMAND(ID_APP_HIDE, OnAppHide)
@@ -60,9 +61,14 @@ bool CMainFrame::CreateStatusBar()
     static const UINT indicators[] = {ID_SEPARATOR, ID_SEPARATOR};
     if (!m_wndStatusBar.Create(this) || !m_wndStatusBar.SetIndicators(indicators, 2))
         return false;
-    m_wndStatusBar.SetPaneInfo(0, 0, SBPS_STRETCH, 200);
-    m_wndStatusBar.SetPaneInfo(1, 1, SBPS_NORMAL, 150);
+    LayOutPanes(AfxGetWindowDpi(m_hWnd));
     return true;
+}
+
+void CMainFrame::LayOutPanes(UINT dpi)
+{
+    m_wndStatusBar.SetPaneInfo(0, 0, SBPS_STRETCH, AfxScaleForDpi(200, dpi));
+    m_wndStatusBar.SetPaneInfo(1, 1, SBPS_NORMAL, AfxScaleForDpi(150, dpi));
 }
 
 CKVX_USB_CPLView* CMainFrame::SettingsView() const
@@ -112,6 +118,20 @@ LRESULT CMainFrame::OnShowAsioSettings(WPARAM, LPARAM)
     // Selected as a click would: the view's page switch shows the page and its caption.
     if (CKVX_USB_CPLView* view = SettingsView())
         view->ShowPage(PAGE_SETTINGS);
+    return 0;
+}
+
+LRESULT CMainFrame::OnDpiChanged(WPARAM wParam, LPARAM lParam)
+{
+    // Moved to a screen of another scale: the system's rectangle keeps the window where the
+    // user put it, at the new size; what is measured in pixels is laid out again.
+    const UINT dpi = LOWORD(wParam);
+    if (const RECT* suggested = reinterpret_cast<const RECT*>(lParam))
+        SetWindowPos(nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOutPanes(dpi);
+    if (CKVX_USB_CPLView* view = SettingsView())
+        view->RescaleForDpi(dpi);
     return 0;
 }
 

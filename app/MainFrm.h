@@ -29,6 +29,7 @@ protected:
     LRESULT OnWindowPosChanged(WPARAM wParam, LPARAM lParam);
     LRESULT OnShowAsioSettings(WPARAM wParam, LPARAM lParam);
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
     void OnAppOpen();
     void OnAppQuit();
     void OnAppHide();
@@ -40,6 +41,8 @@ protected:
 
 private:
     bool CreateStatusBar();
+    // Pane 0 stretches from 200 pixels, pane 1 is 150 wide, both at 96 DPI.
+    void LayOutPanes(UINT dpi);
     CKVX_USB_CPLView* SettingsView() const;
     void ShowTrayMenu();
 

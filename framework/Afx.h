@@ -1,6 +1,7 @@
 // The framework in one include: windows and message maps (AfxWnd.h), dialogs and data
 // exchange (AfxDialog.h), document, views, frame and template (AfxDocView.h), the application
-// and its message loop (AfxApp.h), control wrappers (AfxCtrls.h), framework ids (AfxRes.h).
+// and its message loop (AfxApp.h), control wrappers (AfxCtrls.h), framework ids (AfxRes.h),
+// lengths scaled to a window's DPI (Dpi.h).
 // Each header starts with how its classes are used.
 #pragma once
 
@@ -10,3 +11,4 @@
 #include "AfxDocView.h"
 #include "AfxApp.h"
 #include "AfxCtrls.h"
+#include "Dpi.h"

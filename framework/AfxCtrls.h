@@ -63,6 +63,11 @@ public:
         return (DWORD)SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, (LPARAM)dwNewStyle);
     }
     int GetItemCount() const { return (int)SendMessage(LVM_GETITEMCOUNT); }
+    int GetColumnWidth(int nCol) const { return (int)SendMessage(LVM_GETCOLUMNWIDTH, nCol); }
+    BOOL SetColumnWidth(int nCol, int cx)
+    {
+        return (BOOL)SendMessage(LVM_SETCOLUMNWIDTH, (WPARAM)nCol, MAKELPARAM(cx, 0));
+    }
     BOOL DeleteAllItems() { return (BOOL)SendMessage(LVM_DELETEALLITEMS); }
     BOOL DeleteItem(int nItem) { return (BOOL)SendMessage(LVM_DELETEITEM, (WPARAM)nItem); }
     int InsertItem(int nItem, LPCSTR lpszItem);

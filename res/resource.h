@@ -39,6 +39,7 @@
 // Controls. Pages keep their own ids in their own range (from 1200 on).
 #define IDC_PAGE_TREE 1100
 #define IDC_ABOUT_TEXT 1101
+#define IDC_PAGE_SEPARATOR 1102
 
 // Buffer settings page.
 #define IDC_STREAM_SLIDER 1200

@@ -6,8 +6,9 @@
 # (docs/screenshot-about.png), the devices page with a device selected and its help text
 # (-devices), the device-name dialog (-device-name), the input channels page (-channels), the
 # synchronisation page (-sync), the buffer settings page (-settings) and a settings profile's
-# plan and results (-profile-plan, -profile-results); then a second start
-# with -exit ends the panel.
+# plan and results (-profile-plan, -profile-results); then a second start with -exit ends the
+# panel. Last, at 144 DPI, the devices page (-devices-144dpi) and the buffer settings page
+# (-settings-144dpi).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build}
@@ -109,6 +110,29 @@ if wait_for_window "Open"; then
 fi
 "$root/scripts/simdriver.sh" cmd "$build" stream off >/dev/null
 rm -f "$profile"
+panel -exit
+wait "$panel_pid" || true
+
+# At 150 % (144 DPI), on the bench's second prefix with a stand-in of its own: the devices
+# page as it starts, then the buffer settings page that a second start with -asio shows.
+"$root/scripts/simdriver.sh" stop "$build" >/dev/null
+export KVX_BENCH_DPI=144
+"$root/scripts/simdriver.sh" start "$build" --scenario demo >/dev/null
+. "$build/wine-bench/env-dpi" # that prefix's screen, larger than the first
+setsid "$root/scripts/wine-bench.sh" run "$build" "$build/app/kvxucpl.exe" >>"$log" 2>&1 </dev/null &
+panel_pid=$!
+wait_for_window "Volmar Model B USB Control Panel"
+# The panel's window alone: the rest of that screen is empty.
+panel_shot() {
+  sleep 0.5
+  import -window "$(xdotool search --name '^Volmar Model B USB Control Panel$' | head -n1)" \
+    "${screenshot%.png}-$1.png"
+  echo "screenshot saved: ${screenshot%.png}-$1.png"
+}
+panel_shot devices-144dpi
+panel -asio
+sleep 1 # the first drop-out count
+panel_shot settings-144dpi
 panel -exit
 wait "$panel_pid" || true
 echo "control panel ended"

@@ -30,6 +30,10 @@ public:
     // that poll the driver do so only while they can be seen.
     virtual void FollowScreenVisibility() {}
 
+    // The page now sits on a screen of newDpi, having been laid out for oldDpi: its lengths
+    // in pixels follow (its template's controls the system scales itself).
+    virtual void RescaleForDpi(UINT oldDpi, UINT newDpi) { (void)oldDpi, (void)newDpi; }
+
     void OnOK() override {}
     void OnCancel() override {}
 

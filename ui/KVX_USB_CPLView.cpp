@@ -44,11 +44,17 @@ const TreeItem* FindTreeItem(DWORD_PTR code)
 // Only the top byte of an item's data names its page.
 const DWORD_PTR kPageCodeMask = 0xFF000000;
 
+const int kTreeIconSize = 16; // at 96 DPI
 const UINT kTreeIcons[] = {IDI_INTERFACE, IDI_DEVICES, IDI_SETTINGS, IDI_JACK, IDI_XLR, IDI_CLOCK};
 
-// Where every page sits in the view's client area, in pixels.
+// Where every page sits in the view's client area, in pixels at 96 DPI.
 const int kPageLeft = 140;
 const int kPageTop = 2;
+// The separator and the tree end this far left of the pages at most, in pixels at 96 DPI,
+// where the form's template puts them. Its font does not grow in step with the DPI at every
+// scale, and at some the template would reach under the pages.
+const int kSeparatorGap = 6;
+const int kTreeGap = 11;
 
 // Names shorter than this are no interface path of the driver.
 const size_t kMinimumInterfaceName = 5;
@@ -70,6 +76,7 @@ ON_WM_DESTROY()
 ON_MESSAGE(WM_DRIVER_NOTIFY, OnDriverNotify)
 ON_WM_DEVICECHANGE()
 ON_WM_TIMER()
+ON_MESSAGE(WM_DPICHANGED_AFTERPARENT, OnDpiChangedAfterParent)
 END_MESSAGE_MAP()
 
 CKVX_USB_CPLView::CKVX_USB_CPLView()
@@ -159,22 +166,86 @@ std::array<CDialogPage*, 5> CKVX_USB_CPLView::PagesInRefreshOrder()
 
 void CKVX_USB_CPLView::CreatePages()
 {
-    for (CDialogPage* page : Pages()) {
-        if (page->Create(this))
-            page->SetWindowPos(nullptr, kPageLeft, kPageTop, 0, 0,
-                               SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    m_nDpi = AfxGetWindowDpi(m_hWnd);
+    for (CDialogPage* page : Pages())
+        page->Create(this);
+    PlacePages(SWP_SHOWWINDOW);
+    KeepTreeLeftOfPages();
+}
+
+void CKVX_USB_CPLView::PlacePages(UINT flags)
+{
+    for (CDialogPage* page : Pages())
+        if (page->m_hWnd)
+            page->SetWindowPos(nullptr, AfxScaleForDpi(kPageLeft, m_nDpi),
+                               AfxScaleForDpi(kPageTop, m_nDpi), 0, 0,
+                               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
+}
+
+void CKVX_USB_CPLView::KeepTreeLeftOfPages()
+{
+    const int pageLeft = AfxScaleForDpi(kPageLeft, m_nDpi);
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    RECT rect;
+    HWND separator = GetDlgItem(IDC_PAGE_SEPARATOR);
+    const int separatorLeft = pageLeft - AfxScaleForDpi(kSeparatorGap, m_nDpi);
+    if (GetChildRect(separator, &rect) && rect.left > separatorLeft)
+        ::SetWindowPos(separator, nullptr, separatorLeft, rect.top, 0, 0, flags | SWP_NOSIZE);
+    const int treeRight = pageLeft - AfxScaleForDpi(kTreeGap, m_nDpi);
+    if (GetChildRect(m_PageTree.m_hWnd, &rect) && rect.right > treeRight)
+        m_PageTree.SetWindowPos(nullptr, 0, 0, treeRight - rect.left, rect.bottom - rect.top,
+                                flags | SWP_NOMOVE);
+}
+
+bool CKVX_USB_CPLView::GetChildRect(HWND child, RECT* rect) const
+{
+    if (!child || !::GetWindowRect(child, rect))
+        return false;
+    ::MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(rect), 2);
+    return true;
+}
+
+void CKVX_USB_CPLView::RescaleForDpi(UINT dpi)
+{
+    if (m_bFirstUpdate)
+        return;
+    const UINT oldDpi = m_nDpi;
+    m_nDpi = dpi;
+    PlacePages(0);
+    KeepTreeLeftOfPages();
+    if (dpi == oldDpi)
+        return;
+    LoadTreeImages(dpi);
+    for (CDialogPage* page : Pages())
+        page->RescaleForDpi(oldDpi, dpi);
+}
+
+LRESULT CKVX_USB_CPLView::OnDpiChangedAfterParent(WPARAM, LPARAM)
+{
+    // The dialog manager scales the form's controls, the pages among them, in proportion and
+    // gives them the new font; the lengths given in pixels are then laid out exactly again.
+    const LRESULT result = Default();
+    RescaleForDpi(AfxGetWindowDpi(m_hWnd));
+    return result;
+}
+
+void CKVX_USB_CPLView::LoadTreeImages(UINT dpi)
+{
+    // Each icon at the size drawn for this scale, not one size stretched by the list.
+    const int size = AfxScaleForDpi(kTreeIconSize, dpi);
+    m_ImageList.Create(size, size, ILC_COLOR, 6, 1);
+    for (UINT id : kTreeIcons) {
+        const CIconHandle icon(
+            static_cast<HICON>(::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id),
+                                            IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+        m_ImageList.Add(icon.Get()); // the list keeps its own copy
     }
+    m_PageTree.SetImageList(&m_ImageList, TVSIL_NORMAL);
 }
 
 void CKVX_USB_CPLView::BuildTree()
 {
-    m_ImageList.Create(16, 16, ILC_COLOR, 6, 1);
-    for (UINT id : kTreeIcons) {
-        const CIconHandle icon(static_cast<HICON>(::LoadImageA(
-            AfxGetResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
-        m_ImageList.Add(icon.Get()); // the list keeps its own copy
-    }
-    m_PageTree.SetImageList(&m_ImageList, TVSIL_NORMAL);
+    LoadTreeImages(m_nDpi);
     for (const TreeItem& entry : kTreeItems) {
         HTREEITEM item =
             m_PageTree.InsertItem(AfxLoadString(entry.caption).c_str(), entry.image, entry.image);

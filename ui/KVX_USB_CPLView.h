@@ -66,6 +66,10 @@ public:
     // Selects the page's tree item, as a click would. Asked before the tree exists (by the
     // frame, for -asio), the page becomes the one the first update starts with.
     void ShowPage(CPageCode page);
+    // The view now sits on a screen of this DPI: the pages' origin, the tree's icons and
+    // every page's lengths in pixels follow (its frame tells it, and the system after it
+    // has scaled the form's controls).
+    void RescaleForDpi(UINT dpi);
 
     CTreeCtrlEx m_PageTree;
     HTREEITEM m_hOutputChannelsItem = nullptr;
@@ -86,6 +90,7 @@ protected:
     LRESULT OnDriverNotify(WPARAM wParam, LPARAM lParam);
     BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
     void OnTimer(UINT_PTR nIDEvent);
+    LRESULT OnDpiChangedAfterParent(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -95,7 +100,15 @@ private:
     // Devices, input, output, buffer settings, synchronisation: refresh order.
     std::array<CDialogPage*, 5> PagesInRefreshOrder();
     void CreatePages();
+    // Every page at the page origin, scaled to the view's DPI.
+    void PlacePages(UINT flags);
+    // The tree and the separator line end left of the pages, with the room they have at
+    // 96 DPI, whatever the template's font makes of them.
+    void KeepTreeLeftOfPages();
+    bool GetChildRect(HWND child, RECT* rect) const;
     void BuildTree();
+    // The tree's icons at the size for this DPI, replacing those it had.
+    void LoadTreeImages(UINT dpi);
     DWORD StartNotification();
     // The driver open and its changes heard.
     bool IsConnected() const;
@@ -116,6 +129,7 @@ private:
 
     const char* const m_pszDeviceName;
     bool m_bFirstUpdate = true;
+    UINT m_nDpi = kAfxDefaultDpi; // the DPI the pixel lengths are laid out for
     CPageCode m_StartPage = PAGE_DEVICES;
     CChangeDrain m_Drain{*this};
     int m_nReconnectTriesLeft = 0; // after an arrival that could not be connected

@@ -11,11 +11,26 @@ bool CListCtrlEx::GetSelectedItemData(DWORD_PTR* data) const
 
 void CListCtrlEx::SetUpColumns(std::initializer_list<CListColumn> columns)
 {
-    int index = 0;
-    for (const CListColumn& column : columns)
-        InsertColumn(index++, AfxLoadString(column.heading).c_str(), LVCFMT_LEFT, column.width);
+    const UINT dpi = AfxGetWindowDpi(m_hWnd);
+    m_columnWidths.clear();
+    for (const CListColumn& column : columns) {
+        InsertColumn(int(m_columnWidths.size()), AfxLoadString(column.heading).c_str(), LVCFMT_LEFT,
+                     AfxScaleForDpi(column.width, dpi));
+        m_columnWidths.push_back(column.width);
+    }
     SetExtendedStyle(GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT |
                      LVS_EX_HEADERDRAGDROP);
+}
+
+void CListCtrlEx::RescaleColumns(UINT oldDpi, UINT newDpi)
+{
+    for (size_t i = 0; i < m_columnWidths.size(); ++i) {
+        const int column = int(i), width = GetColumnWidth(column);
+        // A width as given is scaled from its 96-DPI value, so that rounding never drifts.
+        const bool asGiven = width == AfxScaleForDpi(m_columnWidths[i], oldDpi);
+        SetColumnWidth(column, asGiven ? AfxScaleForDpi(m_columnWidths[i], newDpi)
+                                       : AfxRescaleForDpi(width, oldDpi, newDpi));
+    }
 }
 
 int CListCtrlEx::InsertRow(int index, std::initializer_list<std::string> texts, DWORD_PTR data)

@@ -61,6 +61,17 @@ void CDlgPgASIOSettings::DoDataExchange(CDataExchange* pDX)
     DDX_Text(pDX, IDC_WDM_VALUE, m_strWdm);
 }
 
+void CDlgPgASIOSettings::SetToolTipWidth(UINT dpi)
+{
+    m_ToolTip.SetMaxTipWidth(AfxScaleForDpi(180, dpi)); // long tips wrap
+}
+
+void CDlgPgASIOSettings::RescaleForDpi(UINT, UINT newDpi)
+{
+    if (m_ToolTip.m_hWnd)
+        SetToolTipWidth(newDpi);
+}
+
 BOOL CDlgPgASIOSettings::OnInitDialog()
 {
     CDialogPage::OnInitDialog();
@@ -71,7 +82,7 @@ BOOL CDlgPgASIOSettings::OnInitDialog()
     AddApplyGroup(IDC_WDM_APPLY, {IDC_WDM_SLIDER});
     Refresh();
     if (m_ToolTip.Create(this, TTS_ALWAYSTIP)) {
-        m_ToolTip.SetMaxTipWidth(180); // long tips wrap
+        SetToolTipWidth(AfxGetWindowDpi(m_hWnd));
         const std::string note = AfxLoadString(IDS_ASIO_ROUNDING_NOTE);
         for (int id : {IDC_ASIO_APPLY, IDC_ASIO_SLIDER, IDC_ASIO_VALUE, IDC_ASIO_CAPTION})
             m_ToolTip.AddTool(GetDlgItem(id), note.c_str());

@@ -19,6 +19,7 @@ public:
     BOOL PreTranslateMessage(MSG* pMsg) override;
     // The drop-out count is read only while the page can be seen on the screen.
     void FollowScreenVisibility() override;
+    void RescaleForDpi(UINT oldDpi, UINT newDpi) override;
 
     CButton m_AsioApplyButton;
     CButton m_WdmApplyButton;
@@ -59,6 +60,8 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // Tips wrap at 180 pixels, at 96 DPI.
+    void SetToolTipWidth(UINT dpi);
     // Shown itself (or about to be), and the window it sits in shown and not minimised.
     bool IsSeenOnScreen(bool pageShown) const;
     void PollStatistics(bool poll);

@@ -34,6 +34,10 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    void RescaleForDpi(UINT oldDpi, UINT newDpi) override
+    {
+        m_ChannelList.RescaleColumns(oldDpi, newDpi);
+    }
     void OnRefresh() override { FillChannelList(); }
 
     void OnAsioNamesClicked();

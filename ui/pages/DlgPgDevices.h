@@ -30,6 +30,10 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    void RescaleForDpi(UINT oldDpi, UINT newDpi) override
+    {
+        m_DeviceList.RescaleColumns(oldDpi, newDpi);
+    }
     void OnRefresh() override { FillDeviceList(); }
 
     void OnItemChanged(NMHDR* pNMHDR, LRESULT* pResult);

@@ -1,0 +1,338 @@
+// The control panel laid out at the bench's DPI, as a user at that scale would see it: every
+// control of the main window, of each page and of each dialog inside its parent, no two
+// overlapping, no text cut; and the lengths the program gives in pixels scaled from 96 DPI.
+// CTest runs this program once per scale, each on a Wine prefix set to that DPI
+// (scripts/wine-bench.sh dpi).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Drv.h"
+#include "KVX_USB_CPL.h"
+#include "KVX_USB_CPLView.h"
+#include "MainFrm.h"
+#include "MessagePump.h"
+#include "SettledView.h"
+#include "SimDriverProcess.h"
+#include "resource.h"
+
+CKVX_USB_CPLApp theApp;
+CDrv theDrv;
+
+namespace {
+
+std::string ClassOf(HWND hwnd)
+{
+    char name[64] = "";
+    GetClassNameA(hwnd, name, sizeof name);
+    return name;
+}
+
+std::string TextOf(HWND hwnd)
+{
+    char text[512] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+// A control's name in a failure message: its class, id and text.
+std::string Describe(HWND hwnd)
+{
+    return ClassOf(hwnd) + " " + std::to_string(GetDlgCtrlID(hwnd)) + " \"" + TextOf(hwnd) + "\"";
+}
+
+RECT RectInParent(HWND hwnd)
+{
+    RECT rect;
+    GetWindowRect(hwnd, &rect);
+    MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+bool Inside(const RECT& inner, const RECT& outer)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+bool IsGroupBox(HWND hwnd)
+{
+    return ClassOf(hwnd) == "Button" && (GetWindowLongA(hwnd, GWL_STYLE) & 0xF) == BS_GROUPBOX;
+}
+
+// A separator line is drawn with a 2-pixel etched edge beyond its template's rectangle; the
+// form's lines run to its very edges, so that edge is clipped, as it always was.
+RECT WithoutEtchedEdge(HWND hwnd, RECT rect)
+{
+    const LONG type = GetWindowLongA(hwnd, GWL_STYLE) & SS_TYPEMASK;
+    if (ClassOf(hwnd) == "Static" && (type == SS_ETCHEDHORZ || type == SS_ETCHEDVERT)) {
+        rect.right -= 2 * GetSystemMetrics(SM_CXEDGE);
+        rect.bottom -= 2 * GetSystemMetrics(SM_CYEDGE);
+    }
+    return rect;
+}
+
+std::vector<HWND> VisibleChildren(HWND parent)
+{
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE)
+            children.push_back(child);
+    return children;
+}
+
+// How large the control's text is drawn in its own font, within the width its text has.
+SIZE DrawnTextSize(HWND hwnd, int width, UINT format)
+{
+    const std::string text = TextOf(hwnd);
+    HDC dc = GetDC(hwnd);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(hwnd, WM_GETFONT, 0, 0)));
+    RECT rect = {0, 0, width, 0};
+    DrawTextA(dc, text.c_str(), -1, &rect, format | DT_CALCRECT);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd, dc);
+    return {rect.right, rect.bottom};
+}
+
+// Whether the control's caption is shown whole: wrapped lines must fit its height, a single
+// line its width, beside the check box of a check box or radio button and within the frame
+// of a push button.
+void ExpectTextFits(HWND hwnd)
+{
+    const std::string cls = ClassOf(hwnd);
+    const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    if (TextOf(hwnd).empty() || (cls != "Static" && cls != "Button"))
+        return;
+    RECT client;
+    GetClientRect(hwnd, &client);
+    int room = client.right;
+    bool wraps = false;
+    UINT format = 0;
+    if (cls == "Static") {
+        const LONG type = style & SS_TYPEMASK;
+        if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT)
+            return;
+        wraps = true;
+        format = (style & SS_NOPREFIX) ? DT_NOPREFIX : 0;
+    } else {
+        const LONG type = style & 0xF;
+        const int edge = 2 * GetSystemMetrics(SM_CXEDGE);
+        if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+            type == BS_AUTORADIOBUTTON)
+            room -= GetSystemMetrics(SM_CXMENUCHECK) + edge;
+        else if (type == BS_GROUPBOX)
+            room -= 4 * edge;
+        else
+            room -= 2 * edge;
+        wraps = (style & BS_MULTILINE) != 0;
+    }
+    const SIZE drawn = DrawnTextSize(hwnd, room, format | (wraps ? DT_WORDBREAK : DT_SINGLELINE));
+    EXPECT_LE(drawn.cx, room) << Describe(hwnd) << ": text cut at the right";
+    if (wraps) {
+        EXPECT_LE(drawn.cy, client.bottom) << Describe(hwnd) << ": lines cut at the bottom";
+    }
+}
+
+// Every visible child inside the parent's client area with its text whole, and no two
+// overlapping but a group box and a control it frames.
+void ExpectCleanLayout(HWND parent)
+{
+    SCOPED_TRACE(Describe(parent));
+    RECT client;
+    GetClientRect(parent, &client);
+    const std::vector<HWND> children = VisibleChildren(parent);
+    for (HWND child : children) {
+        const RECT rect = WithoutEtchedEdge(child, RectInParent(child));
+        EXPECT_TRUE(Inside(rect, client))
+            << Describe(child) << " at " << rect.left << "," << rect.top << "-" << rect.right << ","
+            << rect.bottom << " sticks out of " << client.right << "x" << client.bottom;
+        ExpectTextFits(child);
+    }
+    for (size_t i = 0; i < children.size(); ++i)
+        for (size_t j = i + 1; j < children.size(); ++j) {
+            const RECT a = RectInParent(children[i]), b = RectInParent(children[j]);
+            RECT overlap;
+            if (!IntersectRect(&overlap, &a, &b))
+                continue;
+            const bool framed = (IsGroupBox(children[i]) && Inside(b, a)) ||
+                                (IsGroupBox(children[j]) && Inside(a, b));
+            EXPECT_TRUE(framed) << Describe(children[i]) << " overlaps " << Describe(children[j])
+                                << " at " << overlap.left << "," << overlap.top << "-"
+                                << overlap.right << "," << overlap.bottom;
+        }
+}
+
+int g_modalsChecked = 0;
+
+// Within a modal dialog's message loop: checks the dialog and cancels it.
+void CALLBACK CheckActiveModal(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND dialog = GetActiveWindow();
+    if (!dialog || dialog == theApp.m_pMainWnd->m_hWnd || ClassOf(dialog) != "#32770")
+        return;
+    ExpectCleanLayout(dialog);
+    ++g_modalsChecked;
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+// Runs open(), which shows a modal dialog and returns when it has ended.
+void ExpectCleanModal(const std::function<void()>& open)
+{
+    const int before = g_modalsChecked;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, CheckActiveModal);
+    open();
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(before + 1, g_modalsChecked) << "the dialog did not come up";
+}
+
+class DpiLayoutTest : public ::testing::Test {
+public:
+    static void SetUpTestSuite()
+    {
+        g_sim = new SimDriverProcess; // before anything opens the driver
+        ASSERT_TRUE(g_sim->Start()) << g_sim->Log();
+        static char commandLine[] = "";
+        ASSERT_TRUE(AfxWinInit(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL));
+        ASSERT_TRUE(theApp.InitInstance()) << "another panel holds the instance mutex?";
+        ASSERT_TRUE(WaitForSettledView(View()));
+    }
+    static void TearDownTestSuite()
+    {
+        delete g_sim;
+        g_sim = nullptr;
+    }
+
+    static CMainFrame& Frame() { return *static_cast<CMainFrame*>(theApp.m_pMainWnd); }
+    static CKVX_USB_CPLView& View()
+    {
+        return *static_cast<CKVX_USB_CPLView*>(Frame().GetActiveView());
+    }
+    static std::vector<CDialogPage*> Pages()
+    {
+        CKVX_USB_CPLView& v = View();
+        return {&v.m_DevicesPage, &v.m_InputChannelsPage, &v.m_OutputChannelsPage, &v.m_SyncPage,
+                &v.m_SettingsPage};
+    }
+    static int Scaled(int length) { return MulDiv(length, int(Dpi()), 96); }
+    static UINT Dpi() { return AfxGetWindowDpi(Frame().m_hWnd); }
+    // Selects the list's first row and presses the button, which opens a name dialog.
+    static void EditFirstRow(CDialogPage& page, int listId, int buttonId)
+    {
+        HWND list = page.GetDlgItem(listId);
+        ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        SendMessageA(page.GetDlgItem(buttonId), BM_CLICK, 0, 0);
+    }
+
+    static SimDriverProcess* g_sim;
+};
+
+SimDriverProcess* DpiLayoutTest::g_sim = nullptr;
+
+TEST_F(DpiLayoutTest, RunsAtTheBenchsScale)
+{
+    // What CTest asked for: a run at 96 DPI proves nothing about 144.
+    char wanted[16] = "";
+    if (GetEnvironmentVariableA("KVX_TEST_DPI", wanted, sizeof wanted)) {
+        EXPECT_EQ(std::to_string(Dpi()), wanted) << "the prefix's LogPixels did not take";
+    }
+    std::printf("laid out at %u DPI\n", Dpi());
+}
+
+TEST_F(DpiLayoutTest, MainWindowEveryPageAndEveryDialogLayOutCleanly)
+{
+    ExpectCleanLayout(Frame().m_hWnd);
+    ExpectCleanLayout(View().m_hWnd);
+    for (CDialogPage* page : Pages())
+        ExpectCleanLayout(page->m_hWnd);
+    ExpectCleanModal([] { Frame().SendMessage(WM_COMMAND, ID_APP_ABOUT); });
+    ExpectCleanModal(
+        [] { EditFirstRow(View().m_DevicesPage, IDC_DEVICE_LIST, IDC_DEVICE_EDIT_NAME); });
+    ExpectCleanModal(
+        [] { EditFirstRow(View().m_InputChannelsPage, IDC_CHANNEL_LIST, IDC_CHANNEL_EDIT_NAME); });
+}
+
+// The lengths given in pixels at 96 DPI, as laid out for this DPI.
+void ExpectLaidOutFor(UINT dpi)
+{
+    SCOPED_TRACE(std::to_string(dpi) + " DPI");
+    auto Scaled = [dpi](int length) { return MulDiv(length, int(dpi), 96); };
+    for (CDialogPage* page : DpiLayoutTest::Pages()) {
+        const RECT rect = RectInParent(page->m_hWnd);
+        EXPECT_EQ(Scaled(140), rect.left);
+        EXPECT_EQ(Scaled(2), rect.top);
+    }
+    struct Column {
+        CListCtrlEx& list;
+        int column;
+        int width;
+    };
+    CKVX_USB_CPLView& v = DpiLayoutTest::View();
+    const Column columns[] = {{v.m_DevicesPage.m_DeviceList, 0, 235},
+                              {v.m_DevicesPage.m_DeviceList, 1, 220},
+                              {v.m_InputChannelsPage.m_ChannelList, 0, 160},
+                              {v.m_InputChannelsPage.m_ChannelList, 1, 160},
+                              {v.m_OutputChannelsPage.m_ChannelList, 2, 180}};
+    for (const Column& c : columns)
+        EXPECT_EQ(Scaled(c.width), ListView_GetColumnWidth(c.list.m_hWnd, c.column))
+            << "column " << c.column;
+
+    UINT id = 0, style = 0;
+    int paneWidths[2] = {};
+    for (int pane : {0, 1})
+        DpiLayoutTest::Frame().m_wndStatusBar.GetPaneInfo(pane, id, style, paneWidths[pane]);
+    EXPECT_EQ(Scaled(200), paneWidths[0]);
+    EXPECT_EQ(Scaled(150), paneWidths[1]);
+    int edges[2] = {};
+    ASSERT_EQ(2, DpiLayoutTest::Frame().m_wndStatusBar.SendMessage(SB_GETPARTS, 2, LPARAM(edges)));
+    EXPECT_GE(edges[0], Scaled(200)) << "the stretching pane";
+
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(TreeView_GetImageList(v.m_PageTree.m_hWnd, TVSIL_NORMAL), &cx, &cy);
+    EXPECT_EQ(Scaled(16), cx);
+    EXPECT_EQ(Scaled(16), cy);
+    EXPECT_EQ(Scaled(180), v.m_SettingsPage.m_ToolTip.SendMessage(TTM_GETMAXTIPWIDTH));
+}
+
+TEST_F(DpiLayoutTest, PixelLengthsAreThoseAt96DpiScaled)
+{
+    ExpectLaidOutFor(Dpi());
+    ICONINFO tray = {};
+    ASSERT_TRUE(GetIconInfo(theApp.m_hTrayIcon.Get(), &tray));
+    BITMAP mask = {};
+    GetObjectA(tray.hbmMask, sizeof mask, &mask);
+    DeleteObject(tray.hbmMask);
+    DeleteObject(tray.hbmColor);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), mask.bmWidth) << "the tray icon";
+}
+
+TEST_F(DpiLayoutTest, ADpiChangeTakesTheSuggestedRectangleAndLaysOutAgain)
+{
+    const UINT dpi = Dpi();
+    RECT before;
+    GetWindowRect(Frame().m_hWnd, &before);
+    // To another scale and back, the window staying on the bench's screen.
+    for (const UINT to : {dpi == 120 ? 144u : 120u, dpi}) {
+        RECT suggested = before;
+        suggested.right = before.left + MulDiv(before.right - before.left, int(to), int(dpi));
+        suggested.bottom = before.top + MulDiv(before.bottom - before.top, int(to), int(dpi));
+        Frame().SendMessage(WM_DPICHANGED, MAKEWPARAM(to, to), LPARAM(&suggested));
+        RECT now;
+        GetWindowRect(Frame().m_hWnd, &now);
+        EXPECT_TRUE(EqualRect(&now, &suggested))
+            << to << " DPI: " << now.right - now.left << "x" << now.bottom - now.top << " for "
+            << suggested.right - suggested.left << "x" << suggested.bottom - suggested.top;
+        ExpectLaidOutFor(to);
+    }
+    // After the system has scaled the form's controls in proportion, the view places the
+    // pages exactly again.
+    View().m_DevicesPage.SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    View().SendMessage(WM_DPICHANGED_AFTERPARENT);
+    ExpectLaidOutFor(dpi);
+}
+
+} // namespace
