@@ -104,20 +104,26 @@ protected:
 // Apply of the ranking, disable themselves while they have the focus.
 TEST_F(KeyboardFocusTest, AControlThatDisablesItselfHandsTheFocusOn)
 {
+    // Keys that make the control to be pressed enabled (none: it is), then the keys that
+    // press it; the second wait for the first, as a person waits to see the button enabled.
     const struct {
-        const char* keys;
+        const char *reach, *keys;
         int pressed, focusTo;
     } steps[] = {
         // Tree to "Synchronisation", past the mode radio, another rate, its Apply.
-        {"Down Down Down Tab Tab Down Tab space", IDC_RATE_APPLY, IDC_RATE_LIST},
-        {"Tab Down Tab space", IDC_SOURCE_APPLY, IDC_SOURCE_LIST},
+        {"Down Down Down Tab Tab Down", "Tab space", IDC_RATE_APPLY, IDC_RATE_LIST},
+        {"Tab Down", "Tab space", IDC_SOURCE_APPLY, IDC_SOURCE_LIST},
         // Back to the tree, "Devices", its last row, Up.
-        {"shift+Tab shift+Tab shift+Tab Home Tab End Tab space", IDC_DEVICE_UP, IDC_DEVICE_DOWN},
-        {"space", IDC_DEVICE_DOWN, IDC_DEVICE_APPLY},
-        {"space", IDC_DEVICE_APPLY, IDC_DEVICE_LIST},
+        {"shift+Tab shift+Tab shift+Tab Home Tab End", "Tab space", IDC_DEVICE_UP, IDC_DEVICE_DOWN},
+        {nullptr, "space", IDC_DEVICE_DOWN, IDC_DEVICE_APPLY},
+        {nullptr, "space", IDC_DEVICE_APPLY, IDC_DEVICE_LIST},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.keys);
+        if (step.reach) {
+            ASSERT_TRUE(Keys(step.reach));
+            ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(Shown(step.pressed)) != 0; }, 5000));
+        }
         ASSERT_TRUE(Keys(step.keys));
         EXPECT_TRUE(PumpUntil([&] { return !IsWindowEnabled(Shown(step.pressed)); }, 5000));
         EXPECT_TRUE(FocusReaches(step.focusTo)) << FocusClass();
