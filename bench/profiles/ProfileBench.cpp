@@ -17,6 +17,7 @@
 #include "ProfileApply.h"
 #include "ProfileFile.h"
 #include "ProfileRead.h"
+#include "ScrambledProfile.h"
 #include "SimDriverProcess.h"
 
 namespace {
@@ -27,30 +28,6 @@ double NowMs()
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&counter);
     return double(counter.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
-
-// Every setting other than it was: names suffixed, the ranking reversed, and other values
-// the maximal scenario offers for the driver-wide settings.
-CProfile Scrambled(CProfile profile)
-{
-    const uint32_t count = uint32_t(profile.devices.size());
-    for (CProfileDevice& device : profile.devices) {
-        device.name = "X" + device.name->substr(0, 30);
-        device.ranking = count - 1 - *device.ranking;
-        for (CProfileChannel& channel : device.inputs)
-            channel.name = "X" + channel.name.substr(0, 30);
-        for (CProfileChannel& channel : device.outputs)
-            channel.name = "X" + channel.name.substr(0, 30);
-    }
-    profile.sampleRateHz = 48000;
-    profile.rateMode = 1 - *profile.rateMode;
-    profile.clockMaster = 1 - *profile.clockMaster;
-    profile.clockSource = CProfileSource{1, "S/PDIF"};
-    profile.streamDepthUs = *profile.streamDepthUs - 250;
-    profile.asioDepthUs = *profile.asioDepthUs + 1000;
-    profile.wdmDepthUs = *profile.wdmDepthUs - 1000;
-    profile.asioNamesWithDevice = !*profile.asioNamesWithDevice;
-    return profile;
 }
 
 struct CFigures {

@@ -8,6 +8,7 @@
 #include "ProfileApply.h"
 #include "ProfileFile.h"
 #include "ProfileRead.h"
+#include "ScrambledProfile.h"
 #include "SimDriverProcess.h"
 #include "SimTrace.h"
 
@@ -71,31 +72,6 @@ protected:
     CKvxuUsbDriver m_driver;
     std::string m_trace;
 };
-
-// Every setting of the profile other than what it was: names suffixed, rankings reversed,
-// and the next offered value of each driver-wide setting at the maximal scenario.
-CProfile Scrambled(CProfile profile)
-{
-    const size_t count = profile.devices.size();
-    for (CProfileDevice& device : profile.devices) {
-        device.name = "X" + device.name->substr(0, 30);
-        device.ranking = uint32_t(count - 1 - *device.ranking);
-        for (CProfileChannel& channel : device.inputs)
-            channel.name = "In " + channel.name.substr(0, 30);
-        for (CProfileChannel& channel : device.outputs)
-            channel.name = "Out " + channel.name.substr(0, 30);
-    }
-    profile.sampleRateHz = 48000;
-    profile.rateMode = 1 - *profile.rateMode;
-    profile.clockMaster = 1 - *profile.clockMaster;
-    // The last device becomes the first, and the clock source is the first device's.
-    profile.clockSource = CProfileSource{1, "S/PDIF"};
-    profile.streamDepthUs = *profile.streamDepthUs - 250;
-    profile.asioDepthUs = *profile.asioDepthUs + 1000;
-    profile.wdmDepthUs = *profile.wdmDepthUs - 1000;
-    profile.asioNamesWithDevice = !*profile.asioNamesWithDevice;
-    return profile;
-}
 
 // The profile's file with its devices in serial order, whatever the ranking made of theirs.
 std::string BySerial(CProfile profile)
