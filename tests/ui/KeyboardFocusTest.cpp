@@ -97,6 +97,16 @@ protected:
         return active() || (XdoTool(ClickOn(m_frame, 60, 8)) && active());
     }
 
+    // The control that had the focus has it again. Wine may take the keyboard from the panel
+    // right after giving it back (no window manager): then the caption is clicked once more,
+    // and the activation must still bring the focus to that control, not elsewhere.
+    bool FocusComesBack(HWND control)
+    {
+        if (FocusReaches(control))
+            return true;
+        return !PanelFocus() && XdoTool(ClickOn(m_frame, 60, 8)) && FocusReaches(control);
+    }
+
     SimDriverProcess m_sim; // first: the panel inherits its pipe name
     std::unique_ptr<CPanelProcess> m_panel;
     HWND m_frame = nullptr, m_tree = nullptr;
@@ -191,7 +201,7 @@ TEST_F(KeyboardFocusTest, TheFocusReturnsToItsControlAfterADialogOrAnotherWindow
         for (const std::string& keys : c.back)
             ASSERT_TRUE(XdoTool(keys));
         ASSERT_TRUE(PanelBackInFront());
-        EXPECT_TRUE(FocusReaches(c.control)) << FocusClass();
+        EXPECT_TRUE(FocusComesBack(Shown(c.control))) << FocusClass();
     }
     DestroyWindow(other);
 }
