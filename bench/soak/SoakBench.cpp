@@ -3,10 +3,10 @@
 // of change records and a crowd of starts with -exit. For each phase it prints the
 // failures, the longest time the main window did not answer, and the panel's memory and
 // handles before and after. Every loop has a count and a time limit.
-//   bash bench/soak/soak.sh [BUILD] [--short] [--race]
+//   bash bench/soak/soak.sh [BUILD] [--short] [--race] [--storm]
 // or on a started bench:
-//   scripts/wine-bench.sh run BUILD BUILD/bench/soak/soak_bench.exe [--short] [--race]
-// --race runs the starts-and-exit phase alone.
+//   scripts/wine-bench.sh run BUILD BUILD/bench/soak/soak_bench.exe [--short] [--race] [--storm]
+// --race runs the starts-and-exit phase alone, --storm the storms at demo and maximal alone.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -755,14 +755,16 @@ private:
 
 int main(int argc, char** argv)
 {
-    bool shortRun = false, raceOnly = false;
+    bool shortRun = false, raceOnly = false, stormOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--short") == 0) {
             shortRun = true;
         } else if (std::strcmp(argv[i], "--race") == 0) {
             raceOnly = true;
+        } else if (std::strcmp(argv[i], "--storm") == 0) {
+            stormOnly = true;
         } else {
-            std::printf("usage: soak_bench [--short] [--race]\n");
+            std::printf("usage: soak_bench [--short] [--race] [--storm]\n");
             return 2;
         }
     }
@@ -780,14 +782,17 @@ int main(int argc, char** argv)
         return 1;
     }
     if (!raceOnly) {
-        soak.Faults();
-        soak.Restarts();
-        soak.Plugs();
+        if (!stormOnly) {
+            soak.Faults();
+            soak.Restarts();
+            soak.Plugs();
+        }
         soak.Storm("demo");
         if (!shortRun)
             soak.Storm("maximal");
     }
-    soak.Race();
+    if (!stormOnly)
+        soak.Race();
     soak.StopAll();
     const int rc = soak.Report();
     std::printf("total %.1f s\n", (Now() - start) / 1000.0);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The soak of the control panel, with one command:
-#   bash bench/soak/soak.sh [BUILD] [--short] [--race]
+#   bash bench/soak/soak.sh [BUILD] [--short] [--race] [--storm]
 # BUILD (default build/) must be built (scripts/build.sh). Starts that tree's Wine bench,
 # runs soak_bench.exe (about 11 minutes, every phase bounded; --short: under a minute;
-# --race: the starts-and-exit phase alone), prints its figures and stops the bench
+# --race: the starts-and-exit phase alone; --storm: the storms alone), prints its figures and stops the bench
 # again; exits 1 when a phase failed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -11,7 +11,7 @@ build=$root/build
 args=()
 for a in "$@"; do
   case $a in
-    --short|--race) args+=("$a") ;;
+    --short|--race|--storm) args+=("$a") ;;
     *) build=$a ;;
   esac
 done
