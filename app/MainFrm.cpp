@@ -218,5 +218,5 @@ void CMainFrame::RefreshPages()
 {
     // The driver need not report a change its own client made: the pages read it again.
     if (CKVX_USB_CPLView* view = SettingsView())
-        view->RefreshAllPages();
+        view->RefreshFromDriver();
 }

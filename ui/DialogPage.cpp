@@ -9,8 +9,10 @@ CDialogPage::CDialogPage(UINT nIDTemplate, CWnd* pParentWnd)
 
 void CDialogPage::Refresh()
 {
-    if (m_hWnd)
-        OnRefresh();
+    if (!m_hWnd)
+        return;
+    m_bStale = false;
+    OnRefresh();
 }
 
 void CDialogPage::EnableControls(std::initializer_list<int> ids, bool enable)

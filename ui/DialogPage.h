@@ -25,6 +25,9 @@ public:
     // Re-reads the page's values from the driver and shows them. Before the page window
     // exists there is nothing to show, and nothing is read.
     void Refresh();
+    // The driver may hold what the page does not show: it re-reads when next refreshed.
+    void MarkStale() { m_bStale = true; }
+    bool IsStale() const { return m_bStale; }
 
     // The page, or the window it sits in, was shown, hidden, minimised or restored. Pages
     // that poll the driver do so only while they can be seen.
@@ -89,6 +92,7 @@ private:
     void NoteUserChange(int controlId, UINT notifyCode);
 
     UINT m_nIDPage;
+    bool m_bStale = false;
     std::vector<CApplyGroup> m_ApplyGroups;
     std::vector<HWND> m_Refilling;
 };

@@ -5,8 +5,6 @@
 #include "StatusHost.h"
 #include "resource.h"
 
-#include <cstddef>
-
 namespace {
 
 using View = CKVX_USB_CPLView;
@@ -56,18 +54,6 @@ const int kPageTop = 2;
 const int kSeparatorGap = 6;
 const int kTreeGap = 11;
 
-// Names shorter than this are no interface path of the driver.
-const size_t kMinimumInterfaceName = 5;
-
-const UINT_PTR kDrainTimerId = 0x4B01;
-
-// After an arrival that could not be connected (a driver still starting, a request that
-// failed once), the connection is tried again this often, this many times. A driver that is
-// open but whose notification could not start is tried this often until it holds.
-const UINT_PTR kReconnectTimerId = 0x4B02;
-const UINT kReconnectIntervalMs = 1000;
-const int kReconnectTries = 5;
-
 } // namespace
 
 BEGIN_MESSAGE_MAP(CKVX_USB_CPLView, CFormView)
@@ -79,32 +65,9 @@ ON_WM_TIMER()
 ON_MESSAGE(WM_DPICHANGED_AFTERPARENT, OnDpiChangedAfterParent)
 END_MESSAGE_MAP()
 
-CKVX_USB_CPLView::CKVX_USB_CPLView()
-    : CFormView(IDD_KVX_USB_CPL_FORM), m_pszDeviceName(KVX_USB_DEVICE_NAME)
-{
-    // Without a driver the channel stays closed and the panel still comes up; an arrival
-    // broadcast connects it later.
-    theDrv.Open(m_pszDeviceName);
-    // No window yet: the thread posts nothing until the first update gives it the view.
-    if (theDrv.IsOpen() && !m_Notificator.IsRunning())
-        StartNotification();
-}
+CKVX_USB_CPLView::CKVX_USB_CPLView() : CFormView(IDD_KVX_USB_CPL_FORM) {}
 
-CKVX_USB_CPLView::~CKVX_USB_CPLView()
-{
-    theDrv.Close();
-}
-
-DWORD CKVX_USB_CPLView::StartNotification()
-{
-    m_Notificator.SetTarget(m_hWnd, WM_DRIVER_NOTIFY, 0, 0);
-    return m_Notificator.Start(m_pszDeviceName);
-}
-
-bool CKVX_USB_CPLView::IsConnected() const
-{
-    return theDrv.IsOpen() && m_Notificator.IsRunning();
-}
+CKVX_USB_CPLView::~CKVX_USB_CPLView() = default;
 
 void CKVX_USB_CPLView::DoDataExchange(CDataExchange* pDX)
 {
@@ -115,16 +78,11 @@ void CKVX_USB_CPLView::DoDataExchange(CDataExchange* pDX)
 void CKVX_USB_CPLView::OnInitialUpdate()
 {
     CFormView::OnInitialUpdate();
-    RegisterDeviceInterfaceNotification();
-    if (m_Notificator.IsRunning())
-        m_Notificator.SetTarget(m_hWnd, WM_DRIVER_NOTIFY, 0, 0);
-    else
-        StartNotification();
+    m_Connection.Attach(m_hWnd, WM_DRIVER_NOTIFY);
     if (CFrameWnd* frame = GetParentFrame())
         frame->RecalcLayout();
     // Grown as well as shrunk: a default frame smaller than the form would cut the pages off.
     ResizeParentToFit(FALSE);
-    ScheduleReconnectIfNeeded();
     if (!m_bFirstUpdate)
         return;
     CreatePages();
@@ -134,11 +92,6 @@ void CKVX_USB_CPLView::OnInitialUpdate()
     HideAllPages();
     m_bFirstUpdate = false;
     ShowPage(m_StartPage);
-}
-
-bool CKVX_USB_CPLView::RegisterDeviceInterfaceNotification()
-{
-    return m_DeviceNotification.Register(m_hWnd);
 }
 
 void CKVX_USB_CPLView::ShowPage(CPageCode page)
@@ -269,150 +222,99 @@ void CKVX_USB_CPLView::OnSelChanged(NMHDR*, LRESULT* pResult)
     if (!entry)
         return;
     entry->page(*this).ShowWindow(SW_SHOW);
+    RefreshWhatIsSeen();
     if (IStatusHost* host = dynamic_cast<IStatusHost*>(GetParentFrame()))
         host->SetStatusText(AfxLoadString(entry->caption).c_str());
 }
 
 void CKVX_USB_CPLView::ReloadChannelPages()
 {
-    m_InputChannelsPage.Refresh();
-    m_OutputChannelsPage.Refresh();
+    m_InputChannelsPage.MarkStale();
+    m_OutputChannelsPage.MarkStale();
+    RefreshWhatIsSeen();
 }
 
 void CKVX_USB_CPLView::RefreshAllPages()
 {
     for (CDialogPage* page : PagesInRefreshOrder())
-        page->Refresh();
+        RefreshPage(*page);
+}
+
+void CKVX_USB_CPLView::RefreshFromDriver()
+{
+    for (CDialogPage* page : Pages())
+        page->MarkStale();
+    m_bAsioNameOptionStale = true;
+    m_bDeviceCountStale = true;
+    RefreshWhatIsSeen();
+}
+
+CDialogPage* CKVX_USB_CPLView::ShownPage()
+{
+    for (CDialogPage* page : Pages())
+        if (page->m_hWnd && (page->GetStyle() & WS_VISIBLE))
+            return page;
+    return nullptr;
+}
+
+bool CKVX_USB_CPLView::IsSeenOnScreen() const
+{
+    const HWND top = ::GetAncestor(m_hWnd, GA_ROOT);
+    return m_hWnd && ::IsWindowVisible(m_hWnd) && !(top && ::IsIconic(top));
+}
+
+void CKVX_USB_CPLView::RefreshWhatIsSeen()
+{
+    if (m_bFirstUpdate || !IsSeenOnScreen())
+        return;
+    CDialogPage* page = ShownPage();
+    if (page && page->IsStale())
+        RefreshPage(*page);
+    // One read of the device list, not the devices page's whole load.
+    if (m_bDeviceCountStale)
+        m_DevicesPage.RefreshDeviceCount();
+    m_bDeviceCountStale = false;
+}
+
+void CKVX_USB_CPLView::RefreshPage(CDialogPage& page)
+{
+    if (IsChannelPage(page) && m_bAsioNameOptionStale)
+        ShowDriversAsioNameOption();
+    page.Refresh();
+    if (&page == &m_DevicesPage)
+        m_bDeviceCountStale = false; // its refresh shows the count
+}
+
+bool CKVX_USB_CPLView::IsChannelPage(const CDialogPage& page) const
+{
+    return &page == &m_InputChannelsPage || &page == &m_OutputChannelsPage;
 }
 
 LRESULT CKVX_USB_CPLView::OnDriverNotify(WPARAM, LPARAM)
 {
-    m_Drain.OnNotice();
+    m_Connection.OnNotice();
     return 0;
-}
-
-bool CKVX_USB_CPLView::SettleChanges()
-{
-    // A batch or refresh that waits for its timer is left to it: the pacing stays as it is.
-    if (!m_Drain.IsIdle())
-        return false;
-    m_Drain.OnNotice();
-    return m_Drain.IsSettled();
-}
-
-void CKVX_USB_CPLView::RefreshForChanges()
-{
-    ShowDriversAsioNameOption();
-    RefreshAllPages();
-}
-
-bool CKVX_USB_CPLView::TakeChangeRecord(_KVX_USB_NOTIFICATION* record)
-{
-    return m_Notificator.GetNotification(record) == 0;
-}
-
-bool CKVX_USB_CPLView::ScheduleDrain(UINT ms)
-{
-    return SetTimer(kDrainTimerId, ms) != 0;
-}
-
-void CKVX_USB_CPLView::CancelDrain()
-{
-    KillTimer(kDrainTimerId);
-}
-
-void CKVX_USB_CPLView::PostNotice()
-{
-    PostMessage(WM_DRIVER_NOTIFY);
 }
 
 void CKVX_USB_CPLView::OnTimer(UINT_PTR nIDEvent)
 {
-    if (nIDEvent == kDrainTimerId)
-        m_Drain.Drain();
-    else if (nIDEvent == kReconnectTimerId)
-        RetryConnection();
-    else
+    if (!m_Connection.OnTimer(nIDEvent))
         CFormView::OnTimer(nIDEvent);
-}
-
-void CKVX_USB_CPLView::ScheduleReconnectIfNeeded()
-{
-    if (!IsConnected() && (theDrv.IsOpen() || m_nReconnectTriesLeft > 0))
-        SetTimer(kReconnectTimerId, kReconnectIntervalMs);
-}
-
-void CKVX_USB_CPLView::RetryConnection()
-{
-    KillTimer(kReconnectTimerId);
-    if (IsConnected())
-        return;
-    if (theDrv.IsOpen()) {
-        // Changes may have gone unheard meanwhile: the pages read everything again.
-        m_Notificator.Stop();
-        if (StartNotification() == 0)
-            RefreshAllPages();
-    } else if (m_nReconnectTriesLeft > 0) {
-        --m_nReconnectTriesLeft;
-        ReconnectDriver();
-    }
-    ScheduleReconnectIfNeeded();
-}
-
-std::string BroadcastInterfaceName(const DEV_BROADCAST_HDR* record)
-{
-    const size_t nameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name);
-    static_assert(nameOffset == 28, "the name follows size, type, reserved word and class");
-    if (!record || record->dbch_size <= nameOffset)
-        return std::string();
-    const char* name = reinterpret_cast<const char*>(record) + nameOffset;
-    const size_t room = record->dbch_size - nameOffset;
-    size_t length = 0;
-    while (length < room && name[length] != '\0')
-        ++length;
-    return std::string(name, length);
 }
 
 BOOL CKVX_USB_CPLView::OnDeviceChange(UINT nEventType, DWORD_PTR dwData)
 {
-    // The registration filter lets only the driver's interface class through.
-    const std::string name =
-        BroadcastInterfaceName(reinterpret_cast<const DEV_BROADCAST_HDR*>(dwData));
-    if (name.size() < kMinimumInterfaceName ||
-        (nEventType != DBT_DEVICEARRIVAL && nEventType != DBT_DEVICEREMOVECOMPLETE))
-        return TRUE;
-    // A new broadcast ends the retries of the one before.
-    KillTimer(kReconnectTimerId);
-    m_nReconnectTriesLeft = 0;
-    // Something arrived, yet the driver could not be reached: try again a few times.
-    if (ReconnectDriver() != 0 && nEventType == DBT_DEVICEARRIVAL && !theDrv.IsOpen())
-        m_nReconnectTriesLeft = kReconnectTries;
-    ScheduleReconnectIfNeeded();
+    m_Connection.OnInterfaceBroadcast(
+        nEventType, BroadcastInterfaceName(reinterpret_cast<const DEV_BROADCAST_HDR*>(dwData)));
     return TRUE;
-}
-
-DWORD CKVX_USB_CPLView::ReconnectDriver()
-{
-    if (theDrv.IsOpen())
-        theDrv.Close();
-    DWORD status = theDrv.Open(m_pszDeviceName);
-    // The notification's channel and event registration belong to the driver instance that
-    // was there when it started. A driver that was unloaded and loaded again knows nothing of
-    // them, and one that is gone took them along: the notification starts anew with every
-    // reopen, and stops when there is nothing to open.
-    m_Notificator.Stop();
-    if (status == 0) {
-        status = StartNotification();
-        ShowDriversAsioNameOption();
-    }
-    RefreshAllPages();
-    return status;
 }
 
 void CKVX_USB_CPLView::ShowDriversAsioNameOption()
 {
-    if (theDrv.GetAsioNameOption(&theDrv.m_AsioNameOption) == 0)
-        ShowAsioNameOption(theDrv.m_AsioNameOption != 0 ? 1 : 0);
+    if (theDrv.GetAsioNameOption(&theDrv.m_AsioNameOption) != 0)
+        return;
+    ShowAsioNameOption(theDrv.m_AsioNameOption != 0 ? 1 : 0);
+    m_bAsioNameOptionStale = false;
 }
 
 void CKVX_USB_CPLView::ShowAsioNameOption(int checked)
@@ -425,15 +327,12 @@ void CKVX_USB_CPLView::FollowScreenVisibility()
 {
     for (CDialogPage* page : Pages())
         page->FollowScreenVisibility();
+    RefreshWhatIsSeen();
 }
 
 void CKVX_USB_CPLView::OnDestroy()
 {
-    m_Drain.Cancel();
-    KillTimer(kReconnectTimerId);
-    m_Notificator.Stop();
-    m_Notificator.SetTarget(nullptr, 0, 0, 0);
-    m_DeviceNotification.Unregister();
+    m_Connection.Detach();
     CFormView::OnDestroy();
 }
 

@@ -1,17 +1,13 @@
 // The settings view on the form template: the page tree on the left and, from client
-// x = 140, the selected page. It owns the five pages and keeps them in step with the
-// driver: it opens the shared driver channel, runs the change notification, follows the
-// driver's arrival and removal broadcasts, and has every page re-read the driver when the
-// driver reports a change.
+// x = 140, the selected page. It owns the five pages and keeps what is seen in step with the
+// driver: when its driver connection reports that the driver's state may have changed, the
+// page shown re-reads the driver at once, with the device count of the status bar, and every
+// other page re-reads when it is next shown. While the window is hidden nothing is read.
 #pragma once
 
 #include "Afx.h"
-#include "ChangeDrain.h"
-#include "DriverInterfaceNotification.h"
+#include "DriverConnection.h"
 #include "PageHost.h"
-#include "KvxuUsbNotificator.h"
-
-#include <dbt.h>
 
 #include "TreeCtrlEx.h"
 #include "pages/DlgPgASIOSettings.h"
@@ -36,7 +32,7 @@ enum CPageCode : DWORD_PTR {
     PAGE_SYNCHRONISATION = 0x18000000,
 };
 
-class CKVX_USB_CPLView : public CFormView, public IPageHost, private IChangeDrainHost {
+class CKVX_USB_CPLView : public CFormView, public IPageHost, private IDriverConnectionHost {
 public:
     CKVX_USB_CPLView();
     ~CKVX_USB_CPLView() override;
@@ -47,22 +43,24 @@ public:
     void ReloadChannelPages() override;
     void ShowAsioNameOption(int checked) override;
     void HideAllPages();
-    // Every page re-reads the driver: devices, input, output, buffer settings, sync.
+    // Every page re-reads the driver at once, seen or not: devices, input, output, buffer
+    // settings, sync.
     void RefreshAllPages();
+    // Anything the driver reports may have changed (the panel itself changed many settings):
+    // the page shown re-reads now, the others when they are shown.
+    void RefreshFromDriver();
     // Closes and reopens the shared driver channel, starts the change notification anew with
-    // it, reads the display-name option for both channel pages, and refreshes every page,
-    // whether the driver is there or not. Returns the status of the reopen, or of the
-    // notification's start when the reopen succeeded.
-    DWORD ReconnectDriver();
-    // Takes the change records queued now, as a notice would, and says whether the pages
-    // show every change the driver reported: the queue found empty, no refresh pending and
-    // no batch waiting for its timer. For those who must wait until the panel is up to date.
-    bool SettleChanges();
+    // it, and refreshes what is seen, whether the driver is there or not. Returns the status
+    // of the reopen, or of the notification's start when the reopen succeeded.
+    DWORD ReconnectDriver() { return m_Connection.Reconnect(); }
+    // Takes the change records queued now, as a notice would, and says whether what is seen
+    // shows every change the driver reported: the queue found empty and no refresh or batch
+    // waiting for its timer. For those who must wait until the panel is up to date.
+    bool SettleChanges() { return m_Connection.Settle(); }
     // The window it sits in was shown, hidden, minimised or restored: pages that poll the
-    // driver do so only while they can be seen.
+    // driver do so only while they can be seen, and a page shown again re-reads what it
+    // missed.
     void FollowScreenVisibility();
-    // Registers the view for the driver's arrival and removal broadcasts.
-    bool RegisterDeviceInterfaceNotification();
     // Selects the page's tree item, as a click would. Asked before the tree exists (by the
     // frame, for -asio), the page becomes the one the first update starts with.
     void ShowPage(CPageCode page);
@@ -99,6 +97,13 @@ private:
     std::array<CDialogPage*, 5> Pages();
     // Devices, input, output, buffer settings, synchronisation: refresh order.
     std::array<CDialogPage*, 5> PagesInRefreshOrder();
+    // The page shown in the view, or null before the first update.
+    CDialogPage* ShownPage();
+    // The view shown and its window neither hidden nor minimised.
+    bool IsSeenOnScreen() const;
+    // The page shown re-reads the driver if it missed a change, and the device count follows.
+    void RefreshWhatIsSeen();
+    void RefreshPage(CDialogPage& page);
     void CreatePages();
     // Every page at the page origin, scaled to the view's DPI.
     void PlacePages(UINT flags);
@@ -109,37 +114,22 @@ private:
     void BuildTree();
     // The tree's icons at the size for this DPI, replacing those it had.
     void LoadTreeImages(UINT dpi);
-    DWORD StartNotification();
-    // The driver open and its changes heard.
-    bool IsConnected() const;
-    // Tries the connection again on the reconnect timer while an arrival's tries last, and
-    // for as long as the driver is open but its changes go unheard.
-    void ScheduleReconnectIfNeeded();
-    void RetryConnection();
+    bool IsChannelPage(const CDialogPage& page) const;
     // Both channel pages show the driver's display-name option alike: it is read once for
-    // both. A failed read keeps what they show.
+    // both. A failed read keeps what they show, and is tried again with the next page.
     void ShowDriversAsioNameOption();
 
-    bool TakeChangeRecord(_KVX_USB_NOTIFICATION* record) override;
-    // Another program may have changed the display-name option too.
-    void RefreshForChanges() override;
-    bool ScheduleDrain(UINT ms) override;
-    void CancelDrain() override;
-    void PostNotice() override;
+    void DriverStateChanged() override { RefreshFromDriver(); }
 
-    const char* const m_pszDeviceName;
     bool m_bFirstUpdate = true;
     UINT m_nDpi = kAfxDefaultDpi; // the DPI the pixel lengths are laid out for
     CPageCode m_StartPage = PAGE_DEVICES;
-    CChangeDrain m_Drain{*this};
-    int m_nReconnectTriesLeft = 0; // after an arrival that could not be connected
-    CKvxuUsbNotificator m_Notificator;
-    CDriverInterfaceNotification m_DeviceNotification;
+    // What the driver reports that no page shows yet: the display-name option of both
+    // channel pages, and the device count of the status bar.
+    bool m_bAsioNameOptionStale = false;
+    bool m_bDeviceCountStale = false;
+    CDriverConnection m_Connection{*this, KVX_USB_DEVICE_NAME};
 };
 
 // The settings view of the application's main window, or null when there is none.
 CKVX_USB_CPLView* GetActiveSettingsView();
-
-// The device-interface name that follows the header of an arrival or removal broadcast
-// record, read no further than the record's own size says; empty without a record or name.
-std::string BroadcastInterfaceName(const DEV_BROADCAST_HDR* record);

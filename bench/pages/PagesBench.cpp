@@ -3,6 +3,9 @@
 // settings view's full refresh of all pages (median, p99), the requests one refresh issues
 // (per operation, and what the list pages' algorithms call for), the same run's round trip
 // of a single request, and the ratio time / (requests x round trip).
+// Then what one change of the driver's state costs, with each page shown in turn and with
+// the window hidden: as now (the page shown and the device count re-read, the rest when
+// shown) beside the former way, every page and the display-name option at once.
 //
 //   pages_bench [REFRESHES [ROUND_TRIPS]]     (defaults 30 and 2000)
 //   scripts/wine-bench.sh start BUILD
@@ -50,6 +53,71 @@ void Pump()
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
         DispatchMessageA(&msg);
+}
+
+const int kChangesPerCase = 10;
+
+struct ChangeCost {
+    unsigned requests = 0; // of the last change
+    double medianMs = 0;
+};
+
+// Runs the view's answer to a change kChangesPerCase times; what the lists repaint after
+// each is left out, as the user's window would paint later.
+template <class Answer> ChangeCost MeasureChange(CountingDeviceIo& requests, Answer answer)
+{
+    std::vector<double> times;
+    ChangeCost cost;
+    for (int i = 0; i < kChangesPerCase; ++i) {
+        requests.Reset();
+        const double start = NowMs();
+        answer();
+        times.push_back(NowMs() - start);
+        cost.requests = requests.total;
+        Pump();
+    }
+    cost.medianMs = Percentile(times, 0.5);
+    return cost;
+}
+
+void PrintChangeCosts(CKVX_USB_CPLView* view, CountingDeviceIo& requests)
+{
+    const struct {
+        const char* name;
+        CPageCode page;
+    } shown[] = {{"devices", PAGE_DEVICES},
+                 {"input channels", PAGE_INPUT_CHANNELS},
+                 {"output channels", PAGE_OUTPUT_CHANNELS},
+                 {"synchronisation", PAGE_SYNCHRONISATION},
+                 {"buffer settings", PAGE_SETTINGS}};
+    auto before = [view] {
+        theDrv.GetAsioNameOption(&theDrv.m_AsioNameOption);
+        view->RefreshAllPages();
+    };
+    auto now = [view] { view->RefreshFromDriver(); };
+    std::printf("per change, %d changes each: requests, median time  (before: every page; now: "
+                "what is seen)\n",
+                kChangesPerCase);
+    auto print = [](const char* name, const ChangeCost& was, const ChangeCost& is) {
+        std::printf("  %-22s before %5u req %8.2f ms   now %5u req %8.2f ms   time %.0fx less\n",
+                    name, was.requests, was.medianMs, is.requests, is.medianMs,
+                    is.medianMs > 0 ? was.medianMs / is.medianMs : 0.0);
+    };
+    CWnd* frame = AfxGetMainWnd();
+    for (const auto& entry : shown) {
+        view->ShowPage(entry.page);
+        Pump();
+        const ChangeCost was = MeasureChange(requests, before);
+        const ChangeCost is = MeasureChange(requests, now);
+        print((std::string(entry.name) + " shown").c_str(), was, is);
+    }
+    frame->ShowWindow(SW_HIDE);
+    Pump();
+    const ChangeCost was = MeasureChange(requests, before);
+    const ChangeCost is = MeasureChange(requests, now);
+    print("hidden in the tray", was, is);
+    frame->ShowWindow(SW_SHOW);
+    Pump();
 }
 
 } // namespace
@@ -163,6 +231,8 @@ int main(int argc, char** argv)
                 1000.0 * Percentile(singleChannel, 0.99));
     std::printf("ratio time / (requests x round trip): %.3f\n",
                 perRefresh && rt > 0 ? median / (perRefresh * rt) : 0.0);
+
+    PrintChangeCosts(view, requests);
 
     if (CWnd* frame = AfxGetMainWnd())
         frame->DestroyWindow();

@@ -10,3 +10,10 @@ inline bool WaitForSettledView(CKVX_USB_CPLView& view, DWORD timeoutMs = 10000)
 {
     return PumpUntil([&] { return view.SettleChanges(); }, timeoutMs);
 }
+
+// A page as the user looks at it: selected in the tree, and so showing what the driver holds.
+template <class Page> Page& LookAt(CKVX_USB_CPLView& view, Page& page, CPageCode code)
+{
+    view.ShowPage(code);
+    return page;
+}

@@ -126,17 +126,23 @@ protected:
         g_sim->Stop();
         DeleteFileA(g_trace.c_str());
         ASSERT_TRUE(g_sim->Start(g_scenario, {"--trace", g_trace})) << g_sim->Log();
-        // The last page of a full refresh has read the new stand-in.
-        ASSERT_TRUE(PumpUntil([] { return Sent("GetSampleRateInfo") > 0; }));
+        // What is seen has read the new stand-in: whichever page is shown, the device count.
+        ASSERT_TRUE(PumpUntil([] { return Sent("GetDeviceIdList") > 0; }));
         ASSERT_EQ("Booth", Cell(Devices().m_DeviceList, 2, 0));
         ASSERT_EQ(4, Rows(Inputs().m_ChannelList));
     }
 
     static CMainFrame& Frame() { return *static_cast<CMainFrame*>(theApp.m_pMainWnd); }
     static CKVX_USB_CPLView& View() { return *GetActiveSettingsView(); }
-    static CDlgPgDevices& Devices() { return View().m_DevicesPage; }
-    static CDlgPgChannels& Inputs() { return View().m_InputChannelsPage; }
-    static CDlgPgChannels& Outputs() { return View().m_OutputChannelsPage; }
+    static CDlgPgDevices& Devices() { return LookAt(View(), View().m_DevicesPage, PAGE_DEVICES); }
+    static CDlgPgChannels& Inputs()
+    {
+        return LookAt(View(), View().m_InputChannelsPage, PAGE_INPUT_CHANNELS);
+    }
+    static CDlgPgChannels& Outputs()
+    {
+        return LookAt(View(), View().m_OutputChannelsPage, PAGE_OUTPUT_CHANNELS);
+    }
     static int Rows(CListCtrlEx& list) { return list.GetItemCount(); }
     static std::string Cell(CListCtrlEx& list, int row, int column)
     {
@@ -232,8 +238,9 @@ TEST_F(ListPagesTest, EmptyAndPartlyReadableDriverShowEmptyListsWithControlsOff)
     EXPECT_EQ("2 Device(s) connected.", DeviceCount());
 
     // A channel whose device cannot be read gets no row; the others keep theirs.
+    CDlgPgChannels& inputs = Inputs(); // shown first: showing re-reads what it missed
     Sim({"fault", "GetDeviceProperties", "1", "1168"});
-    Inputs().Refresh();
+    inputs.Refresh();
     ASSERT_EQ(3, Rows(Inputs().m_ChannelList));
     EXPECT_EQ("In 2", Cell(Inputs().m_ChannelList, 0, 1));
 

@@ -118,8 +118,17 @@ protected:
         return *static_cast<CKVX_USB_CPLView*>(
             static_cast<CFrameWnd*>(theApp.m_pMainWnd)->GetActiveView());
     }
-    static DlgPgSync& Sync() { return View().m_SyncPage; }
-    static CDlgPgASIOSettings& Buffers() { return View().m_SettingsPage; }
+    // A page as the user looks at it: selected, and so up to date.
+    static DlgPgSync& Sync()
+    {
+        ShowPage(PAGE_SYNCHRONISATION);
+        return View().m_SyncPage;
+    }
+    static CDlgPgASIOSettings& Buffers()
+    {
+        ShowPage(PAGE_SETTINGS);
+        return View().m_SettingsPage;
+    }
 
     static bool Enabled(CDialog& page, int id) { return IsWindowEnabled(page.GetDlgItem(id)) != 0; }
     static bool Checked(CDialog& page, int id)
@@ -457,11 +466,10 @@ TEST_F(SettingsPagesTest, UnusableStreamRecordsDisableTheirSliderOnly)
     Sim({"set", "stream-range", "1000", "8000", "500"});
     EXPECT_TRUE(page.m_StreamSlider.IsWindowEnabled());
 
-    // No rate read yet: every count is 0.
-    theDrv.m_SampleRateInfo.CurrentRate = 0;
+    // The page reads the rate itself; without one every count is 0.
+    Sim({"fault", "GetSampleRateInfo", "1", "0x1F"});
     page.Refresh();
     EXPECT_NE(std::string::npos, Text(page, IDC_ASIO_VALUE).find("\n0 samples"));
-    Sync().Refresh();
 }
 
 TEST_F(SettingsPagesTest, DropOutsAreReadOnlyWhileThePageIsVisible)

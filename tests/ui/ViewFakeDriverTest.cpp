@@ -68,13 +68,13 @@ TEST_F(ViewFakeDriverTest, AQueueThatNeverEmptiesDoesNotHoldTheWindow)
     const int batch = Requests(IOCTL_KVX_USB_GET_NOTIFICATION);
     EXPECT_GT(batch, 2);
     EXPECT_LT(batch, 5000);
-    EXPECT_EQ(0, Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH));
+    EXPECT_EQ(0, Requests(IOCTL_KVX_USB_GET_DEVICE_ID_LIST));
     // Further notices wait for the drain timer, which comes after input and painting.
     EXPECT_EQ(0, SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0));
     EXPECT_EQ(batch, Requests(IOCTL_KVX_USB_GET_NOTIFICATION));
     // While the storm lasts the pages are refreshed once in a while, not once a record.
     ASSERT_TRUE(PumpUntil([&] { return Requests(IOCTL_KVX_USB_GET_NOTIFICATION) >= 16 * batch; }));
-    const int refreshes = Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH);
+    const int refreshes = Requests(IOCTL_KVX_USB_GET_DEVICE_ID_LIST);
     EXPECT_GE(refreshes, 1);
     EXPECT_LE(refreshes, 3);
 
@@ -84,7 +84,7 @@ TEST_F(ViewFakeDriverTest, AQueueThatNeverEmptiesDoesNotHoldTheWindow)
     g_device->requests.clear();
     EXPECT_TRUE(PumpUntil([] { return GetActiveSettingsView()->SettleChanges(); }));
     EXPECT_GE(Requests(IOCTL_KVX_USB_GET_NOTIFICATION), 1) << "the timer finds the queue empty";
-    EXPECT_LE(Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH), 1);
+    EXPECT_LE(Requests(IOCTL_KVX_USB_GET_DEVICE_ID_LIST), 1);
     g_device->requests.clear();
     EXPECT_EQ(0, SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0));
     EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_NOTIFICATION));
@@ -113,9 +113,8 @@ TEST_F(ViewFakeDriverTest, ShortAnswersReadAsZero)
     EXPECT_EQ(0, SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0));
     EXPECT_EQ(5, Requests(IOCTL_KVX_USB_GET_NOTIFICATION));
     // At once, or once the gap left after the last test's refresh has passed.
-    EXPECT_TRUE(PumpUntil([] { return Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH) > 0; }));
-    EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH))
-        << "one refresh, for the one record";
+    EXPECT_TRUE(PumpUntil([] { return Requests(IOCTL_KVX_USB_GET_DEVICE_ID_LIST) > 0; }));
+    EXPECT_EQ(1, Requests(IOCTL_KVX_USB_GET_DEVICE_ID_LIST)) << "one refresh, for the one record";
     g_device->respond = nullptr;
 
     // A channel whose device record comes back empty shows an empty device name.

@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "DeviceNotification.h"
@@ -69,15 +70,14 @@ void Pump()
 class TraceWindow : public SimTrace {
 public:
     TraceWindow() : SimTrace(g_tracePath) {}
-    // How often each page re-read the driver: its first request of a refresh.
-    void ExpectEveryPageRefreshed(int times) const
+    // How often the devices page, shown, re-read the driver (its first request of a
+    // refresh), while no hidden page read anything.
+    void ExpectShownDevicesPageRefreshed(int times) const
     {
-        // The devices page reads the device list, and so does the synchronisation page.
-        EXPECT_EQ(2 * times, Count("GetDeviceIdList")) << "devices and synchronisation pages\n"
-                                                       << Text();
-        EXPECT_EQ(2 * times, Count("GetChannelIdLists")) << "channel pages\n" << Text();
-        EXPECT_EQ(times, Count("GetStreamBufferDepth")) << "buffer settings page\n" << Text();
-        EXPECT_EQ(times, Count("GetSampleRateInfo")) << "synchronisation page\n" << Text();
+        EXPECT_EQ(times, Count("GetDeviceIdList")) << "devices page\n" << Text();
+        EXPECT_EQ(0, Count("GetChannelIdLists")) << "channel pages\n" << Text();
+        EXPECT_EQ(0, Count("GetStreamBufferDepth")) << "buffer settings page\n" << Text();
+        EXPECT_EQ(0, Count("GetSynchModeInfo")) << "synchronisation page\n" << Text();
     }
 };
 
@@ -174,6 +174,15 @@ protected:
         ASSERT_EQ(0, result.exitCode) << result.output;
     }
     static int Rows(CListCtrlEx& list) { return list.GetItemCount(); }
+    static CDlgPgChannels& Inputs()
+    {
+        return LookAt(View(), View().m_InputChannelsPage, PAGE_INPUT_CHANNELS);
+    }
+    static CDlgPgChannels& Outputs()
+    {
+        return LookAt(View(), View().m_OutputChannelsPage, PAGE_OUTPUT_CHANNELS);
+    }
+    static CDlgPgDevices& Devices() { return LookAt(View(), View().m_DevicesPage, PAGE_DEVICES); }
 };
 
 } // namespace
@@ -281,7 +290,7 @@ TEST_F(ViewTest, DriverNotifyDrainsTheQueueAndRefreshesForKindsTwoAndThreeOnly)
         TraceWindow trace;
         EXPECT_EQ(0, SendMessageA(View().m_hWnd, WM_DRIVER_NOTIFY, 0, 0));
         EXPECT_EQ(1, trace.Count("GetNotification"));
-        trace.ExpectEveryPageRefreshed(0);
+        trace.ExpectShownDevicesPageRefreshed(0);
     }
     Sim({"notify", "2"});
     Sim({"notify", "1"});
@@ -289,16 +298,7 @@ TEST_F(ViewTest, DriverNotifyDrainsTheQueueAndRefreshesForKindsTwoAndThreeOnly)
     TraceWindow trace;
     EXPECT_EQ(0, SendMessageA(View().m_hWnd, WM_DRIVER_NOTIFY, 0, 0));
     EXPECT_EQ(4, trace.Count("GetNotification")) << "three records, then the empty queue";
-    trace.ExpectEveryPageRefreshed(1); // once for the batch, however many records it held
-    // Devices, input, output, buffer settings, synchronisation.
-    const std::string text = trace.Text();
-    const size_t devices = text.find(" GetDeviceIdList "),
-                 channels = text.find(" GetChannelIdLists "),
-                 buffers = text.find(" GetStreamBufferDepth "),
-                 sync = text.find(" GetSampleRateInfo ");
-    EXPECT_LT(devices, channels);
-    EXPECT_LT(channels, buffers);
-    EXPECT_LT(buffers, sync);
+    trace.ExpectShownDevicesPageRefreshed(1); // once for the batch, however many records it held
     Pump();
 }
 
@@ -317,6 +317,47 @@ TEST_F(ViewTest, ChangeRecordsReachTheViewThroughTheNotificationThread)
     Sim({"set", "name", "2", "Model B Mobile"});
 }
 
+// A change refreshes the page shown and the device count; any other page re-reads when it is
+// shown, and nothing is read while the window sits hidden in the tray.
+TEST_F(ViewTest, AChangeRefreshesWhatIsSeenAndEveryOtherPageWhenItIsShown)
+{
+    CKVX_USB_CPLView& view = View();
+    LookAt(View(), view.m_SyncPage, PAGE_SYNCHRONISATION);
+    ASSERT_TRUE(WaitForSettledView(view));
+    {
+        TraceWindow trace;
+        Sim({"unplug", "1"}); // a change record: one of two devices goes
+        ASSERT_TRUE(WaitForSettledView(view));
+        EXPECT_EQ("1 Device(s) connected.", DeviceCountText());
+        EXPECT_EQ(1, trace.Count("GetSynchModeInfo")) << "the page shown";
+        EXPECT_EQ(2, trace.Count("GetDeviceIdList")) << "the page shown and the count";
+        for (const char* hidden :
+             {"GetDeviceProperties", "GetChannelIdLists", "GetStreamBufferDepth"})
+            EXPECT_EQ(0, trace.Count(hidden)) << hidden;
+        EXPECT_EQ(1, Rows(Devices().m_DeviceList));
+        EXPECT_EQ(2, Rows(Inputs().m_ChannelList));
+    }
+    Frame().SendMessage(WM_COMMAND, ID_APP_HIDE);
+    ASSERT_FALSE(IsWindowVisible(g_hFrame));
+    {
+        TraceWindow trace;
+        Sim({"plug", "1"});
+        Sim({"set", "name", "2", "Named In The Tray"});
+        ASSERT_TRUE(WaitForSettledView(view));
+        std::istringstream operations(trace.Operations());
+        for (std::string operation; operations >> operation;)
+            if (operation.rfind("Get", 0) == 0)
+                EXPECT_EQ("GetNotification", operation) << trace.Text();
+    }
+    Frame().SendMessage(WM_COMMAND, ID_APP_OPEN);
+    ASSERT_TRUE(IsWindowVisible(g_hFrame));
+    EXPECT_EQ(10, Rows(view.m_InputChannelsPage.m_ChannelList)) << "the page shown, re-read";
+    EXPECT_EQ("2 Device(s) connected.", DeviceCountText());
+    EXPECT_EQ("Named In The Tray", Devices().m_DeviceList.GetItemText(1, 0));
+    Sim({"set", "name", "2", "Model B Mobile"});
+    ASSERT_TRUE(WaitForSettledView(view));
+}
+
 TEST_F(ViewTest, BroadcastsWithoutAFitNameOrOfOtherEventsDoNothing)
 {
     Pump();
@@ -331,7 +372,7 @@ TEST_F(ViewTest, BroadcastsWithoutAFitNameOrOfOtherEventsDoNothing)
                          WPARAM(DBT_DEVICEQUERYREMOVEFAILED), WPARAM(DBT_CUSTOMEVENT),
                          WPARAM(DBT_DEVNODES_CHANGED)})
         EXPECT_TRUE(DeviceChange(other, path.Record()));
-    trace.ExpectEveryPageRefreshed(0);
+    trace.ExpectShownDevicesPageRefreshed(0);
 }
 
 TEST_F(ViewTest, ArrivalAndRemovalWithANameOfFiveOrMoreReconnectAndRefreshEveryPage)
@@ -342,17 +383,17 @@ TEST_F(ViewTest, ArrivalAndRemovalWithANameOfFiveOrMoreReconnectAndRefreshEveryP
     {
         TraceWindow trace;
         EXPECT_TRUE(DeviceChange(DBT_DEVICEARRIVAL, five.Record()));
-        trace.ExpectEveryPageRefreshed(1);
+        trace.ExpectShownDevicesPageRefreshed(1);
     }
     {
         TraceWindow trace;
         EXPECT_TRUE(DeviceChange(DBT_DEVICEREMOVECOMPLETE, path.Record()));
-        trace.ExpectEveryPageRefreshed(1);
+        trace.ExpectShownDevicesPageRefreshed(1);
     }
     {
         TraceWindow trace;
         EXPECT_TRUE(DeviceChange(DBT_DEVICEARRIVAL, unterminatedFive.Record()));
-        trace.ExpectEveryPageRefreshed(1);
+        trace.ExpectShownDevicesPageRefreshed(1);
     }
     EXPECT_TRUE(theDrv.IsOpen());
     EXPECT_EQ(2, Rows(View().m_DevicesPage.m_DeviceList));
@@ -366,16 +407,16 @@ TEST_F(ViewTest, UnplugAndPlugFollowTheStandInsBroadcastsOnEveryPage)
     EXPECT_EQ(2, Rows(view.m_DevicesPage.m_DeviceList)) << "still one device: no broadcast";
     Sim({"unplug", "2"}); // the last one: the interface goes away
     EXPECT_EQ(0, Rows(view.m_DevicesPage.m_DeviceList));
-    EXPECT_EQ(0, Rows(view.m_InputChannelsPage.m_ChannelList));
-    EXPECT_EQ(0, Rows(view.m_OutputChannelsPage.m_ChannelList));
+    EXPECT_EQ(0, Rows(Inputs().m_ChannelList));
+    EXPECT_EQ(0, Rows(Outputs().m_ChannelList));
     EXPECT_EQ("0 Device(s) connected.", DeviceCountText());
 
     Sim({"plug", "2"});
-    ASSERT_EQ(1, Rows(view.m_DevicesPage.m_DeviceList));
-    EXPECT_EQ("Model B Mobile", view.m_DevicesPage.m_DeviceList.GetItemText(0, 0));
-    EXPECT_EQ(2, Rows(view.m_InputChannelsPage.m_ChannelList));
-    EXPECT_EQ(4, Rows(view.m_OutputChannelsPage.m_ChannelList));
     EXPECT_EQ("1 Device(s) connected.", DeviceCountText());
+    EXPECT_EQ(4, Rows(Outputs().m_ChannelList));
+    EXPECT_EQ(2, Rows(Inputs().m_ChannelList));
+    ASSERT_EQ(1, Rows(Devices().m_DeviceList));
+    EXPECT_EQ("Model B Mobile", view.m_DevicesPage.m_DeviceList.GetItemText(0, 0));
     Sim({"plug", "1"});
     Pump();
     // The first plug brought the interface back; the second is a change record.
@@ -408,7 +449,7 @@ TEST_F(ViewTest, RepeatedInitialUpdateRegistersAgainButBuildsNothingTwice)
     Broadcast path(kInterfacePath);
     TraceWindow arrival;
     DeviceChange(DBT_DEVICEARRIVAL, path.Record());
-    arrival.ExpectEveryPageRefreshed(1);
+    arrival.ExpectShownDevicesPageRefreshed(1);
 }
 
 TEST_F(ViewTest, AReconnectThatFindsNoDriverLeavesEveryPageEmptyOrDisabled)
@@ -419,13 +460,16 @@ TEST_F(ViewTest, AReconnectThatFindsNoDriverLeavesEveryPageEmptyOrDisabled)
     EXPECT_TRUE(DeviceChange(DBT_DEVICEREMOVECOMPLETE, path.Record()));
     EXPECT_FALSE(theDrv.IsOpen());
     EXPECT_EQ(0, Rows(view.m_DevicesPage.m_DeviceList));
-    EXPECT_EQ(0, Rows(view.m_InputChannelsPage.m_ChannelList));
-    EXPECT_EQ(0, Rows(view.m_OutputChannelsPage.m_ChannelList));
-    EXPECT_FALSE(view.m_SettingsPage.m_StreamSlider.IsWindowEnabled());
-    EXPECT_FALSE(view.m_SettingsPage.m_AsioSlider.IsWindowEnabled());
-    EXPECT_FALSE(view.m_SettingsPage.m_WdmSlider.IsWindowEnabled());
-    EXPECT_FALSE(view.m_SyncPage.m_RateList.IsWindowEnabled());
-    EXPECT_EQ(0, view.m_SyncPage.m_RateList.GetCount());
+    EXPECT_EQ(0, Rows(Inputs().m_ChannelList));
+    EXPECT_EQ(0, Rows(Outputs().m_ChannelList));
+    CDlgPgASIOSettings& buffers = LookAt(View(), view.m_SettingsPage, PAGE_SETTINGS);
+    EXPECT_FALSE(buffers.m_StreamSlider.IsWindowEnabled());
+    EXPECT_FALSE(buffers.m_AsioSlider.IsWindowEnabled());
+    EXPECT_FALSE(buffers.m_WdmSlider.IsWindowEnabled());
+    DlgPgSync& sync = LookAt(View(), view.m_SyncPage, PAGE_SYNCHRONISATION);
+    EXPECT_FALSE(sync.m_RateList.IsWindowEnabled());
+    EXPECT_EQ(0, sync.m_RateList.GetCount());
+    Devices();
 }
 
 TEST_F(ViewTest, TheDriversReturnConnectsAgainWithChangeRecordsFollowed)
@@ -441,7 +485,9 @@ TEST_F(ViewTest, TheDriversReturnConnectsAgainWithChangeRecordsFollowed)
     }
     EXPECT_TRUE(theDrv.IsOpen());
     EXPECT_EQ(2, Rows(view.m_DevicesPage.m_DeviceList));
-    EXPECT_TRUE(view.m_SettingsPage.m_StreamSlider.IsWindowEnabled());
+    EXPECT_TRUE(
+        LookAt(View(), view.m_SettingsPage, PAGE_SETTINGS).m_StreamSlider.IsWindowEnabled());
+    Devices();
     // The notification of the driver that went away is not waited on; a new one serves.
     Sim({"set", "name", "1", "Back Again"});
     CListCtrlEx& list = view.m_DevicesPage.m_DeviceList;
@@ -501,7 +547,7 @@ TEST_F(ViewTest, AReconnectKeepsChangesHeardAndTheDisplayNameOptionCurrent)
     Broadcast path(kInterfacePath);
     DeviceChange(DBT_DEVICEARRIVAL, path.Record());
     EXPECT_TRUE(theDrv.IsOpen());
-    for (CDlgPgChannels* page : {&view.m_InputChannelsPage, &view.m_OutputChannelsPage}) {
+    for (CDlgPgChannels* page : {&Inputs(), &Outputs()}) {
         EXPECT_EQ(BST_CHECKED, page->m_AsioNamesCheck.GetCheck());
         EXPECT_EQ(0u, page->m_ChannelList.GetItemText(0, 2).find(
                           page->m_ChannelList.GetItemText(0, 0) + " - "));
@@ -509,15 +555,16 @@ TEST_F(ViewTest, AReconnectKeepsChangesHeardAndTheDisplayNameOptionCurrent)
     EXPECT_TRUE(PumpUntil([] {
         return g_sim->Run({"status"}).output.find("event registered") != std::string::npos;
     })) << "the notification was not started again";
+    Devices();
     Sim({"set", "name", "2", "Heard Again"});
     EXPECT_TRUE(PumpUntil(
         [&] { return view.m_DevicesPage.m_DeviceList.GetItemText(1, 0) == "Heard Again"; }));
     Sim({"set", "name", "2", "Model B Mobile"});
     Sim({"set", "asio-names", "0"}); // heard as another program's change
-    EXPECT_TRUE(PumpUntil([&] {
-        return view.m_InputChannelsPage.m_AsioNamesCheck.GetCheck() == BST_UNCHECKED &&
-               view.m_OutputChannelsPage.m_AsioNamesCheck.GetCheck() == BST_UNCHECKED;
-    }));
+    EXPECT_TRUE(WaitForSettledView(view));
+    EXPECT_EQ(BST_UNCHECKED, Outputs().m_AsioNamesCheck.GetCheck());
+    EXPECT_EQ(BST_UNCHECKED, view.m_InputChannelsPage.m_AsioNamesCheck.GetCheck());
+    Devices();
 }
 
 TEST_F(ViewTest, QuitStopsTheNotificationThreadAndLeavesNoThreadBehind)

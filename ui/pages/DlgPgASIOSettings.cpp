@@ -100,6 +100,9 @@ BOOL CDlgPgASIOSettings::PreTranslateMessage(MSG* pMsg)
 
 void CDlgPgASIOSettings::OnRefresh()
 {
+    _KVX_USB_SAMPLE_RATE_INFO rates = {};
+    m_nSampleRate = theDrv.GetSampleRateInfo(&rates) == 0 ? rates.CurrentRate : 0;
+
     const bool streamRead = theDrv.GetStreamBufferDepth(&m_StreamDepth) == 0 && SetupStreamSlider();
     m_StreamSlider.EnableWindow(streamRead);
     if (!streamRead)
@@ -147,11 +150,10 @@ void CDlgPgASIOSettings::SetupBufferSlider(CSliderCtrl& slider, uint32_t step, u
 std::string CDlgPgASIOSettings::DepthText(const _KVX_USB_BUFFER_DEPTH& depth) const
 {
     char text[128];
-    std::snprintf(
-        text, sizeof text, "%d.%01d %s\n%d %s", int(depth.Depth / 1000),
-        int(depth.Depth % 1000 / 100), AfxLoadString(IDS_MS).c_str(),
-        int(UsToSamples(depth.Depth, theDrv.m_SampleRateInfo.CurrentRate, depth.Granularity)),
-        AfxLoadString(IDS_SAMPLES).c_str());
+    std::snprintf(text, sizeof text, "%d.%01d %s\n%d %s", int(depth.Depth / 1000),
+                  int(depth.Depth % 1000 / 100), AfxLoadString(IDS_MS).c_str(),
+                  int(UsToSamples(depth.Depth, m_nSampleRate, depth.Granularity)),
+                  AfxLoadString(IDS_SAMPLES).c_str());
     return text;
 }
 

@@ -35,6 +35,8 @@ public:
     _KVX_USB_BUFFER_DEPTH m_AsioDepth = {};
     _KVX_USB_BUFFER_DEPTH m_WdmDepth = {};
     _KVX_USB_STREAM_BUFFER_DEPTH m_StreamDepth = {};
+    // The rate the sample counts are shown at, read with the depths; 0 when unread.
+    uint32_t m_nSampleRate = 0;
     // The ASIO and WDM sliders have one position per millisecond, whatever the driver says.
     const uint32_t m_AsioStep = KVX_USB_BUFFER_DEPTH_STEP_US,
                    m_AsioMinimum = KVX_USB_BUFFER_DEPTH_MINIMUM_US,

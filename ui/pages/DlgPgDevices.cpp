@@ -1,5 +1,6 @@
 #include "DlgPgDevices.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "Drv.h"
@@ -69,7 +70,15 @@ void CDlgPgDevices::FillDeviceList()
         m_DeviceList.SelectRow(selected);
     }
     UpdateButtons();
-    ShowDeviceCount();
+    ShowDeviceCount(theDrv.m_Devices.size());
+}
+
+void CDlgPgDevices::RefreshDeviceCount()
+{
+    // As the list: no devices shown when they cannot be read.
+    _KVX_USB_DEVICE_ID_LIST list = {};
+    const bool read = theDrv.GetDeviceIdList(&list) == 0;
+    ShowDeviceCount(read ? std::min<size_t>(list.Count, KVX_USB_MAX_DEVICES) : 0);
 }
 
 void CDlgPgDevices::UpdateButtons()
@@ -179,12 +188,12 @@ void CDlgPgDevices::OnEditName()
         EditDeviceName(index);
 }
 
-void CDlgPgDevices::ShowDeviceCount()
+void CDlgPgDevices::ShowDeviceCount(size_t devices)
 {
     IStatusHost* host = GetStatusHost();
     if (!host)
         return;
     char count[16];
-    std::snprintf(count, sizeof count, "%i ", int(theDrv.m_Devices.size()));
+    std::snprintf(count, sizeof count, "%i ", int(devices));
     host->SetDeviceCountText((count + AfxLoadString(IDS_DEVICES_CONNECTED)).c_str());
 }

@@ -18,6 +18,9 @@ public:
     void MoveDevice(int row, bool up);
     // Renames the device at this index of the cached devices through the name dialog.
     void EditDeviceName(size_t index);
+    // Shows the count of connected devices from one read of the device list, leaving the
+    // list as it is.
+    void RefreshDeviceCount();
 
     CStatic m_HelpText;
     CButton m_UpButton;
@@ -46,5 +49,5 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    void ShowDeviceCount();
+    void ShowDeviceCount(size_t count);
 };
