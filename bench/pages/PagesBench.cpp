@@ -99,9 +99,11 @@ void PrintChangeCosts(CKVX_USB_CPLView* view, CountingDeviceIo& requests)
                 "what is seen)\n",
                 kChangesPerCase);
     auto print = [](const char* name, const ChangeCost& was, const ChangeCost& is) {
-        std::printf("  %-22s before %5u req %8.2f ms   now %5u req %8.2f ms   time %.0fx less\n",
-                    name, was.requests, was.medianMs, is.requests, is.medianMs,
-                    is.medianMs > 0 ? was.medianMs / is.medianMs : 0.0);
+        std::printf("  %-22s before %5u req %8.2f ms   now %5u req %8.2f ms", name, was.requests,
+                    was.medianMs, is.requests, is.medianMs);
+        if (is.requests > 0)
+            std::printf("   time %.1fx less", was.medianMs / std::max(is.medianMs, 0.001));
+        std::printf("\n");
     };
     CWnd* frame = AfxGetMainWnd();
     for (const auto& entry : shown) {

@@ -63,6 +63,7 @@ const int kSettingButtons[] = {IDC_RATE_APPLY,         IDC_SOURCE_APPLY,     IDC
                                IDC_WDM_APPLY,          IDC_DEVICE_APPLY,     IDC_DEVICE_EDIT_NAME,
                                IDC_CHANNEL_ASIO_NAMES, IDC_CHANNEL_EDIT_NAME};
 const int kRowLists[] = {IDC_DEVICE_LIST, IDC_CHANNEL_LIST};
+const size_t kInputChannelsItem = 1; // in the page tree
 const DWORD kFaultStatuses[] = {0x1F, 1168, 87, 5, 0xE0000047, 24, 1167, 109};
 
 // --- the panel from outside ----------------------------------------------------------------
@@ -110,24 +111,42 @@ void CollectTreeItems(HWND tree, HTREEITEM first, std::vector<HTREEITEM>* items)
     }
 }
 
+// The page tree's items, in tree order; none without a tree that answers.
+std::vector<HTREEITEM> PageTreeItems(HWND tree)
+{
+    std::vector<HTREEITEM> items;
+    DWORD_PTR root = 0;
+    if (tree &&
+        SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_NORMAL, kAnswerMs, &root))
+        CollectTreeItems(tree, HTREEITEM(root), &items);
+    return items;
+}
+
+// Selects the item, as a click would; true when the selection was answered (and the page
+// it shows filled).
+bool SelectTreeItem(HWND tree, HTREEITEM item)
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(tree, TVM_SELECTITEM, TVGN_CARET, LPARAM(item), SMTO_NORMAL,
+                               kAnswerMs, &result) != 0;
+}
+
 // Selects every page in turn, each selection answered (and its page filled) before the next.
 int CyclePages(HWND frame)
 {
     HWND tree = FindPageTree(frame);
-    DWORD_PTR root = 0;
-    if (!tree ||
-        !SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_NORMAL, kAnswerMs, &root))
-        return 0;
-    std::vector<HTREEITEM> items;
-    CollectTreeItems(tree, HTREEITEM(root), &items);
     int selected = 0;
-    for (HTREEITEM item : items) {
-        DWORD_PTR result = 0;
-        if (SendMessageTimeoutA(tree, TVM_SELECTITEM, TVGN_CARET, LPARAM(item), SMTO_NORMAL,
-                                kAnswerMs, &result))
-            ++selected;
-    }
+    for (HTREEITEM item : PageTreeItems(tree))
+        selected += SelectTreeItem(tree, item) ? 1 : 0;
     return selected;
+}
+
+// Shows the page of the tree's item at this position (0: devices, 1: input channels, ...).
+bool ShowPageAt(HWND frame, size_t position)
+{
+    HWND tree = FindPageTree(frame);
+    const std::vector<HTREEITEM> items = PageTreeItems(tree);
+    return position < items.size() && SelectTreeItem(tree, items[position]);
 }
 
 struct ChildSearch {
@@ -565,6 +584,8 @@ public:
         return StartStandIn(scenario);
     }
 
+    // The storm's records each ask for a refresh of what is seen: the input channels page,
+    // the slowest to refresh, is shown throughout.
     void Storm(const std::string& scenario)
     {
         PhaseResult r;
@@ -575,6 +596,9 @@ public:
             return;
         }
         Begin(r, ("storm " + scenario).c_str());
+        r.info.push_back(ShowPageAt(m_frame, kInputChannelsItem)
+                             ? "input channels page shown"
+                             : "the input channels page could not be shown");
         const std::string device = std::to_string(m_devices.front());
         // Kind 2, "device came": the model does not change, every record asks for a refresh.
         // Four senders: one command takes the stand-in some milliseconds under Wine.

@@ -345,9 +345,10 @@ TEST_F(ViewTest, AChangeRefreshesWhatIsSeenAndEveryOtherPageWhenItIsShown)
         Sim({"set", "name", "2", "Named In The Tray"});
         ASSERT_TRUE(WaitForSettledView(view));
         std::istringstream operations(trace.Operations());
-        for (std::string operation; operations >> operation;)
+        for (std::string operation; operations >> operation;) {
             if (operation.rfind("Get", 0) == 0)
                 EXPECT_EQ("GetNotification", operation) << trace.Text();
+        }
     }
     Frame().SendMessage(WM_COMMAND, ID_APP_OPEN);
     ASSERT_TRUE(IsWindowVisible(g_hFrame));
