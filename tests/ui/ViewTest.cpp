@@ -346,8 +346,9 @@ TEST_F(ViewTest, AChangeRefreshesWhatIsSeenAndEveryOtherPageWhenItIsShown)
         ASSERT_TRUE(WaitForSettledView(view));
         std::istringstream operations(trace.Operations());
         for (std::string operation; operations >> operation;) {
-            if (operation.rfind("Get", 0) == 0)
+            if (operation.rfind("Get", 0) == 0) {
                 EXPECT_EQ("GetNotification", operation) << trace.Text();
+            }
         }
     }
     Frame().SendMessage(WM_COMMAND, ID_APP_OPEN);
