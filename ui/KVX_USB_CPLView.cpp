@@ -259,8 +259,7 @@ CDialogPage* CKVX_USB_CPLView::ShownPage()
 
 bool CKVX_USB_CPLView::IsSeenOnScreen() const
 {
-    const HWND top = ::GetAncestor(m_hWnd, GA_ROOT);
-    return m_hWnd && ::IsWindowVisible(m_hWnd) && !(top && ::IsIconic(top));
+    return m_hWnd && ::IsWindowVisible(m_hWnd) && !::IsIconic(::GetAncestor(m_hWnd, GA_ROOT));
 }
 
 void CKVX_USB_CPLView::RefreshWhatIsSeen()
