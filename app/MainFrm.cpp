@@ -123,12 +123,10 @@ LRESULT CMainFrame::OnShowAsioSettings(WPARAM, LPARAM)
 
 LRESULT CMainFrame::OnDpiChanged(WPARAM wParam, LPARAM lParam)
 {
-    // Moved to a screen of another scale: the system's rectangle keeps the window where the
-    // user put it, at the new size; what is measured in pixels is laid out again.
+    // Moved to a screen of another scale: fonts, the form and its pages and the window's size
+    // follow first, then what is measured in pixels is laid out again.
+    CFrameWnd::OnDpiChanged(wParam, lParam);
     const UINT dpi = LOWORD(wParam);
-    if (const RECT* suggested = reinterpret_cast<const RECT*>(lParam))
-        SetWindowPos(nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
     LayOutPanes(dpi);
     if (CKVX_USB_CPLView* view = SettingsView())
         view->RescaleForDpi(dpi);

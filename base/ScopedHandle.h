@@ -45,6 +45,13 @@ private:
 using CKernelHandle = CScopedHandle<HANDLE, CloseHandle>;
 using CIconHandle = CScopedHandle<HICON, DestroyIcon>;
 using CMenuHandle = CScopedHandle<HMENU, DestroyMenu>;
+// A font the program made itself (never a stock font, nor one a control or the dialog manager
+// made and deletes).
+inline BOOL WINAPI DeleteFontObject(HFONT font)
+{
+    return DeleteObject(font);
+}
+using CFontHandle = CScopedHandle<HFONT, DeleteFontObject>;
 // A RegisterDeviceNotification registration.
 using CDeviceNotifyHandle = CScopedHandle<HDEVNOTIFY, UnregisterDeviceNotification>;
 

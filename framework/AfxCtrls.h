@@ -1,5 +1,6 @@
 // Thin wrappers over the standard and common controls: one-line members over SendMessage, no
-// state of their own (CImageList owns its image list; CStatusBar keeps its pane layout).
+// state of their own (CImageList owns its image list; CStatusBar keeps its pane layout and
+// the font it made for a new DPI).
 //
 // Bind a wrapper to a template control with DDX_Control(pDX, IDC_X, m_X) in DoDataExchange
 // (or m_X.SubclassDlgItem(IDC_X, this)); its m_hWnd is null again once the control is
@@ -22,6 +23,7 @@
 #pragma once
 
 #include "AfxWnd.h"
+#include "Dpi.h"
 
 #include <string>
 #include <vector>
@@ -198,6 +200,8 @@ public:
     int CommandToIndex(UINT nIDFind) const;
     // Recomputes the part edges from the pane widths and the bar's width.
     void UpdateParts();
+    // The system's status font at this DPI (the bar's height follows it).
+    void ScaleToDpi(UINT dpi) override;
 
 protected:
     LRESULT OnSizeMsg(WPARAM wParam, LPARAM lParam);
@@ -213,6 +217,8 @@ private:
     };
     static const int kMaxPanes = 255; // the status bar's own limit
     std::vector<Pane> m_panes;
+    UINT m_nFontDpi = 0; // the DPI of the font the bar has
+    CFontHandle m_font;  // the font made for it, once the DPI changed
 
     DECLARE_MESSAGE_MAP()
 };

@@ -35,6 +35,7 @@
 #pragma once
 
 #include "AfxWnd.h"
+#include "Dpi.h"
 
 class CDialog : public CWnd {
 public:
@@ -50,6 +51,9 @@ public:
     virtual void OnCancel();     // default: EndDialog(IDCANCEL)
 
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // A child dialog lays out its template's font and controls again (a modal one is left to
+    // the system), then its children follow.
+    void ScaleToDpi(UINT dpi) override;
 
     UINT m_nIDHelp = 0;
 
@@ -59,6 +63,9 @@ protected:
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
     bool m_bModal = false;
+
+private:
+    CDialogDpiLayout m_dpiLayout;
 
     DECLARE_MESSAGE_MAP()
 };

@@ -38,6 +38,7 @@
 #pragma once
 
 #include "AfxWnd.h"
+#include "Dpi.h"
 
 #include <memory>
 #include <vector>
@@ -110,12 +111,19 @@ public:
     // bShrinkOnly the frame only gets smaller.
     void ResizeParentToFit(BOOL bShrinkOnly = TRUE);
 
+    // Lays out the template's font and controls again, and the form's designed size with
+    // them (for ResizeParentToFit), then its children (child dialogs) follow.
+    void ScaleToDpi(UINT dpi) override;
+
 protected:
     explicit CFormView(UINT nIDTemplate) : m_nIDTemplate(nIDTemplate) {}
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
 
     UINT m_nIDTemplate;
     SIZE m_sizeForm = {0, 0}; // the template's size in pixels
+
+private:
+    CDialogDpiLayout m_dpiLayout;
 };
 
 // Frame-only style bits (meaningful to the framework's own window class only).
@@ -167,6 +175,10 @@ protected:
     LRESULT OnActivateMsg(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetFocusMsg(WPARAM wParam, LPARAM lParam);
     LRESULT OnNcDestroyMsg(WPARAM wParam, LPARAM lParam);
+    // Moved to a screen of another DPI: the status bar's font and the views' templates follow
+    // (ScaleToDpi), then the frame takes the system's suggested rectangle and lays out again.
+    // A frame that handles WM_DPICHANGED itself calls this first.
+    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
 
     std::string m_strTitle;
     UINT m_nIDTracking = AFX_IDS_IDLEMESSAGE; // the text pane 0 should show (string id)

@@ -283,6 +283,11 @@ public:
     // disabled; null for the next one in tab order.
     virtual HWND GetFocusSuccessor(HWND /*hWndChild*/) { return nullptr; }
 
+    // The window now sits on a screen of this DPI (its frame is told with WM_DPICHANGED):
+    // what it made for the old DPI follows, a template's font and layout, a status bar's
+    // font. By default it is passed on to the children bound to objects.
+    virtual void ScaleToDpi(UINT dpi);
+
     // Dialog data exchange (dialogs and form views): UpdateData(FALSE) fills the controls
     // from the members, UpdateData(TRUE) reads and validates them; false on a failed check.
     bool UpdateData(BOOL bSaveAndValidate = TRUE);

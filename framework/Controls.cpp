@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <utility>
 
 // ---- CImageList -----------------------------------------------------------------------------
 
@@ -235,7 +236,10 @@ bool CStatusBar::Create(CWnd* pParentWnd, DWORD dwStyle, UINT nID)
     if (!pParentWnd || !pParentWnd->m_hWnd)
         return false;
     m_panes.clear();
-    return CreateEx(0, STATUSCLASSNAMEA, nullptr, dwStyle, 0, 0, 0, 0, pParentWnd->m_hWnd, nID);
+    if (!CreateEx(0, STATUSCLASSNAMEA, nullptr, dwStyle, 0, 0, 0, 0, pParentWnd->m_hWnd, nID))
+        return false;
+    m_nFontDpi = AfxGetWindowDpi(m_hWnd); // the control chose its own font for it
+    return true;
 }
 
 bool CStatusBar::SetIndicators(const UINT* lpIDArray, int nIDCount)
@@ -341,6 +345,18 @@ void CStatusBar::UpdateParts()
         edges[i] = right;
     }
     SendMessage(SB_SETPARTS, (WPARAM)m_panes.size(), (LPARAM)edges);
+}
+
+void CStatusBar::ScaleToDpi(UINT dpi)
+{
+    if (!m_hWnd || dpi == m_nFontDpi)
+        return;
+    CFontHandle font(AfxCreateStatusFont(dpi));
+    if (!font)
+        return;
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    m_font = std::move(font); // the one made for the old DPI is no longer used
+    m_nFontDpi = dpi;
 }
 
 LRESULT CStatusBar::OnSizeMsg(WPARAM, LPARAM)

@@ -99,6 +99,8 @@ void CDialog::OnCancel()
 
 bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
 {
+    if (m_dpiLayout.OnMessage(m_hWnd, message, lResult))
+        return true;
     switch (message) {
     case WM_INITDIALOG:
         if (!m_bModal && AfxGetApp())
@@ -119,6 +121,12 @@ bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lRes
         break;
     }
     return CWnd::OnWndMsg(message, wParam, lParam, lResult);
+}
+
+void CDialog::ScaleToDpi(UINT dpi)
+{
+    m_dpiLayout.ScaleTo(m_hWnd, dpi);
+    CWnd::ScaleToDpi(dpi);
 }
 
 BOOL CDialog::PreTranslateMessage(MSG* pMsg)

@@ -130,11 +130,19 @@ bool CFormView::Create(CWnd* pParentWnd, UINT nID)
 
 bool CFormView::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
 {
+    if (m_dpiLayout.OnMessage(m_hWnd, message, lResult))
+        return true;
     if (message == WM_INITDIALOG) {
         lResult = FALSE; // the form does not take the focus while the frame is being made
         return true;
     }
     return CView::OnWndMsg(message, wParam, lParam, lResult);
+}
+
+void CFormView::ScaleToDpi(UINT dpi)
+{
+    m_dpiLayout.ScaleTo(m_hWnd, dpi, &m_sizeForm);
+    CView::ScaleToDpi(dpi);
 }
 
 void CFormView::OnInitialUpdate()
@@ -171,6 +179,7 @@ ON_MESSAGE(WM_EXITMENULOOP, OnExitMenuLoop)
 ON_MESSAGE(WM_ACTIVATE, OnActivateMsg)
 ON_MESSAGE(WM_SETFOCUS, OnSetFocusMsg)
 ON_MESSAGE(WM_NCDESTROY, OnNcDestroyMsg)
+ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
 END_MESSAGE_MAP()
 
 CFrameWnd::CFrameWnd() = default;
@@ -414,6 +423,18 @@ LRESULT CFrameWnd::OnNcDestroyMsg(WPARAM, LPARAM)
     }
     m_pViewActive = nullptr;
     return Default();
+}
+
+LRESULT CFrameWnd::OnDpiChanged(WPARAM wParam, LPARAM lParam)
+{
+    // Fonts first: the status bar's height follows its font, the view's room follows the bar.
+    ScaleToDpi(LOWORD(wParam));
+    // The system's rectangle keeps the window where the user put it, at the new size.
+    if (const RECT* suggested = reinterpret_cast<const RECT*>(lParam))
+        SetWindowPos(nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RecalcLayout();
+    return 0;
 }
 
 bool CFrameWnd::OnCommand(WPARAM wParam, LPARAM lParam, LRESULT& lResult)

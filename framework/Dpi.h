@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include "ScopedHandle.h"
+
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0 // wParam: the new DPI twice; lParam: the suggested window RECT
 #endif
@@ -34,3 +36,38 @@ inline int AfxRescaleForDpi(int length, UINT oldDpi, UINT newDpi)
 {
     return oldDpi ? ::MulDiv(length, int(newDpi), int(oldDpi)) : length;
 }
+
+// The system's status-bar font at this DPI: its own for that DPI where the system has one per
+// DPI (Windows 10 1607 on), else its one font scaled from the screen's DPI. Null when the
+// system's metrics cannot be read. The caller owns it.
+HFONT AfxCreateStatusFont(UINT dpi);
+
+// The font and the controls of a child window made from a dialog template (a form view, a
+// modeless page), laid out again by the program itself when the window moves to a screen of
+// another DPI, alike on every system: the template's font made anew at the new DPI and given
+// to the window and every control in it, every control's rectangle scaled as the template's
+// dialog units grew with the font, so that it lies as the dialog manager would have laid it
+// out at that DPI (a font's line height does not grow in step with the DPI: scaled by the DPI
+// alone, a one-line text may lose its last row of pixels). The system's own rescaling of
+// dialogs (Windows 10 1703 on) is turned off for such a window, or the two would add up.
+// Until the first change of DPI the dialog manager's font serves and nothing is made.
+class CDialogDpiLayout {
+public:
+    // Each message of the window passes here first. WM_INITDIALOG of a child dialog notes the
+    // DPI the dialog manager laid it out at; WM_GETFONT is answered (true) with the font made
+    // for the present DPI; at WM_NCDESTROY that font goes, its controls being gone.
+    bool OnMessage(HWND hDlg, UINT message, LRESULT& lResult);
+    // The window now sits on a screen of this DPI; pSize (a form's designed size) is scaled
+    // with its controls. Nothing happens at the DPI it is laid out for, nor to a window that
+    // is no child dialog.
+    void ScaleTo(HWND hDlg, UINT dpi, SIZE* pSize = nullptr);
+
+private:
+    // The template's font at this DPI; null for a template without a font of its own.
+    HFONT CreateTemplateFont(HWND hDlg, UINT dpi);
+
+    UINT m_nDpi = 0;           // the DPI the controls are laid out for; 0: not a child dialog
+    int m_nPoints = 0;         // the template font's size, once read; 0: none read
+    LOGFONTW m_templateFont{}; // its face, weight and character set
+    CFontHandle m_font;        // the font made for m_nDpi
+};

@@ -259,6 +259,13 @@ int CWnd::MessageBox(LPCSTR lpszText, LPCSTR lpszCaption, UINT nType)
     return ::MessageBoxA(m_hWnd, lpszText, lpszCaption, nType);
 }
 
+void CWnd::ScaleToDpi(UINT dpi)
+{
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        if (CWnd* pChild = FromHandlePermanent(child))
+            pChild->ScaleToDpi(dpi);
+}
+
 int CWnd::OnCreate(LPCREATESTRUCT)
 {
     return (int)Default();

@@ -34,7 +34,7 @@ public:
     virtual void FollowScreenVisibility() {}
 
     // The page now sits on a screen of newDpi, having been laid out for oldDpi: its lengths
-    // in pixels follow (its template's controls the system scales itself).
+    // in pixels follow (its template's font and controls have been scaled already).
     virtual void RescaleForDpi(UINT oldDpi, UINT newDpi) { (void)oldDpi, (void)newDpi; }
 
     void OnOK() override {}

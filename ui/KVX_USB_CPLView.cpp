@@ -164,6 +164,8 @@ void CKVX_USB_CPLView::RescaleForDpi(UINT dpi)
         return;
     const UINT oldDpi = m_nDpi;
     m_nDpi = dpi;
+    // The window keeps the place the system gave it, at the size of the form, as when made.
+    ResizeParentToFit(FALSE);
     PlacePages(0);
     KeepTreeLeftOfPages();
     if (dpi == oldDpi)
@@ -175,11 +177,11 @@ void CKVX_USB_CPLView::RescaleForDpi(UINT dpi)
 
 LRESULT CKVX_USB_CPLView::OnDpiChangedAfterParent(WPARAM, LPARAM)
 {
-    // The dialog manager scales the form's controls, the pages among them, in proportion and
-    // gives them the new font; the lengths given in pixels are then laid out exactly again.
-    const LRESULT result = Default();
+    // Windows tells the children after their frame, which has laid out the form and the pages
+    // at the new DPI already (the system's own rescaling is off for them): the lengths given
+    // in pixels are placed exactly again.
     RescaleForDpi(AfxGetWindowDpi(m_hWnd));
-    return result;
+    return 0;
 }
 
 void CKVX_USB_CPLView::LoadTreeImages(UINT dpi)

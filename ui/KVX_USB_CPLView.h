@@ -65,8 +65,8 @@ public:
     // frame, for -asio), the page becomes the one the first update starts with.
     void ShowPage(CPageCode page);
     // The view now sits on a screen of this DPI: the pages' origin, the tree's icons and
-    // every page's lengths in pixels follow (its frame tells it, and the system after it
-    // has scaled the form's controls).
+    // every page's lengths in pixels follow (its frame tells it once the form and the pages
+    // have their fonts and controls at that DPI, and Windows again after the frame).
     void RescaleForDpi(UINT dpi);
 
     CTreeCtrlEx m_PageTree;

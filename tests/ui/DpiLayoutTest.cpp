@@ -66,13 +66,14 @@ bool IsGroupBox(HWND hwnd)
 }
 
 // A separator line is drawn with a 2-pixel etched edge beyond its template's rectangle; the
-// form's lines run to its very edges, so that edge is clipped, as it always was.
+// form's lines run to its very edges, so that edge is clipped, as it always was. Scaled to
+// another DPI, the line keeps that edge grown with it: only where it starts counts.
 RECT WithoutEtchedEdge(HWND hwnd, RECT rect)
 {
     const LONG type = GetWindowLongA(hwnd, GWL_STYLE) & SS_TYPEMASK;
     if (ClassOf(hwnd) == "Static" && (type == SS_ETCHEDHORZ || type == SS_ETCHEDVERT)) {
-        rect.right -= 2 * GetSystemMetrics(SM_CXEDGE);
-        rect.bottom -= 2 * GetSystemMetrics(SM_CYEDGE);
+        rect.right = rect.left;
+        rect.bottom = rect.top;
     }
     return rect;
 }
@@ -167,6 +168,39 @@ void ExpectCleanLayout(HWND parent)
         }
 }
 
+// Every template's FONT is 8 points: the height the dialog manager gives it at this DPI.
+LONG TemplateFontHeight(UINT dpi)
+{
+    return -MulDiv(8, int(dpi), 72);
+}
+
+// The height of the window's font; 0 for a control without one (a slider).
+LONG FontHeight(HWND hwnd)
+{
+    LOGFONTA font = {};
+    const HGDIOBJ handle = reinterpret_cast<HGDIOBJ>(SendMessageA(hwnd, WM_GETFONT, 0, 0));
+    return handle && GetObjectA(handle, sizeof font, &font) ? font.lfHeight : 0;
+}
+
+// The window made from a template and each of its controls that has a font, in the
+// template's font at this DPI.
+void ExpectTemplateFontAt(UINT dpi, HWND dialog)
+{
+    EXPECT_EQ(TemplateFontHeight(dpi), FontHeight(dialog)) << Describe(dialog);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (const LONG height = FontHeight(child)) {
+            EXPECT_EQ(TemplateFontHeight(dpi), height) << Describe(child) << " at " << dpi;
+        }
+}
+
+// How far the drop-down list of the combo box opens.
+LONG DroppedHeight(HWND combo)
+{
+    RECT dropped = {};
+    SendMessageA(combo, CB_GETDROPPEDCONTROLRECT, 0, LPARAM(&dropped));
+    return dropped.bottom - dropped.top;
+}
+
 int g_modalsChecked = 0;
 
 // Within a modal dialog's message loop: checks the dialog and cancels it.
@@ -176,6 +210,7 @@ void CALLBACK CheckActiveModal(HWND, UINT, UINT_PTR, DWORD)
     if (!dialog || dialog == theApp.m_pMainWnd->m_hWnd || ClassOf(dialog) != "#32770")
         return;
     ExpectCleanLayout(dialog);
+    ExpectTemplateFontAt(AfxGetWindowDpi(dialog), dialog);
     ++g_modalsChecked;
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
 }
@@ -310,26 +345,40 @@ TEST_F(DpiLayoutTest, PixelLengthsAreThoseAt96DpiScaled)
     EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), mask.bmWidth) << "the tray icon";
 }
 
-TEST_F(DpiLayoutTest, ADpiChangeTakesTheSuggestedRectangleAndLaysOutAgain)
+TEST_F(DpiLayoutTest, ADpiChangeTakesTheSuggestedPlaceAndLaysOutAgain)
 {
     const UINT dpi = Dpi();
     RECT before;
     GetWindowRect(Frame().m_hWnd, &before);
+    const LONG statusFontHeight = FontHeight(Frame().m_wndStatusBar.m_hWnd);
+    const HWND rates = View().m_SyncPage.GetDlgItem(IDC_RATE_LIST);
+    const LONG ratesDropped = DroppedHeight(rates);
     // To another scale and back, the window staying on the bench's screen.
-    for (const UINT to : {dpi == 120 ? 144u : 120u, dpi}) {
+    for (const UINT to : {dpi == 144 ? 120u : 144u, dpi}) {
         RECT suggested = before;
         suggested.right = before.left + MulDiv(before.right - before.left, int(to), int(dpi));
         suggested.bottom = before.top + MulDiv(before.bottom - before.top, int(to), int(dpi));
         Frame().SendMessage(WM_DPICHANGED, MAKEWPARAM(to, to), LPARAM(&suggested));
+        // Where the system put it, as large as the form is at that scale.
         RECT now;
         GetWindowRect(Frame().m_hWnd, &now);
-        EXPECT_TRUE(EqualRect(&now, &suggested))
-            << to << " DPI: " << now.right - now.left << "x" << now.bottom - now.top << " for "
-            << suggested.right - suggested.left << "x" << suggested.bottom - suggested.top;
+        EXPECT_EQ(suggested.left, now.left) << to << " DPI";
+        EXPECT_EQ(suggested.top, now.top) << to << " DPI";
         ExpectLaidOutFor(to);
+        // Fonts made anew for that DPI, the controls grown with them and still clean.
+        EXPECT_NEAR(MulDiv(statusFontHeight, int(to), int(dpi)),
+                    FontHeight(Frame().m_wndStatusBar.m_hWnd), 1)
+            << "the status bar's font at " << to << " DPI";
+        ExpectTemplateFontAt(to, View().m_hWnd);
+        EXPECT_EQ(ratesDropped, DroppedHeight(rates)) << "the rate list still opens as far";
+        ExpectCleanLayout(Frame().m_hWnd);
+        ExpectCleanLayout(View().m_hWnd);
+        for (CDialogPage* page : Pages()) {
+            ExpectTemplateFontAt(to, page->m_hWnd);
+            ExpectCleanLayout(page->m_hWnd);
+        }
     }
-    // After the system has scaled the form's controls in proportion, the view places the
-    // pages exactly again.
+    // Windows tells the view after the frame: a page moved meanwhile is placed exactly again.
     View().m_DevicesPage.SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     View().SendMessage(WM_DPICHANGED_AFTERPARENT);
     ExpectLaidOutFor(dpi);
