@@ -59,14 +59,6 @@ CReportNode& CReportNode::Failure(const std::string& k, const std::string& l, DW
     return node;
 }
 
-std::string AsioDisplayName(uint32_t asioNameOption, const std::string& deviceName,
-                            const std::string& channelName)
-{
-    const size_t kMaxAsioName = 32;
-    std::string name = asioNameOption != 0 ? deviceName + " - " + channelName : channelName;
-    return name.substr(0, kMaxAsioName);
-}
-
 namespace {
 
 std::string Join(uint32_t a, uint32_t b)

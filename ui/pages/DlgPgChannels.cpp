@@ -9,11 +9,6 @@ namespace {
 
 enum { COLUMN_DEVICE, COLUMN_CHANNEL, COLUMN_ASIO_NAME };
 
-// ASIO hosts show at most this many characters of a channel's name.
-const size_t kAsioNameLength = 32;
-// Cells are read back through a buffer of this size; names are far shorter.
-const int kCellBuffer = 1024;
-
 } // namespace
 
 BEGIN_MESSAGE_MAP(CDlgPgChannels, CDialogPage)
@@ -94,16 +89,11 @@ void CDlgPgChannels::FillChannelList()
 void CDlgPgChannels::UpdateAsioDisplayNames()
 {
     const int rows = m_ChannelList.GetItemCount();
-    char cell[kCellBuffer];
     for (int row = 0; row < rows; ++row) {
-        std::string name;
-        if (m_nAsioNames != 0) {
-            m_ChannelList.GetItemText(row, COLUMN_DEVICE, cell, sizeof cell);
-            name = std::string(cell) + " - ";
-        }
-        m_ChannelList.GetItemText(row, COLUMN_CHANNEL, cell, sizeof cell);
-        name += cell;
-        m_ChannelList.SetItemText(row, COLUMN_ASIO_NAME, name.substr(0, kAsioNameLength).c_str());
+        const std::string name =
+            AsioDisplayName(uint32_t(m_nAsioNames), m_ChannelList.GetItemText(row, COLUMN_DEVICE),
+                            m_ChannelList.GetItemText(row, COLUMN_CHANNEL));
+        m_ChannelList.SetItemText(row, COLUMN_ASIO_NAME, name.c_str());
     }
 }
 
