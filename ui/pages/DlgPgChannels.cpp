@@ -35,8 +35,6 @@ void CDlgPgChannels::DoDataExchange(CDataExchange* pDX)
 {
     CDialogPage::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_CHANNEL_ASIO_NAMES, m_AsioNamesCheck);
-    DDX_Control(pDX, IDC_CHANNEL_HW_NAME, m_HardwareNameEdit);
-    DDX_Control(pDX, IDC_CHANNEL_HW_LABEL, m_HardwareNameLabel);
     DDX_Control(pDX, IDC_CHANNEL_EDIT_NAME, m_EditNameButton);
     // The lists are refilled row by row: their messages go straight to them.
     DDX_ControlHandle(pDX, IDC_CHANNEL_LIST, m_ChannelList);

@@ -12,20 +12,7 @@ public:
     explicit CDlgPgDevices(CWnd* pParentWnd = nullptr);
     ~CDlgPgDevices() override;
 
-    void FillDeviceList();
-    void UpdateButtons();
-    // Moves the row one up (or down) in the list only; the driver learns of it on Apply.
-    void MoveDevice(int row, bool up);
-    // Renames the device at this index of the cached devices through the name dialog.
-    void EditDeviceName(size_t index);
-
-    CStatic m_HelpText;
-    CButton m_UpButton;
-    CButton m_DownButton;
-    CButton m_ApplyButton;
-    CButton m_EditNameButton;
     CListCtrlEx m_DeviceList;
-    std::string m_strHelp;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -46,5 +33,14 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    void FillDeviceList();
+    void UpdateButtons();
+    // Moves the row one up (or down) in the list only; the driver learns of it on Apply.
+    void MoveDevice(int row, bool up);
+    // Renames the device at this index of the cached devices through the name dialog.
+    void EditDeviceName(size_t index);
     void ShowDeviceCount();
+
+    CStatic m_HelpText;
+    std::string m_strHelp;
 };
