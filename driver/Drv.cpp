@@ -4,18 +4,22 @@
 
 namespace {
 
-// Reads one record per id into a fresh array, keeping those that load. The id list was
-// cleared before it was read, so a short answer gives no ids; its count is bounded by the
-// list's capacity before any id is used.
-template <class Record, class ReadRecord>
-DWORD LoadRecords(std::vector<std::unique_ptr<Record>>& records, const uint32_t* ids,
-                  uint32_t count, uint32_t capacity, ReadRecord readRecord)
+// The ids of a list record: its count bounded by the array that holds them. The list was
+// cleared before it was read, so a short answer gives no ids.
+template <size_t N> std::vector<uint32_t> BoundedIds(const uint32_t (&ids)[N], uint32_t count)
 {
-    const uint32_t bounded = std::min(count, capacity);
+    return std::vector<uint32_t>(ids, ids + std::min<size_t>(count, N));
+}
+
+// Reads one record per id into a fresh array, keeping those that load.
+template <class Record, class ReadRecord>
+DWORD LoadRecords(std::vector<std::unique_ptr<Record>>& records, const std::vector<uint32_t>& ids,
+                  ReadRecord readRecord)
+{
     DWORD result = 0;
-    for (uint32_t index = 0; index < bounded; ++index) {
+    for (const uint32_t& id : ids) {
         auto record = std::make_unique<Record>();
-        DWORD status = readRecord(&ids[index], record.get());
+        DWORD status = readRecord(&id, record.get());
         if (status == 0)
             records.push_back(std::move(record));
         else if (result == 0)
@@ -57,14 +61,23 @@ CDrv::~CDrv()
     FreeSynchModes();
 }
 
+DWORD CDrv::ReadDeviceIds(std::vector<uint32_t>& ids)
+{
+    _KVX_USB_DEVICE_ID_LIST list = {};
+    DWORD status = GetDeviceIdList(&list);
+    if (status == 0)
+        ids = BoundedIds(list.DeviceIds, list.Count);
+    return status;
+}
+
 DWORD CDrv::LoadDevices()
 {
     FreeDevices();
-    _KVX_USB_DEVICE_ID_LIST list = {};
-    DWORD status = GetDeviceIdList(&list);
+    std::vector<uint32_t> ids;
+    DWORD status = ReadDeviceIds(ids);
     if (status != 0)
         return status;
-    return LoadRecords(m_Devices, list.DeviceIds, list.Count, KVX_USB_MAX_DEVICES,
+    return LoadRecords(m_Devices, ids,
                        [this](const uint32_t* id, _KVX_USB_DEVICE_PROPERTIES* record) {
                            return GetDeviceProperties(id, record);
                        });
@@ -73,11 +86,11 @@ DWORD CDrv::LoadDevices()
 DWORD CDrv::LoadSynchModes()
 {
     FreeSynchModes();
-    _KVX_USB_DEVICE_ID_LIST list = {};
-    DWORD status = GetDeviceIdList(&list);
+    std::vector<uint32_t> ids;
+    DWORD status = ReadDeviceIds(ids);
     if (status != 0)
         return status;
-    return LoadRecords(m_SynchModes, list.DeviceIds, list.Count, KVX_USB_MAX_DEVICES,
+    return LoadRecords(m_SynchModes, ids,
                        [this](const uint32_t* id, _KVX_USB_DEVICE_SYNCH_MODE_INFO* record) {
                            return GetSynchModeInfo(id, record);
                        });
@@ -92,7 +105,7 @@ DWORD CDrv::LoadChannels(CChannelArray& channels, KvxUsbDirection direction)
         return status;
     const _KVX_USB_CHANNEL_ID_LIST& half =
         direction == KvxUsbDirection::Output ? lists.Output : lists.Input;
-    return LoadRecords(channels, half.ChannelIds, half.Count, KVX_USB_MAX_CHANNELS,
+    return LoadRecords(channels, BoundedIds(half.ChannelIds, half.Count),
                        [this](const uint32_t* id, _KVX_USB_CHANNEL_PROPERTIES* record) {
                            return GetChannelProperties(id, record);
                        });

@@ -40,6 +40,10 @@ public:
     CChannelArray m_OutputChannels;
     uint32_t m_SampleRateMode = 0;
     _KVX_USB_SAMPLE_RATE_INFO m_SampleRateInfo = {};
+
+private:
+    // The ids of the devices the driver lists, no more than its record holds.
+    DWORD ReadDeviceIds(std::vector<uint32_t>& ids);
 };
 
 // The one model cache. It must be constructed after the application object and destroyed

@@ -23,3 +23,12 @@ uint32_t UsToSamples(uint32_t timeUs, uint32_t rateHz, uint32_t granularity)
         samples = (samples + granularity - 1) / granularity * granularity;
     return uint32_t(samples);
 }
+
+std::string AsioDisplayName(uint32_t asioNameOption, const std::string& deviceName,
+                            const std::string& channelName)
+{
+    // ASIO hosts show no more of a channel's name than this.
+    const size_t kMaxAsioName = 32;
+    std::string name = asioNameOption != 0 ? deviceName + " - " + channelName : channelName;
+    return name.substr(0, kMaxAsioName);
+}

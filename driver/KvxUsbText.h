@@ -16,10 +16,14 @@ std::string FormatMilliseconds(uint32_t timeUs, const char* unit);
 // granularity when that is not 0. Computed in 64 bits; the low 32 bits are returned.
 uint32_t UsToSamples(uint32_t timeUs, uint32_t rateHz, uint32_t granularity);
 
+// The name an ASIO host shows for a channel: the device name, " - " and the channel name
+// when the driver's display-name option is non-zero, else the channel name; at most 32 bytes.
+std::string AsioDisplayName(uint32_t asioNameOption, const std::string& deviceName,
+                            const std::string& channelName);
+
 // The text of a fixed-width field: up to its terminator, never past the field, even when
 // the driver left no terminator in it.
-template <size_t N>
-std::string RecordText(const char (&field)[N])
+template <size_t N> std::string RecordText(const char (&field)[N])
 {
     size_t len = 0;
     while (len < N && field[len] != '\0')
@@ -29,8 +33,7 @@ std::string RecordText(const char (&field)[N])
 
 // Writes at most N-1 bytes of text, a terminator after them and one in the field's last
 // byte. The other bytes after the text stay as the driver left them.
-template <size_t N>
-void SetRecordText(char (&field)[N], const char* text)
+template <size_t N> void SetRecordText(char (&field)[N], const char* text)
 {
     size_t len = 0;
     while (len < N - 1 && text[len] != '\0') {

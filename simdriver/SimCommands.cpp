@@ -1,13 +1,13 @@
 #include "SimCommands.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
 
 #include "KvxUsbCatalogue.h"
+#include "KvxUsbStatus.h"
 #include "KvxUsbText.h"
 #include "SimBroadcast.h"
 #include "SimDriver.h"
@@ -37,16 +37,9 @@ bool Number(const std::string& text, uint32_t* value)
     return true;
 }
 
-std::string Hex(DWORD status)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(status));
-    return text;
-}
-
 SimCommandResult Refused(const char* operation, DWORD status)
 {
-    return Fail(std::string(operation) + " refused with status " + Hex(status));
+    return Fail(std::string(operation) + " refused with status " + HexText(status));
 }
 
 // Reads a record, lets change edit it, writes it back: what another program would do.
@@ -107,7 +100,7 @@ SimCommandResult Direct(CSimDriver& driver, SimSetting setting, uint32_t id,
     DWORD status = driver.Change({SIM_KIND_SETTING, setting, id}, apply);
     if (status == SIM_E_NOT_FOUND)
         return Fail("no device " + std::to_string(id));
-    return status ? Fail(done + ": refused with status " + Hex(status)) : Ok(done);
+    return status ? Fail(done + ": refused with status " + HexText(status)) : Ok(done);
 }
 
 // A device by id, plugged or not.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "KvxUsbCatalogue.h"
+#include "KvxUsbStatus.h"
 
 namespace {
 
@@ -147,9 +148,9 @@ std::string CSimFaults::Describe() const
     std::string text;
     char line[160];
     for (const auto& f : m_failures) {
-        std::snprintf(line, sizeof line, "  fail %s next %u with 0x%08lX after %u\n",
-                      OperationName(f.first), f.second.count,
-                      static_cast<unsigned long>(f.second.status), f.second.after);
+        std::snprintf(line, sizeof line, "  fail %s next %u with %s after %u\n",
+                      OperationName(f.first), f.second.count, HexText(f.second.status).c_str(),
+                      f.second.after);
         text += line;
     }
     for (const auto& cut : m_short)

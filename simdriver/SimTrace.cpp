@@ -1,6 +1,7 @@
 #include "SimTrace.h"
 
 #include "KvxUsbCatalogue.h"
+#include "KvxUsbStatus.h"
 
 CSimTrace::~CSimTrace()
 {
@@ -20,15 +21,12 @@ void CSimTrace::Request(DWORD code, DWORD inSize, DWORD outSize, DWORD returned,
 {
     if (!m_file)
         return;
-    char name[16];
     const KvxUsbOperation* op = FindKvxUsbOperation(code);
-    if (!op)
-        std::snprintf(name, sizeof name, "0x%08lX", static_cast<unsigned long>(code));
     char text[200];
-    std::snprintf(text, sizeof text, "%s in=%lu out=%lu returned=%lu status=0x%08lX",
-                  op ? op->name : name, static_cast<unsigned long>(inSize),
+    std::snprintf(text, sizeof text, "%s in=%lu out=%lu returned=%lu status=%s",
+                  op ? op->name : HexText(code).c_str(), static_cast<unsigned long>(inSize),
                   static_cast<unsigned long>(outSize), static_cast<unsigned long>(returned),
-                  static_cast<unsigned long>(status));
+                  HexText(status).c_str());
     Line(text);
 }
 

@@ -59,19 +59,23 @@ CReportNode& CReportNode::Failure(const std::string& k, const std::string& l, DW
     return node;
 }
 
-std::string AsioDisplayName(uint32_t asioNameOption, const std::string& deviceName,
-                            const std::string& channelName)
-{
-    const size_t kMaxAsioName = 32;
-    std::string name = asioNameOption != 0 ? deviceName + " - " + channelName : channelName;
-    return name.substr(0, kMaxAsioName);
-}
-
 namespace {
 
 std::string Join(uint32_t a, uint32_t b)
 {
     return std::to_string(a) + "." + std::to_string(b);
+}
+
+// One read's entry, named once: add(key, label) makes it when the read succeeded; a read that
+// failed shows its status there instead.
+template <class Add>
+void AddRead(CReportNode& node, const std::string& key, const std::string& label, DWORD status,
+             Add add)
+{
+    if (status != 0)
+        node.Failure(key, label, status);
+    else
+        add(key, label);
 }
 
 // A count bounded by its record's capacity. The count the driver gave is kept in the report
@@ -98,192 +102,186 @@ void AddClockSource(CReportNode& node, const _KVX_USB_CLOCK_SOURCE& source)
 
 void ReportDriver(const CDriverSnapshot& snapshot, CReportNode& report)
 {
-    if (!snapshot.driverInfo.Ok()) {
-        report.Failure("driver", "Driver", snapshot.driverInfo.status);
-        return;
-    }
     const _KVX_USB_DRIVER_INFO& info = snapshot.driverInfo.value;
-    CReportNode& node = report.Group("driver", "Driver");
-    node.Text("interfaceVersion", "Interface version",
-              Join(info.InterfaceVersionMajor, info.InterfaceVersionMinor));
-    // The build is shown signed, as the about box shows it.
-    node.Text("driverVersion", "Driver version",
-              Join(info.DriverVersionMajor, info.DriverVersionMinor) + "." +
-                  std::to_string(int32_t(info.DriverVersionBuild)));
+    AddRead(report, "driver", "Driver", snapshot.driverInfo.status, [&](auto& key, auto& label) {
+        CReportNode& node = report.Group(key, label);
+        node.Text("interfaceVersion", "Interface version",
+                  Join(info.InterfaceVersionMajor, info.InterfaceVersionMinor));
+        // The build is shown signed, as the about box shows it.
+        node.Text("driverVersion", "Driver version",
+                  Join(info.DriverVersionMajor, info.DriverVersionMinor) + "." +
+                      std::to_string(int32_t(info.DriverVersionBuild)));
+    });
 }
 
 void ReportClockSources(const CSnapshotDevice& snapshot, CReportNode& device)
 {
-    if (!snapshot.synch.Ok()) {
-        device.Failure("clockSources", "Clock sources", snapshot.synch.status);
-        return;
-    }
     const _KVX_USB_DEVICE_SYNCH_MODE_INFO& synch = snapshot.synch.value;
-    CReportNode& current = device.Group("currentClockSource", "Current clock source");
-    AddClockSource(current, synch.Current);
-    CReportNode& list = device.List("clockSources", "Clock sources");
-    uint32_t count = BoundedCount(device, synch.SourceCount, KVX_USB_MAX_CLOCK_SOURCES,
-                                  "clockSourceCountReported");
-    for (uint32_t i = 0; i < count; ++i) {
-        CReportNode& source = list.Group("", "Source");
-        AddClockSource(source, synch.Sources[i]);
-        source.Flag("current", "Current", synch.Sources[i].SourceId == synch.Current.SourceId);
-    }
+    AddRead(device, "clockSources", "Clock sources", snapshot.synch.status,
+            [&](auto& key, auto& label) {
+                CReportNode& current = device.Group("currentClockSource", "Current clock source");
+                AddClockSource(current, synch.Current);
+                CReportNode& list = device.List(key, label);
+                uint32_t count = BoundedCount(device, synch.SourceCount, KVX_USB_MAX_CLOCK_SOURCES,
+                                              "clockSourceCountReported");
+                for (uint32_t i = 0; i < count; ++i) {
+                    CReportNode& source = list.Group("", "Source");
+                    AddClockSource(source, synch.Sources[i]);
+                    source.Flag("current", "Current",
+                                synch.Sources[i].SourceId == synch.Current.SourceId);
+                }
+            });
 }
 
 // Reports the devices; their names by id for the channels.
 void ReportDevices(const CDriverSnapshot& snapshot, CReportNode& report,
                    std::map<uint32_t, std::string>& names)
 {
-    if (snapshot.deviceListStatus != 0) {
-        report.Failure("devices", "Devices", snapshot.deviceListStatus);
-        return;
-    }
-    CReportNode& list = report.List("devices", "Devices");
-    BoundedCount(report, snapshot.deviceCountReported, KVX_USB_MAX_DEVICES, "deviceCountReported");
-    for (const CSnapshotDevice& entry : snapshot.devices) {
-        CReportNode& device = list.Group("", "Device");
-        device.Number("id", "Id", entry.id);
-        if (!entry.properties.Ok()) {
-            device.Failure("properties", "Properties", entry.properties.status);
-        } else {
+    AddRead(report, "devices", "Devices", snapshot.deviceListStatus, [&](auto& key, auto& label) {
+        CReportNode& list = report.List(key, label);
+        BoundedCount(report, snapshot.deviceCountReported, KVX_USB_MAX_DEVICES,
+                     "deviceCountReported");
+        for (const CSnapshotDevice& entry : snapshot.devices) {
+            CReportNode& device = list.Group("", "Device");
+            device.Number("id", "Id", entry.id);
             const _KVX_USB_DEVICE_PROPERTIES& properties = entry.properties.value;
-            std::string name = RecordText(properties.DeviceName);
-            names[entry.id] = name;
-            device.Text("name", "Name", name);
-            device.Text("serial", "Serial number", RecordText(properties.SerialNumber));
-            device.Number("ranking", "Ranking", properties.Ranking);
+            AddRead(device, "properties", "Properties", entry.properties.status, [&](auto&, auto&) {
+                std::string name = RecordText(properties.DeviceName);
+                names[entry.id] = name;
+                device.Text("name", "Name", name);
+                device.Text("serial", "Serial number", RecordText(properties.SerialNumber));
+                device.Number("ranking", "Ranking", properties.Ranking);
+            });
+            ReportClockSources(entry, device);
         }
-        ReportClockSources(entry, device);
-    }
+    });
 }
 
-void ReportChannelList(CKvxuUsbDriver& driver, const std::vector<CSnapshotChannel>& channels,
-                       uint32_t countReported, const std::string& key, const std::string& label,
-                       const std::string& countKey, uint32_t asioNameOption,
-                       std::map<uint32_t, std::string>& names, CReportNode& report)
+// The name of a device: from the devices already reported, else asked for, as the channels
+// page does.
+DWORD FindDeviceName(CKvxuUsbDriver& driver, uint32_t deviceId,
+                     std::map<uint32_t, std::string>& names, std::string* name)
 {
-    CReportNode& list = report.List(key, label);
-    BoundedCount(report, countReported, KVX_USB_MAX_CHANNELS, countKey);
-    for (const CSnapshotChannel& entry : channels) {
-        CReportNode& channel = list.Group("", "Channel");
-        channel.Number("id", "Id", entry.id);
-        if (!entry.properties.Ok()) {
-            channel.Failure("properties", "Properties", entry.properties.status);
-            continue;
-        }
-        const _KVX_USB_CHANNEL_PROPERTIES& properties = entry.properties.value;
-        channel.Number("deviceId", "Device id", properties.DeviceId);
-        // A device missing from the list is asked for, as the channels page does.
-        std::string deviceName;
-        auto known = names.find(properties.DeviceId);
-        if (known != names.end()) {
-            deviceName = known->second;
-            channel.Text("device", "Device", deviceName);
-        } else {
-            _KVX_USB_DEVICE_PROPERTIES device = {};
-            uint32_t deviceId = properties.DeviceId;
-            DWORD status = driver.GetDeviceProperties(&deviceId, &device);
-            if (status != 0) {
-                channel.Failure("device", "Device", status);
-            } else {
-                deviceName = names[deviceId] = RecordText(device.DeviceName);
-                channel.Text("device", "Device", deviceName);
-            }
-        }
-        std::string name = RecordText(properties.ChannelName);
-        channel.Text("hardwareName", "Hardware name", RecordText(properties.HardwareName));
-        channel.Text("channelName", "Name", name);
-        channel.Text("asioName", "ASIO name", AsioDisplayName(asioNameOption, deviceName, name));
+    auto known = names.find(deviceId);
+    if (known != names.end()) {
+        *name = known->second;
+        return 0;
     }
+    _KVX_USB_DEVICE_PROPERTIES device = {};
+    DWORD status = driver.GetDeviceProperties(&deviceId, &device);
+    if (status == 0)
+        *name = names[deviceId] = RecordText(device.DeviceName);
+    return status;
+}
+
+void ReportChannel(CKvxuUsbDriver& driver, const _KVX_USB_CHANNEL_PROPERTIES& properties,
+                   uint32_t asioNameOption, std::map<uint32_t, std::string>& names,
+                   CReportNode& channel)
+{
+    channel.Number("deviceId", "Device id", properties.DeviceId);
+    std::string deviceName;
+    AddRead(channel, "device", "Device",
+            FindDeviceName(driver, properties.DeviceId, names, &deviceName),
+            [&](auto& key, auto& label) { channel.Text(key, label, deviceName); });
+    std::string name = RecordText(properties.ChannelName);
+    channel.Text("hardwareName", "Hardware name", RecordText(properties.HardwareName));
+    channel.Text("channelName", "Name", name);
+    channel.Text("asioName", "ASIO name", AsioDisplayName(asioNameOption, deviceName, name));
+}
+
+void ReportChannelList(CKvxuUsbDriver& driver, const CDriverSnapshot& snapshot,
+                       const std::vector<CSnapshotChannel>& channels, uint32_t countReported,
+                       const std::string& key, const std::string& label,
+                       const std::string& countKey, std::map<uint32_t, std::string>& names,
+                       CReportNode& report)
+{
+    AddRead(report, key, label, snapshot.channelListStatus, [&](auto&, auto&) {
+        CReportNode& list = report.List(key, label);
+        BoundedCount(report, countReported, KVX_USB_MAX_CHANNELS, countKey);
+        for (const CSnapshotChannel& entry : channels) {
+            CReportNode& channel = list.Group("", "Channel");
+            channel.Number("id", "Id", entry.id);
+            AddRead(channel, "properties", "Properties", entry.properties.status,
+                    [&](auto&, auto&) {
+                        ReportChannel(driver, entry.properties.value, snapshot.asioNameOption.value,
+                                      names, channel);
+                    });
+        }
+    });
 }
 
 void ReportChannels(CKvxuUsbDriver& driver, const CDriverSnapshot& snapshot, CReportNode& report,
                     std::map<uint32_t, std::string>& names)
 {
     const uint32_t option = snapshot.asioNameOption.value;
-    if (!snapshot.asioNameOption.Ok())
-        report.Failure("asioNameOption", "ASIO names with device name",
-                       snapshot.asioNameOption.status);
-    else
-        report.Number("asioNameOption", "ASIO names with device name", option,
-                      option != 0 ? "on" : "off");
-    if (snapshot.channelListStatus != 0) {
-        report.Failure("inputChannels", "Input channels", snapshot.channelListStatus);
-        report.Failure("outputChannels", "Output channels", snapshot.channelListStatus);
-        return;
-    }
-    ReportChannelList(driver, snapshot.inputs, snapshot.inputCountReported, "inputChannels",
-                      "Input channels", "inputChannelCountReported", option, names, report);
-    ReportChannelList(driver, snapshot.outputs, snapshot.outputCountReported, "outputChannels",
-                      "Output channels", "outputChannelCountReported", option, names, report);
+    AddRead(report, "asioNameOption", "ASIO names with device name", snapshot.asioNameOption.status,
+            [&](auto& key, auto& label) {
+                report.Number(key, label, option, option != 0 ? "on" : "off");
+            });
+    ReportChannelList(driver, snapshot, snapshot.inputs, snapshot.inputCountReported,
+                      "inputChannels", "Input channels", "inputChannelCountReported", names,
+                      report);
+    ReportChannelList(driver, snapshot, snapshot.outputs, snapshot.outputCountReported,
+                      "outputChannels", "Output channels", "outputChannelCountReported", names,
+                      report);
 }
 
 void ReportClocking(const CDriverSnapshot& snapshot, CReportNode& report)
 {
-    if (!snapshot.rates.Ok()) {
-        report.Failure("sampleRate", "Sampling rate", snapshot.rates.status);
-    } else {
-        const _KVX_USB_SAMPLE_RATE_INFO& rates = snapshot.rates.value;
-        CReportNode& node = report.Group("sampleRate", "Sampling rate");
-        node.Number("currentHz", "Current", rates.CurrentRate, FormatRate(rates.CurrentRate), "Hz");
-        CReportNode& list = node.List("ratesHz", "Rates");
-        uint32_t count =
-            BoundedCount(node, rates.RateCount, KVX_USB_MAX_RATES, "rateCountReported");
-        for (uint32_t i = 0; i < count; ++i)
-            list.Number("", "", rates.Rates[i], FormatRate(rates.Rates[i]), "Hz");
-    }
+    const _KVX_USB_SAMPLE_RATE_INFO& rates = snapshot.rates.value;
+    AddRead(report, "sampleRate", "Sampling rate", snapshot.rates.status,
+            [&](auto& key, auto& label) {
+                CReportNode& node = report.Group(key, label);
+                node.Number("currentHz", "Current", rates.CurrentRate,
+                            FormatRate(rates.CurrentRate), "Hz");
+                CReportNode& list = node.List("ratesHz", "Rates");
+                uint32_t count =
+                    BoundedCount(node, rates.RateCount, KVX_USB_MAX_RATES, "rateCountReported");
+                for (uint32_t i = 0; i < count; ++i)
+                    list.Number("", "", rates.Rates[i], FormatRate(rates.Rates[i]), "Hz");
+            });
 
     const uint32_t mode = snapshot.rateMode.value;
-    if (!snapshot.rateMode.Ok())
-        report.Failure("sampleRateMode", "Rate selection", snapshot.rateMode.status);
-    else
-        report.Number("sampleRateMode", "Rate selection", mode,
-                      mode == 1   ? "auto"
-                      : mode == 0 ? "manual"
-                                  : "");
+    AddRead(report, "sampleRateMode", "Rate selection", snapshot.rateMode.status,
+            [&](auto& key, auto& label) {
+                report.Number(key, label, mode, mode == 1 ? "auto" : mode == 0 ? "manual" : "");
+            });
 
     const uint32_t master = snapshot.clockMaster.value.ClockMaster;
-    if (!snapshot.clockMaster.Ok())
-        report.Failure("clockMaster", "Clock master", snapshot.clockMaster.status);
-    else
-        report.Number("clockMaster", "Clock master", master,
-                      master == 0   ? "PC"
-                      : master == 1 ? "device"
-                                    : "");
+    AddRead(report, "clockMaster", "Clock master", snapshot.clockMaster.status,
+            [&](auto& key, auto& label) {
+                report.Number(key, label, master, master == 0 ? "PC" : master == 1 ? "device" : "");
+            });
 }
 
 void ReportBufferDepth(const CDriverRead<_KVX_USB_BUFFER_DEPTH>& depth, const std::string& key,
                        const std::string& label, CReportNode& report)
 {
-    if (!depth.Ok()) {
-        report.Failure(key, label, depth.status);
-        return;
-    }
-    CReportNode& node = report.Group(key, label);
-    node.Number("depthUs", "Depth", depth.value.Depth, Milliseconds(depth.value.Depth), "us");
-    node.Number("granularitySamples", "Granularity", depth.value.Granularity, "", "samples");
+    AddRead(report, key, label, depth.status, [&](auto&, auto&) {
+        CReportNode& node = report.Group(key, label);
+        node.Number("depthUs", "Depth", depth.value.Depth, Milliseconds(depth.value.Depth), "us");
+        node.Number("granularitySamples", "Granularity", depth.value.Granularity, "", "samples");
+    });
 }
 
 void ReportBuffers(const CDriverSnapshot& snapshot, CReportNode& report)
 {
-    if (!snapshot.streamDepth.Ok()) {
-        report.Failure("streamBufferDepth", "Stream buffer depth", snapshot.streamDepth.status);
-    } else {
-        const _KVX_USB_STREAM_BUFFER_DEPTH& stream = snapshot.streamDepth.value;
-        CReportNode& node = report.Group("streamBufferDepth", "Stream buffer depth");
-        node.Number("currentUs", "Current", stream.Current, Milliseconds(stream.Current), "us");
-        node.Number("minimumUs", "Minimum", stream.Minimum, Milliseconds(stream.Minimum), "us");
-        node.Number("maximumUs", "Maximum", stream.Maximum, Milliseconds(stream.Maximum), "us");
-        node.Number("stepUs", "Step", stream.Step, Milliseconds(stream.Step), "us");
-    }
+    const _KVX_USB_STREAM_BUFFER_DEPTH& stream = snapshot.streamDepth.value;
+    AddRead(
+        report, "streamBufferDepth", "Stream buffer depth", snapshot.streamDepth.status,
+        [&](auto& key, auto& label) {
+            CReportNode& node = report.Group(key, label);
+            node.Number("currentUs", "Current", stream.Current, Milliseconds(stream.Current), "us");
+            node.Number("minimumUs", "Minimum", stream.Minimum, Milliseconds(stream.Minimum), "us");
+            node.Number("maximumUs", "Maximum", stream.Maximum, Milliseconds(stream.Maximum), "us");
+            node.Number("stepUs", "Step", stream.Step, Milliseconds(stream.Step), "us");
+        });
     ReportBufferDepth(snapshot.asioDepth, "asioBufferDepth", "ASIO buffer depth", report);
     ReportBufferDepth(snapshot.wdmDepth, "wdmBufferDepth", "WDM buffer depth", report);
-
-    if (!snapshot.statistics.Ok())
-        report.Failure("dropOuts", "Drop-outs", snapshot.statistics.status);
-    else
-        report.Number("dropOuts", "Drop-outs", snapshot.statistics.value.DropOuts);
+    AddRead(report, "dropOuts", "Drop-outs", snapshot.statistics.status,
+            [&](auto& key, auto& label) {
+                report.Number(key, label, snapshot.statistics.value.DropOuts);
+            });
 }
 
 // ---- output ----

@@ -37,11 +37,6 @@ struct CReportNode {
     CReportNode& Failure(const std::string& key, const std::string& label, DWORD status);
 };
 
-// The name an ASIO host shows for a channel: the device name, " - " and the channel name
-// when the option is non-zero, else the channel name; at most 32 bytes.
-std::string AsioDisplayName(uint32_t asioNameOption, const std::string& deviceName,
-                            const std::string& channelName);
-
 // Reads everything from an open channel into a report tree.
 CReportNode ReadSupportReport(CKvxuUsbDriver& driver);
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "KvxUsbStatus.h"
 #include "KvxuUsbDriver.h"
 #include "SimDriverProcess.h"
 
@@ -56,7 +57,7 @@ int main()
     CKvxuUsbDriver drv;
     DWORD status = drv.Open(KVX_USB_DEVICE_NAME);
     if (status != 0) {
-        std::printf("Open failed: 0x%08lX\n", static_cast<unsigned long>(status));
+        std::printf("Open failed: %s\n", HexText(status).c_str());
         return 1;
     }
     std::printf("%d requests each, after %d to warm up\n", REQUESTS, WARM_UP);

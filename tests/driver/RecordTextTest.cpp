@@ -35,6 +35,28 @@ TEST(RecordText, SampleCountsTruncateThenRoundUpToTheGranularity)
     EXPECT_EQ(UsToSamples(0xFFFFFFFFu, 192000, 0), uint32_t(824633720ull));
 }
 
+TEST(RecordText, AsioNamesFollowTheOptionAndAreCutTo32Bytes)
+{
+    const std::string d39(39, 'D'), c39(39, 'C');
+    const struct {
+        uint32_t option;
+        std::string device, channel, expected;
+    } cases[] = {
+        {0, "Studio", "Line 1", "Line 1"},
+        {1, "Studio", "Line 1", "Studio - Line 1"},
+        {0x80000000u, "Studio", "Line 1", "Studio - Line 1"}, // any non-zero value is on
+        {1, "", "Line 1", " - Line 1"},                       // an empty device name still joins
+        {0, d39, c39, std::string(32, 'C')},
+        {1, d39, c39, std::string(32, 'D')},
+        {1, std::string(29, 'D'), c39, std::string(29, 'D') + " - "},
+        {1, std::string(30, 'D'), c39, std::string(30, 'D') + " -"}, // the cut may split " - "
+        {1, "Dev", std::string(26, 'C'), "Dev - " + std::string(26, 'C')}, // exactly 32
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.expected, AsioDisplayName(c.option, c.device, c.channel))
+            << c.option << " '" << c.device << "' '" << c.channel << "'";
+}
+
 TEST(RecordText, TextFieldsAreBoundedByTheirRecord)
 {
     _KVX_USB_CHANNEL_PROPERTIES channel;

@@ -63,18 +63,6 @@ TEST(SupportReportText, JsonStringsCarryEveryByteAndStayAscii)
     EXPECT_EQ("\"a\\\"b\\\\c\\u000a\\u00e9\"", JsonString("a\"b\\c\n\xE9"));
 }
 
-TEST(SupportReportText, AsioNamesAreComposedByTheOptionAndCutTo32Bytes)
-{
-    EXPECT_EQ("Line 1", AsioDisplayName(0, "Studio", "Line 1"));
-    EXPECT_EQ("Studio - Line 1", AsioDisplayName(1, "Studio", "Line 1"));
-    EXPECT_EQ("Studio - Line 1", AsioDisplayName(0x80000000u, "Studio", "Line 1"));
-    const std::string device(39, 'D'), channel(39, 'C');
-    EXPECT_EQ(std::string(32, 'D'), AsioDisplayName(1, device, channel));
-    EXPECT_EQ(std::string(32, 'C'), AsioDisplayName(0, device, channel));
-    EXPECT_EQ("DDDDDDDDDDDDDDDDDDDDDDDDDDDDD - ",
-              AsioDisplayName(1, device.substr(0, 29), channel));
-}
-
 TEST(SupportReportText, StatusesShowTheirNameAndCodeOrOnlyTheCode)
 {
     EXPECT_EQ("KVX_USB_E_NOT_OPEN (0xE0000013)", StatusText(KVX_USB_E_NOT_OPEN));

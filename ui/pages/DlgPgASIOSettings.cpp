@@ -50,7 +50,6 @@ void CDlgPgASIOSettings::DoDataExchange(CDataExchange* pDX)
 {
     CDialogPage::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_ASIO_APPLY, m_AsioApplyButton);
-    DDX_Control(pDX, IDC_WDM_APPLY, m_WdmApplyButton);
     DDX_Control(pDX, IDC_WDM_SLIDER, m_WdmSlider);
     DDX_Control(pDX, IDC_ASIO_SLIDER, m_AsioSlider);
     DDX_Control(pDX, IDC_STREAM_APPLY, m_StreamApplyButton);

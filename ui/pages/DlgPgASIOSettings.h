@@ -10,9 +10,6 @@
 
 class CDlgPgASIOSettings : public CDialogPage {
 public:
-    // The once-a-second timer of the drop-out count.
-    static constexpr UINT_PTR STATISTICS_TIMER_ID = 27;
-
     explicit CDlgPgASIOSettings(CWnd* pParentWnd = nullptr);
     ~CDlgPgASIOSettings() override;
 
@@ -22,28 +19,13 @@ public:
     void RescaleForDpi(UINT oldDpi, UINT newDpi) override;
 
     CButton m_AsioApplyButton;
-    CButton m_WdmApplyButton;
     CSliderCtrl m_WdmSlider;
     CSliderCtrl m_AsioSlider;
     CButton m_StreamApplyButton;
     CSliderCtrl m_StreamSlider;
-    std::string m_strDropOuts;
     std::string m_strStream;
     std::string m_strAsio;
-    std::string m_strWdm;
     CToolTipCtrl m_ToolTip;
-    _KVX_USB_BUFFER_DEPTH m_AsioDepth = {};
-    _KVX_USB_BUFFER_DEPTH m_WdmDepth = {};
-    _KVX_USB_STREAM_BUFFER_DEPTH m_StreamDepth = {};
-    // The rate the sample counts are shown at, read with the depths; 0 when unread.
-    uint32_t m_nSampleRate = 0;
-    // The ASIO and WDM sliders have one position per millisecond, whatever the driver says.
-    const uint32_t m_AsioStep = KVX_USB_BUFFER_DEPTH_STEP_US,
-                   m_AsioMinimum = KVX_USB_BUFFER_DEPTH_MINIMUM_US,
-                   m_AsioMaximum = KVX_USB_BUFFER_DEPTH_MAXIMUM_US;
-    const uint32_t m_WdmStep = KVX_USB_BUFFER_DEPTH_STEP_US,
-                   m_WdmMinimum = KVX_USB_BUFFER_DEPTH_MINIMUM_US,
-                   m_WdmMaximum = KVX_USB_BUFFER_DEPTH_MAXIMUM_US;
     UINT_PTR m_nStatisticsTimer = 0;
 
 protected:
@@ -62,6 +44,9 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // The once-a-second timer of the drop-out count.
+    static constexpr UINT_PTR STATISTICS_TIMER_ID = 27;
+
     // Tips wrap at 180 pixels, at 96 DPI.
     void SetToolTipWidth(UINT dpi);
     // Shown itself (or about to be), and the window it sits in shown and not minimised.
@@ -76,4 +61,19 @@ private:
                            std::string& text, int applyId);
     // "5.0 ms" over "240 samples" at the current rate.
     std::string DepthText(const _KVX_USB_BUFFER_DEPTH& depth) const;
+
+    std::string m_strDropOuts;
+    std::string m_strWdm;
+    _KVX_USB_BUFFER_DEPTH m_AsioDepth = {};
+    _KVX_USB_BUFFER_DEPTH m_WdmDepth = {};
+    _KVX_USB_STREAM_BUFFER_DEPTH m_StreamDepth = {};
+    // The rate the sample counts are shown at, read with the depths; 0 when unread.
+    uint32_t m_nSampleRate = 0;
+    // The ASIO and WDM sliders have one position per millisecond, whatever the driver says.
+    const uint32_t m_AsioStep = KVX_USB_BUFFER_DEPTH_STEP_US,
+                   m_AsioMinimum = KVX_USB_BUFFER_DEPTH_MINIMUM_US,
+                   m_AsioMaximum = KVX_USB_BUFFER_DEPTH_MAXIMUM_US;
+    const uint32_t m_WdmStep = KVX_USB_BUFFER_DEPTH_STEP_US,
+                   m_WdmMinimum = KVX_USB_BUFFER_DEPTH_MINIMUM_US,
+                   m_WdmMaximum = KVX_USB_BUFFER_DEPTH_MAXIMUM_US;
 };

@@ -9,11 +9,6 @@ namespace {
 
 enum { COLUMN_DEVICE, COLUMN_CHANNEL, COLUMN_ASIO_NAME };
 
-// ASIO hosts show at most this many characters of a channel's name.
-const size_t kAsioNameLength = 32;
-// Cells are read back through a buffer of this size; names are far shorter.
-const int kCellBuffer = 1024;
-
 } // namespace
 
 BEGIN_MESSAGE_MAP(CDlgPgChannels, CDialogPage)
@@ -40,8 +35,6 @@ void CDlgPgChannels::DoDataExchange(CDataExchange* pDX)
 {
     CDialogPage::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_CHANNEL_ASIO_NAMES, m_AsioNamesCheck);
-    DDX_Control(pDX, IDC_CHANNEL_HW_NAME, m_HardwareNameEdit);
-    DDX_Control(pDX, IDC_CHANNEL_HW_LABEL, m_HardwareNameLabel);
     DDX_Control(pDX, IDC_CHANNEL_EDIT_NAME, m_EditNameButton);
     // The lists are refilled row by row: their messages go straight to them.
     DDX_ControlHandle(pDX, IDC_CHANNEL_LIST, m_ChannelList);
@@ -94,16 +87,11 @@ void CDlgPgChannels::FillChannelList()
 void CDlgPgChannels::UpdateAsioDisplayNames()
 {
     const int rows = m_ChannelList.GetItemCount();
-    char cell[kCellBuffer];
     for (int row = 0; row < rows; ++row) {
-        std::string name;
-        if (m_nAsioNames != 0) {
-            m_ChannelList.GetItemText(row, COLUMN_DEVICE, cell, sizeof cell);
-            name = std::string(cell) + " - ";
-        }
-        m_ChannelList.GetItemText(row, COLUMN_CHANNEL, cell, sizeof cell);
-        name += cell;
-        m_ChannelList.SetItemText(row, COLUMN_ASIO_NAME, name.substr(0, kAsioNameLength).c_str());
+        const std::string name =
+            AsioDisplayName(uint32_t(m_nAsioNames), m_ChannelList.GetItemText(row, COLUMN_DEVICE),
+                            m_ChannelList.GetItemText(row, COLUMN_CHANNEL));
+        m_ChannelList.SetItemText(row, COLUMN_ASIO_NAME, name.c_str());
     }
 }
 

@@ -14,22 +14,12 @@ public:
     ~CDlgPgChannels() override;
 
     void FillChannelList();
-    void UpdateAsioDisplayNames();
-    void UpdateHardwareName();
-    // Renames the channel at this index of the page's channel array through the name dialog.
-    void EditChannelName(size_t index);
     // Shows the display-name option as checked (1) or not (0) and recomposes column 2;
     // the driver is not asked.
     void ShowAsioNameOption(int checked);
 
     CButton m_AsioNamesCheck;
-    CWnd m_HardwareNameEdit;
-    CStatic m_HardwareNameLabel;
-    CButton m_EditNameButton;
     CListCtrlEx m_ChannelList;
-    int m_nAsioNames = 0; // 1: display names start with the device name
-    std::string m_strHardwareName;
-    const KvxUsbDirection m_Direction;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -49,4 +39,13 @@ protected:
 
 private:
     CChannelArray& Channels() const;
+    void UpdateAsioDisplayNames();
+    void UpdateHardwareName();
+    // Renames the channel at this index of the page's channel array through the name dialog.
+    void EditChannelName(size_t index);
+
+    CButton m_EditNameButton;
+    int m_nAsioNames = 0; // 1: display names start with the device name
+    std::string m_strHardwareName;
+    const KvxUsbDirection m_Direction;
 };

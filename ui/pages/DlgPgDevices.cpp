@@ -28,10 +28,6 @@ void CDlgPgDevices::DoDataExchange(CDataExchange* pDX)
 {
     CDialogPage::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_DEVICE_HELP, m_HelpText);
-    DDX_Control(pDX, IDC_DEVICE_UP, m_UpButton);
-    DDX_Control(pDX, IDC_DEVICE_DOWN, m_DownButton);
-    DDX_Control(pDX, IDC_DEVICE_APPLY, m_ApplyButton);
-    DDX_Control(pDX, IDC_DEVICE_EDIT_NAME, m_EditNameButton);
     // The lists are refilled row by row: their messages go straight to them.
     DDX_ControlHandle(pDX, IDC_DEVICE_LIST, m_DeviceList);
     DDX_Text(pDX, IDC_DEVICE_HELP, m_strHelp);

@@ -12,23 +12,11 @@ public:
     explicit CDlgPgDevices(CWnd* pParentWnd = nullptr);
     ~CDlgPgDevices() override;
 
-    void FillDeviceList();
-    void UpdateButtons();
-    // Moves the row one up (or down) in the list only; the driver learns of it on Apply.
-    void MoveDevice(int row, bool up);
-    // Renames the device at this index of the cached devices through the name dialog.
-    void EditDeviceName(size_t index);
     // Shows the count of connected devices from one read of the device list, leaving the
     // list as it is.
     void RefreshDeviceCount();
 
-    CStatic m_HelpText;
-    CButton m_UpButton;
-    CButton m_DownButton;
-    CButton m_ApplyButton;
-    CButton m_EditNameButton;
     CListCtrlEx m_DeviceList;
-    std::string m_strHelp;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -49,5 +37,14 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    void FillDeviceList();
+    void UpdateButtons();
+    // Moves the row one up (or down) in the list only; the driver learns of it on Apply.
+    void MoveDevice(int row, bool up);
+    // Renames the device at this index of the cached devices through the name dialog.
+    void EditDeviceName(size_t index);
     void ShowDeviceCount(size_t count);
+
+    CStatic m_HelpText;
+    std::string m_strHelp;
 };

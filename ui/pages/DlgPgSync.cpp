@@ -23,7 +23,6 @@ void DlgPgSync::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_RATE_LIST, m_RateList);
     DDX_Control(pDX, IDC_SOURCE_LIST, m_SourceList);
     DDX_Control(pDX, IDC_MASTER_PC, m_MasterPcRadio);
-    DDX_Control(pDX, IDC_MASTER_DEVICE, m_MasterDeviceRadio);
     DDX_Radio(pDX, IDC_MASTER_PC, m_nMasterChoice);
     DDX_Control(pDX, IDC_MODE_APPLY, m_ModeApplyButton);
     DDX_Control(pDX, IDC_MODE_AUTOMATIC, m_AutomaticRadio);

@@ -12,17 +12,11 @@ public:
     ~DlgPgSync() override;
 
     CButton m_RateApplyButton;
-    CButton m_MasterApplyButton;
     CComboBox m_RateList;
     CComboBox m_SourceList;
     CButton m_MasterPcRadio;
-    CButton m_MasterDeviceRadio;
-    int m_nMasterChoice = -1; // -1 none, 0 the PC, 1 the device is clock master
-    CButton m_ModeApplyButton;
     CButton m_AutomaticRadio;
     CButton m_ManualRadio;
-    int m_nModeChoice = -1; // -1 none, 0 automatic, 1 manual
-    CButton m_SourceApplyButton;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -46,4 +40,10 @@ private:
     void SetClockMasterChoice(int choice);
     // Tells the user that the driver refused a change: streamingText when audio streams.
     void ShowRefusal(DWORD status, UINT streamingText, UINT otherText);
+
+    CButton m_MasterApplyButton;
+    int m_nMasterChoice = -1; // -1 none, 0 the PC, 1 the device is clock master
+    CButton m_ModeApplyButton;
+    int m_nModeChoice = -1; // -1 none, 0 automatic, 1 manual
+    CButton m_SourceApplyButton;
 };
