@@ -437,7 +437,9 @@ public:
                 Cmd({"fault", name, std::to_string(count), std::to_string(status)});
             }
             // What makes the panel ask: pages shown, settings applied, records of changes
-            // (one at a time, each taken before the next), a device leaving and coming.
+            // (one at a time, each taken before the next, and every page looked at after it,
+            // since a page re-reads what it missed when it is shown), a device leaving and
+            // coming.
             CyclePages(m_frame);
             PostMessageA(m_frame, WM_SHOW_ASIO_SETTINGS, 0, 0);
             boxes += PressSettingButtons(m_panel->Id(), m_frame);
@@ -445,6 +447,7 @@ public:
                 Cmd({"notify", "3", std::to_string(1 + record % 10),
                      std::to_string(m_devices.front())});
                 WaitForRecordsTaken(500);
+                CyclePages(m_frame);
             }
             Cmd({"notify", "4", "1", "0"});
             if (m_devices.size() > 1) {
