@@ -4,7 +4,8 @@
 
 class IPageHost {
 public:
-    // Device names or ranking changed: the channel pages show their channels anew.
+    // Device names or ranking changed: the channel pages show their channels anew, each as
+    // it is next seen.
     virtual void ReloadChannelPages() = 0;
     // Both channel pages show the display-name option alike, as checked (1) or not (0).
     virtual void ShowAsioNameOption(int checked) = 0;
