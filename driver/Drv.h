@@ -31,6 +31,8 @@ public:
     void FreeDevices();
     void FreeSynchModes();
     static void FreeChannels(CChannelArray& channels);
+    // The ids of the devices the driver lists, no more than its record holds.
+    DWORD ReadDeviceIds(std::vector<uint32_t>& ids);
 
     uint32_t m_AsioNameOption = 0;
     _KVX_USB_CLOCK_MASTER m_ClockMaster = {};
@@ -40,10 +42,6 @@ public:
     CChannelArray m_OutputChannels;
     uint32_t m_SampleRateMode = 0;
     _KVX_USB_SAMPLE_RATE_INFO m_SampleRateInfo = {};
-
-private:
-    // The ids of the devices the driver lists, no more than its record holds.
-    DWORD ReadDeviceIds(std::vector<uint32_t>& ids);
 };
 
 // The one model cache. It must be constructed after the application object and destroyed

@@ -1,7 +1,7 @@
 #include "DlgPgDevices.h"
 
-#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "Drv.h"
 #include "PageHost.h"
@@ -72,9 +72,8 @@ void CDlgPgDevices::FillDeviceList()
 void CDlgPgDevices::RefreshDeviceCount()
 {
     // As the list: no devices shown when they cannot be read.
-    _KVX_USB_DEVICE_ID_LIST list = {};
-    const bool read = theDrv.GetDeviceIdList(&list) == 0;
-    ShowDeviceCount(read ? std::min<size_t>(list.Count, KVX_USB_MAX_DEVICES) : 0);
+    std::vector<uint32_t> ids;
+    ShowDeviceCount(theDrv.ReadDeviceIds(ids) == 0 ? ids.size() : 0);
 }
 
 void CDlgPgDevices::UpdateButtons()
