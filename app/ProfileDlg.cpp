@@ -10,7 +10,8 @@ namespace {
 std::string ResultText(const CSettingResult& result)
 {
     std::string text = OutcomeName(result.outcome);
-    return result.why.empty() ? text : text + ": " + result.why;
+    const std::string reason = ResultReason(result);
+    return reason.empty() ? text : text + ": " + reason;
 }
 
 } // namespace

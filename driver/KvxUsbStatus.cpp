@@ -76,6 +76,49 @@ const char* StatusName(DWORD status)
     }
 }
 
+const char* StatusSentence(DWORD status)
+{
+    switch (status) {
+    case 0:
+        return "done";
+    case KVX_USB_E_STREAMING_ACTIVE:
+        return "audio is streaming; stop playback and try again";
+    case KVX_USB_E_NOT_OPEN:
+        return "the driver is not open";
+    case KVX_USB_E_INTERFACE_VERSION:
+        return "the driver speaks another version of the control protocol";
+    case KVX_USB_E_THREAD:
+        return "a thread of the control panel could not be started";
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return "the driver is not installed or not running";
+    case ERROR_NOT_FOUND:
+    case ERROR_DEVICE_NOT_CONNECTED:
+        return "the device is no longer connected";
+    case ERROR_INVALID_PARAMETER:
+    case ERROR_INVALID_DATA:
+        return "the driver does not take this value";
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_NOT_SUPPORTED:
+        return "the driver does not support this";
+    case ERROR_ACCESS_DENIED:
+        return "the driver denied access";
+    case ERROR_BUSY:
+    case ERROR_NOT_READY:
+        return "the device is busy; try again";
+    case ERROR_TIMEOUT:
+    case ERROR_SEM_TIMEOUT:
+        return "the driver does not respond";
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NO_DATA:
+    case ERROR_PIPE_NOT_CONNECTED:
+    case ERROR_INVALID_HANDLE:
+        return "the driver went away";
+    default:
+        return "the driver refused it";
+    }
+}
+
 std::string HexText(DWORD value)
 {
     char text[16];

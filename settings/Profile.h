@@ -8,12 +8,13 @@
 #include <string>
 #include <vector>
 
-// Values the profile checks a name, rate or depth against before anything is sent.
+#include "KvxUsbRecords.h"
+
+// Lengths of the texts a profile holds; the other domains are in SettingCatalogue.h.
 enum : uint32_t {
-    KVX_PROFILE_MAX_NAME = 39,        // bytes of text in a 40-byte name field
-    KVX_PROFILE_MAX_SERIAL = 375,     // bytes of text in the serial number's field
-    KVX_PROFILE_MIN_BUFFER_US = 1000, // the ASIO and WDM range the buffer page offers
-    KVX_PROFILE_MAX_BUFFER_US = 80000,
+    KVX_PROFILE_MAX_NAME = 39, // bytes of text in a 40-byte name field
+    // The serial number is never written, only matched: all of its field may be text.
+    KVX_PROFILE_MAX_SERIAL = sizeof(_KVX_USB_DEVICE_PROPERTIES::SerialNumber),
 };
 
 struct CProfileChannel {
@@ -53,6 +54,6 @@ struct CProfile {
     std::optional<uint32_t> streamDepthUs;
     std::optional<uint32_t> asioDepthUs;
     std::optional<uint32_t> wdmDepthUs;
-    std::optional<bool> asioNamesWithDevice;
+    std::optional<uint32_t> asioNamesWithDevice; // 0 off, 1 on
     std::vector<CProfileDevice> devices;
 };

@@ -8,6 +8,7 @@
 #include "KvxUsbText.h"
 #include "KvxuUsbDriver.h"
 #include "ProfileRead.h"
+#include "SettingCatalogue.h"
 
 namespace {
 
@@ -17,25 +18,6 @@ typedef std::shared_ptr<_KVX_USB_DEVICE_PROPERTIES> CDeviceRecord;
 std::string Quoted(const std::string& text)
 {
     return "\"" + text + "\"";
-}
-
-std::string Microseconds(uint32_t us)
-{
-    return std::to_string(us) + " us";
-}
-
-std::string ModeText(uint32_t mode)
-{
-    return mode == KVX_USB_RATE_MODE_AUTOMATIC ? "auto"
-           : mode == KVX_USB_RATE_MODE_MANUAL  ? "manual"
-                                               : std::to_string(mode) + " (neither)";
-}
-
-std::string MasterText(uint32_t master)
-{
-    return master == KVX_USB_CLOCK_MASTER_DEVICE ? "device"
-           : master == KVX_USB_CLOCK_MASTER_PC   ? "pc"
-                                                 : std::to_string(master) + " (neither)";
 }
 
 std::string SourceText(const _KVX_USB_CLOCK_SOURCE& source)
@@ -67,14 +49,9 @@ public:
     CProfilePlan Plan()
     {
         MatchDevices();
-        PlanNames();
-        PlanRankings();
-        PlanNameOption();
-        PlanClockSource();
-        PlanRateMode();
-        PlanSampleRate();
-        PlanClockMaster();
-        PlanBuffers();
+        for (const CLoadStep& step : LoadOrder())
+            if (!step.onlyForWord || WantedWordIs(step.id, step.onlyForWord))
+                PlanStep(step.id);
         return std::move(m_plan);
     }
 
@@ -109,6 +86,70 @@ private:
         m_plan.sends.push_back(CSend());
     }
 
+    bool WantedWordIs(CSettingId id, const char* word) const
+    {
+        uint32_t value = 0;
+        const CProfileNumber& number = NumberOf(id);
+        return (m_profile.*number.member) && ValueOfWord(Describe(id), word, value) &&
+               *(m_profile.*number.member) == value;
+    }
+
+    static const CProfileNumber& NumberOf(CSettingId id)
+    {
+        const std::vector<CProfileNumber>& numbers = ProfileNumbers();
+        return *std::find_if(numbers.begin(), numbers.end(),
+                             [id](const CProfileNumber& n) { return n.id == id; });
+    }
+
+    void PlanStep(CSettingId id)
+    {
+        switch (id) {
+        case CSettingId::DeviceName:
+            for (const CMatch& match : m_matches)
+                if (match.file->name)
+                    PlanDeviceName(match, *match.file->name);
+            break;
+        case CSettingId::InputName:
+            for (const CMatch& match : m_matches)
+                PlanChannelNames(match, match.file->inputs, m_snapshot.inputs, id);
+            break;
+        case CSettingId::OutputName:
+            for (const CMatch& match : m_matches)
+                PlanChannelNames(match, match.file->outputs, m_snapshot.outputs, id);
+            break;
+        case CSettingId::Ranking:
+            PlanRankings();
+            break;
+        case CSettingId::AsioNames:
+            PlanNameOption();
+            break;
+        case CSettingId::ClockSource:
+            PlanClockSource();
+            break;
+        case CSettingId::RateMode:
+            PlanRateMode();
+            break;
+        case CSettingId::SampleRate:
+            PlanSampleRate();
+            break;
+        case CSettingId::ClockMaster:
+            PlanClockMaster();
+            break;
+        case CSettingId::StreamDepth:
+            if (m_profile.streamDepthUs)
+                PlanStreamDepth(*m_profile.streamDepthUs);
+            break;
+        case CSettingId::AsioDepth:
+            PlanBufferDepth(id, m_profile.asioDepthUs, m_snapshot.asioDepth,
+                            &CKvxuUsbDriver::SetAsioBufferDepth, false);
+            break;
+        case CSettingId::WdmDepth:
+            PlanBufferDepth(id, m_profile.wdmDepthUs, m_snapshot.wdmDepth,
+                            &CKvxuUsbDriver::SetWdmBufferDepth, true);
+            break;
+        }
+    }
+
     // ---- devices ----
 
     std::vector<const CSnapshotDevice*> ReadableDevices() const
@@ -120,12 +161,25 @@ private:
         return devices;
     }
 
+    // A device that could not be read still holds its place in the driver's list; matching
+    // by place is refused while one cannot be read, since every place after it is unsure.
+    std::string UnreadableDevice() const
+    {
+        for (const CSnapshotDevice& device : m_snapshot.devices)
+            if (!device.properties.Ok())
+                return "device id " + std::to_string(device.id) +
+                       " could not be read, so devices cannot be matched by their order (" +
+                       StatusText(device.properties.status) + ")";
+        return "";
+    }
+
     void MatchDevices()
     {
         const std::vector<const CSnapshotDevice*> connected = ReadableDevices();
         std::vector<const CProfileDevice*> files;
         for (const CProfileDevice& device : m_profile.devices)
             files.push_back(&device);
+        const std::string unreadable = m_options.matchByOrder ? UnreadableDevice() : "";
         if (m_options.matchByOrder)
             std::stable_sort(files.begin(), files.end(),
                              [](const CProfileDevice* a, const CProfileDevice* b) {
@@ -134,18 +188,16 @@ private:
                              });
         for (size_t i = 0; i < files.size(); ++i) {
             CMatch match = {files[i], nullptr, std::string(), "device " + files[i]->serial};
-            if (m_options.matchByOrder) {
-                if (i < connected.size())
-                    match.device = connected[i];
-                else
-                    match.missing = "no device connected at ranking position " + std::to_string(i);
-            } else {
-                for (const CSnapshotDevice* device : connected)
-                    if (RecordText(device->properties.value.SerialNumber) == files[i]->serial)
-                        match.device = device;
-                if (!match.device)
-                    match.missing = "not connected";
-            }
+            if (!unreadable.empty())
+                match.missing = unreadable;
+            else if (m_options.matchByOrder && i < connected.size())
+                match.device = connected[i];
+            else if (m_options.matchByOrder)
+                match.missing = "no device connected at ranking position " + std::to_string(i);
+            else
+                match.device = DeviceWithSerial(connected, files[i]->serial);
+            if (!match.device && match.missing.empty())
+                match.missing = "not connected";
             m_matches.push_back(match);
         }
         for (const CSnapshotDevice* device : connected)
@@ -153,14 +205,13 @@ private:
                 std::make_shared<_KVX_USB_DEVICE_PROPERTIES>(device->properties.value);
     }
 
-    void PlanNames()
+    static const CSnapshotDevice* DeviceWithSerial(const std::vector<const CSnapshotDevice*>& devices,
+                                                   const std::string& serial)
     {
-        for (const CMatch& match : m_matches) {
-            if (match.file->name)
-                PlanDeviceName(match, *match.file->name);
-            PlanChannelNames(match, match.file->inputs, m_snapshot.inputs, " input ");
-            PlanChannelNames(match, match.file->outputs, m_snapshot.outputs, " output ");
-        }
+        for (const CSnapshotDevice* device : devices)
+            if (RecordText(device->properties.value.SerialNumber) == serial)
+                return device;
+        return nullptr;
     }
 
     void PlanDeviceName(const CMatch& match, const std::string& name)
@@ -182,8 +233,9 @@ private:
     }
 
     void PlanChannelNames(const CMatch& match, const std::vector<CProfileChannel>& channels,
-                          const std::vector<CSnapshotChannel>& all, const char* direction)
+                          const std::vector<CSnapshotChannel>& all, CSettingId id)
     {
+        const char* direction = id == CSettingId::InputName ? " input " : " output ";
         std::vector<const CSnapshotChannel*> own;
         if (match.device)
             own = ChannelsOfDevice(all, match.device->id);
@@ -208,60 +260,85 @@ private:
         }
     }
 
-    // The devices the file ranks take the places they hold now among themselves, in the
-    // file's order; every other device keeps its place. Places are written as the devices
-    // page writes them: 0, 1, 2 ... in the driver's list order.
+    // A ranking is an order. The devices the file ranks take the places they hold now among
+    // themselves, in the file's order; every other device keeps its place, gaps included.
+    // Only when devices share a place now is the whole order written anew, as the devices
+    // page stores it (0, 1, 2 ...), so that no two devices share one afterwards.
     void PlanRankings()
     {
-        const std::vector<const CSnapshotDevice*> connected = ReadableDevices();
-        std::map<uint32_t, uint32_t> place; // device id -> place now
-        for (size_t i = 0; i < connected.size(); ++i)
-            place[connected[i]->id] = uint32_t(i);
         std::vector<const CMatch*> ranked;
-        std::vector<uint32_t> places;
         for (const CMatch& match : m_matches) {
             if (!match.file->ranking)
                 continue;
-            if (!match.device) {
+            if (match.device)
+                ranked.push_back(&match);
+            else
                 Skip(match.label + " ranking", std::to_string(*match.file->ranking), match.missing);
-                continue;
-            }
-            ranked.push_back(&match);
-            places.push_back(place[match.device->id]);
         }
-        std::sort(places.begin(), places.end());
+        if (ranked.empty())
+            return;
         std::stable_sort(ranked.begin(), ranked.end(), [](const CMatch* a, const CMatch* b) {
             return *a->file->ranking < *b->file->ranking;
         });
-        std::map<uint32_t, uint32_t> wanted = place;
-        for (size_t i = 0; i < ranked.size(); ++i)
-            wanted[ranked[i]->device->id] = places[i];
-        for (const CSnapshotDevice* device : connected)
-            if (wanted[device->id] == 0)
-                m_firstDevice = device;
-        for (const CSnapshotDevice* device : connected) {
-            const auto match = std::find_if(ranked.begin(), ranked.end(),
-                                            [&](const CMatch* m) { return m->device == device; });
-            const uint32_t current = device->properties.value.Ranking, target = wanted[device->id];
-            // A device the file does not rank is written only when its record disagrees
-            // with its place.
-            if (match == ranked.end() && current == target)
-                continue;
-            const std::string label =
-                match != ranked.end()
-                    ? (*match)->label
-                    : "device " + RecordText(device->properties.value.SerialNumber);
-            CDeviceRecord record = m_records[device->id];
-            Add(label + " ranking", std::to_string(current), std::to_string(target),
-                current != target, [record, target](CKvxuUsbDriver& driver) {
-                    _KVX_USB_DEVICE_PROPERTIES changed = *record;
-                    changed.Ranking = target;
-                    const DWORD status = driver.SetDeviceProperties(&changed);
-                    if (status == 0)
-                        *record = changed;
-                    return status;
-                });
+        std::vector<const CSnapshotDevice*> order = ReadableDevices(); // by place now
+        std::stable_sort(order.begin(), order.end(), [](const auto* a, const auto* b) {
+            return a->properties.value.Ranking < b->properties.value.Ranking;
+        });
+        const bool shared = SharesAPlace(order);
+        if (shared && !UnreadableDevice().empty()) {
+            for (const CMatch* match : ranked)
+                Skip(match->label + " ranking", std::to_string(*match->file->ranking),
+                     "devices share a place in the ranking and one could not be read; "
+                     "store the order on the devices page");
+            return;
         }
+        // The ranked devices' positions in the order, filled in the file's order.
+        std::vector<size_t> positions;
+        for (size_t i = 0; i < order.size(); ++i)
+            if (std::any_of(ranked.begin(), ranked.end(),
+                            [&](const CMatch* m) { return m->device == order[i]; }))
+                positions.push_back(i);
+        std::vector<const CSnapshotDevice*> wanted = order;
+        for (size_t i = 0; i < positions.size(); ++i)
+            wanted[positions[i]] = ranked[i]->device;
+        for (size_t i = 0; i < wanted.size(); ++i) {
+            const auto match = std::find_if(ranked.begin(), ranked.end(),
+                                            [&](const CMatch* m) { return m->device == wanted[i]; });
+            const uint32_t place =
+                shared ? uint32_t(i) : order[i]->properties.value.Ranking;
+            if (match != ranked.end() || shared)
+                PlanRanking(*wanted[i], place,
+                            match != ranked.end() ? (*match)->label : DeviceLabel(*wanted[i]));
+        }
+        m_firstDevice = wanted.front();
+    }
+
+    static bool SharesAPlace(const std::vector<const CSnapshotDevice*>& byPlace)
+    {
+        for (size_t i = 1; i < byPlace.size(); ++i)
+            if (byPlace[i]->properties.value.Ranking == byPlace[i - 1]->properties.value.Ranking)
+                return true;
+        return false;
+    }
+
+    static std::string DeviceLabel(const CSnapshotDevice& device)
+    {
+        return "device " + RecordText(device.properties.value.SerialNumber);
+    }
+
+    void PlanRanking(const CSnapshotDevice& device, uint32_t target, const std::string& label)
+    {
+        const uint32_t current = device.properties.value.Ranking;
+        CDeviceRecord record = m_records[device.id];
+        Add(label + " ranking", std::to_string(current), std::to_string(target),
+            current != target, [record, target](CKvxuUsbDriver& driver) {
+                _KVX_USB_DEVICE_PROPERTIES changed = *record;
+                changed.Ranking = target;
+                const DWORD status = driver.SetDeviceProperties(&changed);
+                if (status == 0)
+                    *record = changed;
+                return status;
+            });
     }
 
     // ---- driver-wide settings ----
@@ -270,33 +347,45 @@ private:
     {
         if (!m_profile.asioNamesWithDevice)
             return;
-        const char* setting = "display names with device name";
-        const bool wanted = *m_profile.asioNamesWithDevice;
-        const std::string wantedText = wanted ? "on" : "off";
+        const CSettingDescriptor& setting = Describe(CSettingId::AsioNames);
+        const uint32_t wanted = *m_profile.asioNamesWithDevice;
         const CDriverRead<uint32_t>& read = m_snapshot.asioNameOption;
         if (!read.Ok())
-            return Skip(setting, wantedText, NotRead(read.status));
-        const bool current = read.value != 0;
-        Add(setting, current ? "on" : "off", wantedText, current != wanted,
-            [wanted](CKvxuUsbDriver& driver) {
-                const uint32_t option = wanted ? 1 : 0;
+            return Skip(setting.label, ValueText(setting, wanted), NotRead(read.status));
+        // Any value but 0 is on.
+        const uint32_t current = read.value != 0 ? 1 : 0;
+        Add(setting.label, ValueText(setting, current), ValueText(setting, wanted),
+            current != wanted, [wanted](CKvxuUsbDriver& driver) {
+                const uint32_t option = wanted;
                 return driver.SetAsioNameOption(&option);
             });
+    }
+
+    // The device that will be first once the ranking is sent: the clock source is its.
+    const CSnapshotDevice* FirstDevice() const
+    {
+        if (m_firstDevice)
+            return m_firstDevice;
+        const std::vector<const CSnapshotDevice*> devices = ReadableDevices();
+        const auto first = std::min_element(devices.begin(), devices.end(), [](auto* a, auto* b) {
+            return a->properties.value.Ranking < b->properties.value.Ranking;
+        });
+        return first == devices.end() ? nullptr : *first;
     }
 
     void PlanClockSource()
     {
         if (!m_profile.clockSource)
             return;
-        const char* setting = "clock source";
+        const char* setting = Describe(CSettingId::ClockSource).label;
         const CProfileSource& source = *m_profile.clockSource;
         const std::string wantedText = std::to_string(source.id) + " (" + source.name + ")";
-        if (!m_firstDevice)
+        const CSnapshotDevice* first = FirstDevice();
+        if (!first)
             return Skip(setting, wantedText, "no device is connected");
-        const CSnapshotDevice& first = *m_firstDevice;
-        if (!first.synch.Ok())
-            return Skip(setting, wantedText, NotRead(first.synch.status));
-        const _KVX_USB_DEVICE_SYNCH_MODE_INFO& synch = first.synch.value;
+        if (!first->synch.Ok())
+            return Skip(setting, wantedText, NotRead(first->synch.status));
+        const _KVX_USB_DEVICE_SYNCH_MODE_INFO& synch = first->synch.value;
         const _KVX_USB_CLOCK_SOURCE* end = synch.Sources + BoundedSourceCount(synch);
         const _KVX_USB_CLOCK_SOURCE* offered =
             std::find_if(synch.Sources, end,
@@ -314,32 +403,45 @@ private:
 
     void PlanRateMode()
     {
-        if (!m_profile.rateMode)
-            return;
-        const char* setting = "rate selection mode";
+        const CSettingDescriptor& setting = Describe(CSettingId::RateMode);
         const uint32_t wanted = *m_profile.rateMode;
         const CDriverRead<uint32_t>& read = m_snapshot.rateMode;
         if (!read.Ok())
-            return Skip(setting, ModeText(wanted), NotRead(read.status));
-        Add(setting, ModeText(read.value), ModeText(wanted), read.value != wanted,
+            return Skip(setting.label, ValueText(setting, wanted), NotRead(read.status));
+        Add(setting.label, ValueText(setting, read.value), ValueText(setting, wanted),
+            read.value != wanted,
             [wanted](CKvxuUsbDriver& driver) { return driver.SetSampleRateMode(wanted); });
+    }
+
+    // The rate goes after a mode going to manual and before one going to auto: it is sent
+    // in the mode the driver has then, and in automatic mode the driver picks the rate.
+    bool RateIsPickedByDriver() const
+    {
+        const bool goingToManual =
+            m_profile.rateMode && *m_profile.rateMode == KVX_USB_RATE_MODE_MANUAL;
+        return !goingToManual && m_snapshot.rateMode.Ok() &&
+               m_snapshot.rateMode.value == KVX_USB_RATE_MODE_AUTOMATIC;
     }
 
     void PlanSampleRate()
     {
         if (!m_profile.sampleRateHz)
             return;
-        const char* setting = "sampling rate";
+        const CSettingDescriptor& setting = Describe(CSettingId::SampleRate);
         const uint32_t wanted = *m_profile.sampleRateHz;
-        const std::string wantedText = std::to_string(wanted) + " Hz";
+        const std::string wantedText = ValueText(setting, wanted);
         const CDriverRead<_KVX_USB_SAMPLE_RATE_INFO>& read = m_snapshot.rates;
         if (!read.Ok())
-            return Skip(setting, wantedText, NotRead(read.status));
+            return Skip(setting.label, wantedText, NotRead(read.status));
+        const uint32_t current = read.value.CurrentRate;
         const uint32_t* end = read.value.Rates + BoundedRateCount(read.value);
-        if (std::find(read.value.Rates, end, wanted) == end)
-            return Skip(setting, wantedText, "not among the rates the driver offers");
-        Add(setting, std::to_string(read.value.CurrentRate) + " Hz", wantedText,
-            read.value.CurrentRate != wanted,
+        if (current != wanted && std::find(read.value.Rates, end, wanted) == end)
+            return Skip(setting.label, wantedText, "not among the rates the driver offers");
+        if (current != wanted && RateIsPickedByDriver())
+            return Skip(setting.label, wantedText,
+                        "the driver picks the rate in automatic mode; load it with rateMode "
+                        "\"manual\" to choose one");
+        Add(setting.label, ValueText(setting, current), wantedText, current != wanted,
             [wanted](CKvxuUsbDriver& driver) { return driver.SetSampleRate(wanted); });
     }
 
@@ -347,62 +449,54 @@ private:
     {
         if (!m_profile.clockMaster)
             return;
-        const char* setting = "clock master";
+        const CSettingDescriptor& setting = Describe(CSettingId::ClockMaster);
         const uint32_t wanted = *m_profile.clockMaster;
         const CDriverRead<_KVX_USB_CLOCK_MASTER>& read = m_snapshot.clockMaster;
         if (!read.Ok())
-            return Skip(setting, MasterText(wanted), NotRead(read.status));
+            return Skip(setting.label, ValueText(setting, wanted), NotRead(read.status));
         _KVX_USB_CLOCK_MASTER record = read.value;
         record.ClockMaster = wanted;
-        Add(setting, MasterText(read.value.ClockMaster), MasterText(wanted),
+        Add(setting.label, ValueText(setting, read.value.ClockMaster), ValueText(setting, wanted),
             read.value.ClockMaster != wanted,
             [record](CKvxuUsbDriver& driver) { return driver.SetClockMaster(&record); });
     }
 
     // ---- buffers ----
 
-    void PlanBuffers()
-    {
-        if (m_profile.streamDepthUs)
-            PlanStreamDepth(*m_profile.streamDepthUs);
-        PlanBufferDepth("ASIO buffer depth", m_profile.asioDepthUs, m_snapshot.asioDepth,
-                        &CKvxuUsbDriver::SetAsioBufferDepth, false);
-        PlanBufferDepth("WDM buffer depth", m_profile.wdmDepthUs, m_snapshot.wdmDepth,
-                        &CKvxuUsbDriver::SetWdmBufferDepth, true);
-    }
-
     void PlanStreamDepth(uint32_t wanted)
     {
-        const char* setting = "stream buffer depth";
+        const CSettingDescriptor& setting = Describe(CSettingId::StreamDepth);
+        const std::string wantedText = ValueText(setting, wanted);
         const CDriverRead<_KVX_USB_STREAM_BUFFER_DEPTH>& read = m_snapshot.streamDepth;
         if (!read.Ok())
-            return Skip(setting, Microseconds(wanted), NotRead(read.status));
+            return Skip(setting.label, wantedText, NotRead(read.status));
         const _KVX_USB_STREAM_BUFFER_DEPTH& range = read.value;
         if (range.Step == 0 || wanted < range.Minimum || wanted > range.Maximum ||
             wanted % range.Step != 0)
-            return Skip(setting, Microseconds(wanted),
+            return Skip(setting.label, wantedText,
                         "not on the driver's range: " + std::to_string(range.Minimum) + " to " +
-                            Microseconds(range.Maximum) + " in steps of " +
-                            Microseconds(range.Step));
+                            ValueText(setting, range.Maximum) + " in steps of " +
+                            ValueText(setting, range.Step));
         _KVX_USB_STREAM_BUFFER_DEPTH record = range;
         record.Current = wanted;
-        Add(setting, Microseconds(range.Current), Microseconds(wanted), range.Current != wanted,
+        Add(setting.label, ValueText(setting, range.Current), wantedText, range.Current != wanted,
             [record](CKvxuUsbDriver& driver) {
                 return RestartStreams(driver, driver.SetStreamBufferDepth(&record));
             });
     }
 
-    void PlanBufferDepth(const char* setting, const std::optional<uint32_t>& wanted,
+    void PlanBufferDepth(CSettingId id, const std::optional<uint32_t>& wanted,
                          const CDriverRead<_KVX_USB_BUFFER_DEPTH>& read,
                          DWORD (CKvxuUsbDriver::*write)(const _KVX_USB_BUFFER_DEPTH*), bool restart)
     {
         if (!wanted)
             return;
+        const CSettingDescriptor& setting = Describe(id);
         if (!read.Ok())
-            return Skip(setting, Microseconds(*wanted), NotRead(read.status));
+            return Skip(setting.label, ValueText(setting, *wanted), NotRead(read.status));
         _KVX_USB_BUFFER_DEPTH record = read.value;
         record.Depth = *wanted;
-        Add(setting, Microseconds(read.value.Depth), Microseconds(*wanted),
+        Add(setting.label, ValueText(setting, read.value.Depth), ValueText(setting, *wanted),
             read.value.Depth != *wanted, [record, write, restart](CKvxuUsbDriver& driver) {
                 const DWORD status = (driver.*write)(&record);
                 return restart ? RestartStreams(driver, status) : status;
@@ -436,7 +530,7 @@ void ApplyPlan(CProfilePlan& plan, CKvxuUsbDriver& driver)
         result.status = plan.sends[i](driver);
         result.outcome = result.status == 0 ? CSettingOutcome::Applied : CSettingOutcome::Refused;
         if (result.status != 0)
-            result.why = StatusText(result.status);
+            result.why = StatusSentence(result.status);
     }
 }
 
@@ -488,4 +582,11 @@ bool AllApplied(const std::vector<CSettingResult>& results)
     return std::all_of(results.begin(), results.end(), [](const CSettingResult& r) {
         return r.outcome != CSettingOutcome::Refused && r.outcome != CSettingOutcome::Skipped;
     });
+}
+
+std::string ResultReason(const CSettingResult& result)
+{
+    if (result.outcome == CSettingOutcome::Refused)
+        return result.why + ": " + StatusText(result.status);
+    return result.why;
 }

@@ -27,7 +27,7 @@ struct CSettingResult {
     std::string wanted;
     CSettingOutcome outcome = CSettingOutcome::Unchanged;
     DWORD status = 0; // Refused
-    std::string why;  // Skipped
+    std::string why;  // Skipped: why; Refused: what the status means (StatusSentence)
 };
 
 struct CLoadOptions {
@@ -59,6 +59,11 @@ const char* OutcomeName(CSettingOutcome outcome);
 
 // "2 applied, 29 unchanged, 1 refused": the count of each outcome that occurs.
 std::string OutcomeSummary(const std::vector<CSettingResult>& results);
+
+// Why a setting was skipped, or what its refusal means followed by the status by name
+// ("audio is streaming; stop playback and try again: KVX_USB_E_STREAMING_ACTIVE (0xE0000047)");
+// empty for the others.
+std::string ResultReason(const CSettingResult& result);
 
 // True when every setting was applied or unchanged (a dry run: would be).
 bool AllApplied(const std::vector<CSettingResult>& results);

@@ -3,12 +3,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
 
 #include "KvxUsbRecords.h"
+#include "SettingCatalogue.h"
 
 using Json = nlohmann::ordered_json;
 
@@ -96,16 +98,8 @@ bool Flag(const Json& value, const std::string& key)
     return value.get<bool>();
 }
 
-uint32_t Choice(const Json& value, const std::string& key, const char* zero, const char* one)
-{
-    const std::string text = Text(value, key);
-    Require(text == zero || text == one, key,
-            "must be \"" + std::string(zero) + "\" or \"" + one + "\"");
-    return text == one ? 1 : 0;
-}
-
 void RequireKnownKeys(const Json& object, const std::string& path,
-                      std::initializer_list<const char*> known)
+                      const std::vector<const char*>& known)
 {
     for (auto it = object.begin(); it != object.end(); ++it) {
         const bool isKnown = std::any_of(known.begin(), known.end(),
@@ -121,6 +115,34 @@ void Optional(const Json& object, const std::string& path, const char* key, Read
     auto it = object.find(key);
     if (it != object.end())
         read(*it, Member(path, key));
+}
+
+// A driver-wide setting as its form writes it: a number, a word or true/false.
+uint32_t SettingValue(const CSettingDescriptor& setting, const Json& value, const std::string& key)
+{
+    uint32_t number = 0;
+    switch (setting.form) {
+    case CSettingForm::Flag:
+        return Flag(value, key) ? 1 : 0;
+    case CSettingForm::Word:
+        Require(value.is_string() && ValueOfWord(setting, value.get<std::string>(), number), key,
+                "must be " + WordsText(setting) + " (in quotes)");
+        return number;
+    default:
+        number = Whole(value, key, setting.domain.minimum, setting.domain.maximum);
+        const std::string why = CheckValue(setting, number);
+        Require(why.empty(), key, why);
+        return number;
+    }
+}
+
+Json SettingJson(const CSettingDescriptor& setting, uint32_t value)
+{
+    if (setting.form == CSettingForm::Flag)
+        return value != 0;
+    if (const char* word = setting.form == CSettingForm::Word ? WordOf(setting, value) : nullptr)
+        return word;
+    return value;
 }
 
 std::vector<CProfileChannel> ReadChannels(const Json& value, const std::string& key)
@@ -153,7 +175,7 @@ CProfileDevice ReadDevice(const Json& value, const std::string& path)
     Optional(entry, path, "name",
              [&](const Json& v, const std::string& k) { device.name = Text(v, k); });
     Optional(entry, path, "ranking", [&](const Json& v, const std::string& k) {
-        device.ranking = Whole(v, k, 0, KVX_USB_MAX_DEVICES - 1);
+        device.ranking = SettingValue(Describe(CSettingId::Ranking), v, k);
     });
     Optional(entry, path, "inputs",
              [&](const Json& v, const std::string& k) { device.inputs = ReadChannels(v, k); });
@@ -189,22 +211,21 @@ CProfile ReadProfile(const Json& root)
             "version",
             root["version"].dump() + " is not a version this program reads (" +
                 std::to_string(KVX_PROFILE_VERSION) + ")");
-    RequireKnownKeys(root, "",
-                     {"format", "version", "information", "sampleRateHz", "rateMode", "clockMaster",
-                      "clockSource", "streamBufferDepthUs", "asioBufferDepthUs", "wdmBufferDepthUs",
-                      "asioNamesWithDevice", "devices"});
+    std::vector<const char*> known = {"$schema", "format", "version", "information",
+                                      "clockSource", "devices"};
+    for (const CProfileNumber& number : ProfileNumbers())
+        known.push_back(Describe(number.id).fileKey);
+    RequireKnownKeys(root, "", known);
     CProfile profile;
     Optional(root, "", "information", [&](const Json& v, const std::string& k) {
         ReadInformation(v, k, profile.information);
     });
-    Optional(root, "", "sampleRateHz",
-             [&](const Json& v, const std::string& k) { profile.sampleRateHz = Whole(v, k, 1); });
-    Optional(root, "", "rateMode", [&](const Json& v, const std::string& k) {
-        profile.rateMode = Choice(v, k, "manual", "auto");
-    });
-    Optional(root, "", "clockMaster", [&](const Json& v, const std::string& k) {
-        profile.clockMaster = Choice(v, k, "pc", "device");
-    });
+    for (const CProfileNumber& number : ProfileNumbers()) {
+        const CSettingDescriptor& setting = Describe(number.id);
+        Optional(root, "", setting.fileKey, [&](const Json& v, const std::string& k) {
+            profile.*number.member = SettingValue(setting, v, k);
+        });
+    }
     Optional(root, "", "clockSource", [&](const Json& v, const std::string& k) {
         Object(v, k);
         RequireKnownKeys(v, k, {"id", "name"});
@@ -214,17 +235,6 @@ CProfile ReadProfile(const Json& root)
         Optional(v, k, "name",
                  [&](const Json& n, const std::string& nk) { source.name = Text(n, nk); });
         profile.clockSource = source;
-    });
-    Optional(root, "", "streamBufferDepthUs",
-             [&](const Json& v, const std::string& k) { profile.streamDepthUs = Whole(v, k, 1); });
-    Optional(root, "", "asioBufferDepthUs", [&](const Json& v, const std::string& k) {
-        profile.asioDepthUs = Whole(v, k, KVX_PROFILE_MIN_BUFFER_US, KVX_PROFILE_MAX_BUFFER_US);
-    });
-    Optional(root, "", "wdmBufferDepthUs", [&](const Json& v, const std::string& k) {
-        profile.wdmDepthUs = Whole(v, k, KVX_PROFILE_MIN_BUFFER_US, KVX_PROFILE_MAX_BUFFER_US);
-    });
-    Optional(root, "", "asioNamesWithDevice", [&](const Json& v, const std::string& k) {
-        profile.asioNamesWithDevice = Flag(v, k);
     });
     Optional(root, "", "devices", [&](const Json& v, const std::string& k) {
         Array(v, k, KVX_USB_MAX_DEVICES);
@@ -236,14 +246,14 @@ CProfile ReadProfile(const Json& root)
 
 // ---- checks that hold whatever made the profile ----
 
-void CheckName(const std::string& name, const std::string& key, size_t max)
+void CheckText(CSettingId id, const std::string& text, const std::string& key)
 {
-    Require(name.find('\0') == std::string::npos, key, "contains a zero byte");
-    Require(name.size() <= max, key,
-            "longer than " + std::to_string(max) + " bytes (" + std::to_string(name.size()) + ")");
+    const std::string why = CheckText(Describe(id), text);
+    Require(why.empty(), key, why);
 }
 
-void CheckChannels(const std::vector<CProfileChannel>& channels, const std::string& key)
+void CheckChannels(const std::vector<CProfileChannel>& channels, CSettingId id,
+                   const std::string& key)
 {
     Require(channels.size() <= KVX_USB_MAX_CHANNELS, key,
             "more than " + std::to_string(KVX_USB_MAX_CHANNELS) + " entries");
@@ -254,64 +264,126 @@ void CheckChannels(const std::vector<CProfileChannel>& channels, const std::stri
                 "must be from 0 to " + std::to_string(KVX_USB_MAX_CHANNELS - 1));
         Require(indexes.insert(channels[i].index).second, Member(path, "index"),
                 std::to_string(channels[i].index) + " appears twice");
-        CheckName(channels[i].name, Member(path, "name"), KVX_PROFILE_MAX_NAME);
+        CheckText(id, channels[i].name, Member(path, "name"));
     }
 }
 
+// A ranking is an order: the devices a profile ranks go in the order of their rankings, and
+// no two share a place. Gaps are allowed, as the driver leaves them when a device goes.
 void CheckRankings(const std::vector<CProfileDevice>& devices)
 {
-    std::vector<size_t> holder; // device index by ranking
-    size_t ranked = 0;
-    for (const CProfileDevice& device : devices)
-        ranked += device.ranking ? 1 : 0;
-    holder.assign(ranked, devices.size());
+    std::map<uint32_t, size_t> holder; // device index by ranking
     for (size_t i = 0; i < devices.size(); ++i) {
         if (!devices[i].ranking)
             continue;
         const std::string key = Member(Element("devices", i), "ranking");
         const uint32_t ranking = *devices[i].ranking;
-        Require(ranking < ranked, key,
-                "rankings must be 0 to " + std::to_string(ranked - 1) + ", each once (found " +
-                    std::to_string(ranking) + ")");
-        Require(holder[ranking] == devices.size(), key,
+        const std::string why = CheckValue(Describe(CSettingId::Ranking), ranking);
+        Require(why.empty(), key, why);
+        auto placed = holder.emplace(ranking, i);
+        Require(placed.second, key,
                 "ranking " + std::to_string(ranking) + " is also that of devices[" +
-                    std::to_string(holder[ranking]) + "]");
-        holder[ranking] = i;
+                    std::to_string(placed.first->second) + "]");
     }
+}
+
+void CheckSerial(const std::string& serial, const std::string& key)
+{
+    Require(!serial.empty(), key, "empty");
+    Require(serial.find('\0') == std::string::npos, key, "contains a zero byte");
+    Require(serial.size() <= KVX_PROFILE_MAX_SERIAL, key,
+            "longer than " + std::to_string(KVX_PROFILE_MAX_SERIAL) + " bytes (" +
+                std::to_string(serial.size()) + ")");
 }
 
 void Check(const CProfile& profile)
 {
-    Require(!profile.rateMode || *profile.rateMode <= 1, "rateMode", "must be manual or auto");
-    Require(!profile.clockMaster || *profile.clockMaster <= 1, "clockMaster",
-            "must be pc or device");
-    Require(!profile.sampleRateHz || *profile.sampleRateHz > 0, "sampleRateHz", "must not be 0");
-    Require(!profile.streamDepthUs || *profile.streamDepthUs > 0, "streamBufferDepthUs",
-            "must not be 0");
-    for (auto depth : {std::make_pair("asioBufferDepthUs", profile.asioDepthUs),
-                       std::make_pair("wdmBufferDepthUs", profile.wdmDepthUs)})
-        Require(!depth.second || (*depth.second >= KVX_PROFILE_MIN_BUFFER_US &&
-                                  *depth.second <= KVX_PROFILE_MAX_BUFFER_US),
-                depth.first,
-                "must be from " + std::to_string(KVX_PROFILE_MIN_BUFFER_US) + " to " +
-                    std::to_string(KVX_PROFILE_MAX_BUFFER_US));
+    for (const CProfileNumber& number : ProfileNumbers()) {
+        const std::optional<uint32_t>& value = profile.*number.member;
+        const CSettingDescriptor& setting = Describe(number.id);
+        if (value) {
+            const std::string why = CheckValue(setting, *value);
+            Require(why.empty(), setting.fileKey, why);
+        }
+    }
     Require(profile.devices.size() <= KVX_USB_MAX_DEVICES, "devices",
             "more than " + std::to_string(KVX_USB_MAX_DEVICES) + " entries");
     std::set<std::string> serials;
     for (size_t i = 0; i < profile.devices.size(); ++i) {
         const CProfileDevice& device = profile.devices[i];
         const std::string path = Element("devices", i);
-        Require(!device.serial.empty(), Member(path, "serial"), "empty");
-        CheckName(device.serial, Member(path, "serial"), KVX_PROFILE_MAX_SERIAL);
+        CheckSerial(device.serial, Member(path, "serial"));
         Require(serials.insert(device.serial).second, Member(path, "serial"),
                 "\"" + device.serial + "\" appears twice");
         if (device.name)
-            CheckName(*device.name, Member(path, "name"), KVX_PROFILE_MAX_NAME);
-        CheckChannels(device.inputs, Member(path, "inputs"));
-        CheckChannels(device.outputs, Member(path, "outputs"));
+            CheckText(CSettingId::DeviceName, *device.name, Member(path, "name"));
+        CheckChannels(device.inputs, CSettingId::InputName, Member(path, "inputs"));
+        CheckChannels(device.outputs, CSettingId::OutputName, Member(path, "outputs"));
     }
     CheckRankings(profile.devices);
 }
+
+// ---- what the parsed value can no longer show ----
+
+// Follows the parse to refuse nesting too deep and a key given twice in one object, where
+// the parser would keep the last value and silently drop the others.
+class CParseChecker {
+public:
+    bool operator()(int depth, Json::parse_event_t event, Json& parsed)
+    {
+        typedef Json::parse_event_t E;
+        switch (event) {
+        case E::object_start:
+        case E::array_start:
+            Require(depth < KVX_PROFILE_MAX_DEPTH, "file",
+                    "nested deeper than " + std::to_string(KVX_PROFILE_MAX_DEPTH) + " levels");
+            m_open.push_back({event == E::array_start, PathOfNext(), {}, std::string(), 0});
+            break;
+        case E::key: {
+            CLevel& level = m_open.back();
+            level.key = parsed.get<std::string>();
+            Require(level.keys.insert(level.key).second, Member(level.path, level.key.c_str()),
+                    "appears twice in one object");
+            break;
+        }
+        case E::object_end:
+        case E::array_end:
+            m_open.pop_back();
+            NextElement();
+            break;
+        case E::value:
+            NextElement();
+            break;
+        }
+        return true;
+    }
+
+private:
+    struct CLevel {
+        bool isArray;
+        std::string path;
+        std::set<std::string> keys;
+        std::string key; // the last key read, of an object
+        size_t index;    // the next element's, of a list
+    };
+
+    std::string PathOfNext() const
+    {
+        if (m_open.empty())
+            return "";
+        const CLevel& level = m_open.back();
+        return level.isArray ? Element(level.path, level.index)
+                             : Member(level.path, level.key.c_str());
+    }
+
+    void NextElement()
+    {
+        if (!m_open.empty() && m_open.back().isArray)
+            ++m_open.back().index;
+    }
+
+    std::vector<CLevel> m_open;
+};
 
 // ---- writing ----
 
@@ -360,23 +432,14 @@ std::string WriteProfileJson(const CProfile& profile)
     root["format"] = KVX_PROFILE_FORMAT;
     root["version"] = KVX_PROFILE_VERSION;
     root["information"] = InformationJson(profile.information);
-    if (profile.sampleRateHz)
-        root["sampleRateHz"] = *profile.sampleRateHz;
-    if (profile.rateMode)
-        root["rateMode"] = *profile.rateMode == KVX_USB_RATE_MODE_AUTOMATIC ? "auto" : "manual";
-    if (profile.clockMaster)
-        root["clockMaster"] = *profile.clockMaster == KVX_USB_CLOCK_MASTER_DEVICE ? "device" : "pc";
+    for (const CProfileNumber& number : ProfileNumbers()) {
+        const CSettingDescriptor& setting = Describe(number.id);
+        if (const std::optional<uint32_t>& value = profile.*number.member)
+            root[setting.fileKey] = SettingJson(setting, *value);
+    }
     if (profile.clockSource)
         root["clockSource"] = {{"id", profile.clockSource->id},
                                {"name", BytesToUtf8(profile.clockSource->name)}};
-    if (profile.streamDepthUs)
-        root["streamBufferDepthUs"] = *profile.streamDepthUs;
-    if (profile.asioDepthUs)
-        root["asioBufferDepthUs"] = *profile.asioDepthUs;
-    if (profile.wdmDepthUs)
-        root["wdmBufferDepthUs"] = *profile.wdmDepthUs;
-    if (profile.asioNamesWithDevice)
-        root["asioNamesWithDevice"] = *profile.asioNamesWithDevice;
     Json devices = Json::array();
     for (const CProfileDevice& device : profile.devices) {
         Json entry = {{"serial", BytesToUtf8(device.serial)}};
@@ -398,14 +461,9 @@ bool ReadProfileJson(const std::string& text, CProfile& profile, std::string& er
     try {
         Require(text.size() <= KVX_PROFILE_MAX_FILE_SIZE, "file",
                 "larger than " + std::to_string(KVX_PROFILE_MAX_FILE_SIZE) + " bytes");
-        const Json root = Json::parse(text, [](int depth, Json::parse_event_t event, Json&) {
-            Require(!((event == Json::parse_event_t::object_start ||
-                       event == Json::parse_event_t::array_start) &&
-                      depth >= KVX_PROFILE_MAX_DEPTH),
-                    "file",
-                    "nested deeper than " + std::to_string(KVX_PROFILE_MAX_DEPTH) + " levels");
-            return true;
-        });
+        CParseChecker checker;
+        const Json root = Json::parse(text, [&](int depth, Json::parse_event_t event,
+                                                Json& parsed) { return checker(depth, event, parsed); });
         CProfile read = ReadProfile(root);
         Check(read);
         profile = std::move(read);
@@ -433,6 +491,11 @@ bool CheckProfile(const CProfile& profile, std::string& error)
 
 bool SaveProfileFile(const std::string& path, const CProfile& profile, std::string& error)
 {
+    // A file that would not load again is never written.
+    if (!CheckProfile(profile, error)) {
+        error = path + ": not written, the profile would not load: " + error;
+        return false;
+    }
     const std::string text = WriteProfileJson(profile);
     // Written beside the old file and moved over it: a failed save leaves the old one whole.
     const std::string temporary = path + ".tmp";

@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "KvxUsbStatus.h"
 #include "KvxUsbText.h"
+#include "SettingCatalogue.h"
 
 namespace {
 
@@ -61,7 +64,7 @@ void AddDevices(const CDriverSnapshot& snapshot, CProfile& profile, std::vector<
         if (!channel.properties.Ok())
             Failed(notes, "output channel id " + std::to_string(channel.id),
                    channel.properties.status);
-    uint32_t position = 0;
+    std::vector<std::pair<uint32_t, size_t>> order; // ranking, entry
     for (const CSnapshotDevice& device : snapshot.devices) {
         if (!device.properties.Ok()) {
             Failed(notes, "device id " + std::to_string(device.id), device.properties.status);
@@ -73,13 +76,17 @@ void AddDevices(const CDriverSnapshot& snapshot, CProfile& profile, std::vector<
                                  "device id " + std::to_string(device.id) + " serial", notes);
         const std::string what = "device " + entry.serial;
         entry.name = FieldText(properties.DeviceName, KVX_PROFILE_MAX_NAME, what + " name", notes);
-        // The driver's list is in ranking order; the place in it is the ranking, as the
-        // devices page stores it.
-        entry.ranking = position++;
         entry.inputs = DeviceChannels(snapshot.inputs, device.id, what + " input", notes);
         entry.outputs = DeviceChannels(snapshot.outputs, device.id, what + " output", notes);
+        order.emplace_back(properties.Ranking, profile.devices.size());
         profile.devices.push_back(entry);
     }
+    // A ranking is an order: the file keeps the devices' order as places 0, 1, 2 ..., whatever
+    // gaps the driver's values have; ties keep the driver's list order.
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t place = 0; place < order.size(); ++place)
+        profile.devices[order[place].second].ranking = uint32_t(place);
 }
 
 void AddClocking(const CDriverSnapshot& snapshot, CProfile& profile,
@@ -89,21 +96,14 @@ void AddClocking(const CDriverSnapshot& snapshot, CProfile& profile,
         profile.sampleRateHz = snapshot.rates.value.CurrentRate;
     else
         Failed(notes, "sampling rate", snapshot.rates.status);
-    if (!snapshot.rateMode.Ok())
-        Failed(notes, "rate selection mode", snapshot.rateMode.status);
-    else if (snapshot.rateMode.value <= KVX_USB_RATE_MODE_AUTOMATIC)
+    if (snapshot.rateMode.Ok())
         profile.rateMode = snapshot.rateMode.value;
     else
-        notes.push_back("rate selection mode: " + std::to_string(snapshot.rateMode.value) +
-                        " is neither manual nor auto; not saved");
-    const uint32_t master = snapshot.clockMaster.value.ClockMaster;
-    if (!snapshot.clockMaster.Ok())
-        Failed(notes, "clock master", snapshot.clockMaster.status);
-    else if (master <= KVX_USB_CLOCK_MASTER_DEVICE)
-        profile.clockMaster = master;
+        Failed(notes, "rate selection mode", snapshot.rateMode.status);
+    if (snapshot.clockMaster.Ok())
+        profile.clockMaster = snapshot.clockMaster.value.ClockMaster;
     else
-        notes.push_back("clock master: " + std::to_string(master) +
-                        " is neither pc nor device; not saved");
+        Failed(notes, "clock master", snapshot.clockMaster.status);
     if (snapshot.devices.empty())
         return;
     const CSnapshotDevice& first = snapshot.devices.front();
@@ -130,7 +130,7 @@ void AddBuffers(const CDriverSnapshot& snapshot, CProfile& profile, std::vector<
     else
         Failed(notes, "WDM buffer depth", snapshot.wdmDepth.status);
     if (snapshot.asioNameOption.Ok())
-        profile.asioNamesWithDevice = snapshot.asioNameOption.value != 0;
+        profile.asioNamesWithDevice = snapshot.asioNameOption.value != 0 ? 1 : 0;
     else
         Failed(notes, "display-name option", snapshot.asioNameOption.status);
 }
@@ -149,6 +149,78 @@ void AddInformation(const CDriverSnapshot& snapshot, CProfile& profile)
     }
     if (snapshot.deviceListStatus == 0)
         information.deviceCount = uint32_t(snapshot.devices.size());
+}
+
+// ---- what a file cannot hold ----
+
+void LeaveOutNumbers(CProfile& profile, std::vector<std::string>& notes)
+{
+    for (const CProfileNumber& number : ProfileNumbers()) {
+        std::optional<uint32_t>& value = profile.*number.member;
+        const CSettingDescriptor& setting = Describe(number.id);
+        const std::string why = value ? CheckValue(setting, *value) : "";
+        if (!why.empty()) {
+            notes.push_back(std::string(setting.label) + ": " + ValueText(setting, *value) +
+                            " not saved, a profile's " + setting.fileKey + " " + why);
+            value.reset();
+        }
+    }
+}
+
+void LeaveOutName(std::optional<std::string>& name, CSettingId id, const std::string& what,
+                  std::vector<std::string>& notes)
+{
+    const std::string why = name ? CheckText(Describe(id), *name) : "";
+    if (!why.empty()) {
+        notes.push_back(what + ": not saved, it " + why);
+        name.reset();
+    }
+}
+
+void LeaveOutChannelNames(std::vector<CProfileChannel>& channels, CSettingId id,
+                          const std::string& what, std::vector<std::string>& notes)
+{
+    std::vector<CProfileChannel> kept;
+    for (CProfileChannel& channel : channels) {
+        std::optional<std::string> name = channel.name;
+        LeaveOutName(name, id, what + " " + std::to_string(channel.index) + " name", notes);
+        if (name)
+            kept.push_back(channel);
+    }
+    channels = kept;
+}
+
+// A device a file could not tell from another is left out whole: no serial, or the serial
+// of a device already kept.
+void LeaveOutDevices(CProfile& profile, std::vector<std::string>& notes)
+{
+    std::vector<CProfileDevice> kept;
+    std::set<std::string> serials;
+    for (CProfileDevice& device : profile.devices) {
+        if (device.serial.empty() || !serials.insert(device.serial).second) {
+            notes.push_back("device " + std::string(device.serial.empty() ? "without serial"
+                                                                          : device.serial) +
+                            ": not saved, " +
+                            (device.serial.empty() ? "a profile names devices by serial number"
+                                                   : "another device has the same serial"));
+            continue;
+        }
+        const std::string what = "device " + device.serial;
+        LeaveOutName(device.name, CSettingId::DeviceName, what + " name", notes);
+        LeaveOutChannelNames(device.inputs, CSettingId::InputName, what + " input", notes);
+        LeaveOutChannelNames(device.outputs, CSettingId::OutputName, what + " output", notes);
+        kept.push_back(device);
+    }
+    // The kept devices' places stay in order, without the gaps of those left out.
+    std::vector<CProfileDevice*> ranked;
+    for (CProfileDevice& device : kept)
+        ranked.push_back(&device);
+    std::sort(ranked.begin(), ranked.end(), [](const CProfileDevice* a, const CProfileDevice* b) {
+        return *a->ranking < *b->ranking;
+    });
+    for (size_t place = 0; place < ranked.size(); ++place)
+        ranked[place]->ranking = uint32_t(place);
+    profile.devices = kept;
 }
 
 } // namespace
@@ -170,6 +242,8 @@ CProfile ProfileFromSnapshot(const CDriverSnapshot& snapshot, std::vector<std::s
     AddClocking(snapshot, profile, notes);
     AddBuffers(snapshot, profile, notes);
     AddDevices(snapshot, profile, notes);
+    LeaveOutNumbers(profile, notes);
+    LeaveOutDevices(profile, notes);
     return profile;
 }
 

@@ -12,6 +12,8 @@
 #include "ProfileApply.h"
 #include "ProfileFile.h"
 #include "ProfileRead.h"
+#include "SettingCatalogue.h"
+#include "StatusJson.h"
 
 using Json = nlohmann::ordered_json;
 
@@ -42,43 +44,122 @@ std::string Join(CValues::const_iterator begin, CValues::const_iterator end)
 
 // ---- the settings: how each is printed by get and read by set ----
 
-typedef void (*CPrint)(const CProfile& profile, std::vector<CValues>& lines);
-typedef bool (*CParse)(const CValues& values, CProfile& profile, std::string& error);
-
-struct CSettingSyntax {
-    const char* name;
-    const char* values;
-    const char* meaning;
-    CPrint print;
-    CParse parse;
-};
-
-template <class T> void PrintNumber(const std::optional<T>& value, std::vector<CValues>& lines)
+// One value of a line, as the command line gives it back: in double quotes when it is empty
+// or holds a blank, a quote or a backslash, with the C runtime's escapes (a backslash before
+// a quote, and the backslashes before one, doubled).
+std::string Argument(const std::string& bytes)
 {
-    if (value)
-        lines.push_back({std::to_string(*value)});
+    const std::string text = ConsoleText(bytes);
+    if (!text.empty() && text.find_first_of(" \t\"\\") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (char c : text) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    return quoted + std::string(2 * backslashes, '\\') + "\"";
 }
 
-bool ParseNumber(const CValues& values, std::optional<uint32_t>& target, std::string& error)
+std::string NumberArgument(const CSettingDescriptor& setting, uint32_t value)
 {
-    uint32_t value = 0;
-    if (values.size() != 1 || !ParseWhole(values[0], value)) {
-        error = "takes one whole number";
-        return false;
-    }
-    target = value;
-    return true;
+    const char* word = WordOf(setting, value);
+    return word ? word : std::to_string(value);
 }
 
-bool ParseChoice(const CValues& values, const char* zero, const char* one,
-                 std::optional<uint32_t>& target, std::string& error)
+const CProfileNumber* NumberSetting(CSettingId id)
 {
-    if (values.size() != 1 || (values[0] != zero && values[0] != one)) {
-        error = std::string("takes ") + zero + " or " + one;
-        return false;
+    for (const CProfileNumber& number : ProfileNumbers())
+        if (number.id == id)
+            return &number;
+    return nullptr;
+}
+
+// The lines of one setting, each its values as arguments.
+std::vector<std::string> PrintSetting(const CSettingDescriptor& setting, const CProfile& p)
+{
+    std::vector<std::string> lines;
+    auto channels = [&](std::vector<CProfileChannel> CProfileDevice::*list) {
+        for (const CProfileDevice& device : p.devices)
+            for (const CProfileChannel& channel : device.*list)
+                lines.push_back(Argument(device.serial) + " " + std::to_string(channel.index) +
+                                " " + Argument(channel.name));
+    };
+    if (const CProfileNumber* number = NumberSetting(setting.id)) {
+        if (const std::optional<uint32_t>& value = p.*number->member)
+            lines.push_back(NumberArgument(setting, *value));
+        return lines;
     }
-    target = values[0] == one ? 1 : 0;
-    return true;
+    switch (setting.id) {
+    case CSettingId::ClockSource:
+        if (p.clockSource)
+            lines.push_back(std::to_string(p.clockSource->id) + " " +
+                            Argument(p.clockSource->name));
+        break;
+    case CSettingId::DeviceName:
+        for (const CProfileDevice& device : p.devices)
+            if (device.name)
+                lines.push_back(Argument(device.serial) + " " + Argument(*device.name));
+        break;
+    case CSettingId::Ranking: {
+        std::vector<const CProfileDevice*> ranked;
+        for (const CProfileDevice& device : p.devices)
+            if (device.ranking)
+                ranked.push_back(&device);
+        std::sort(ranked.begin(), ranked.end(), [](auto* a, auto* b) {
+            return *a->ranking < *b->ranking;
+        });
+        std::string serials;
+        for (const CProfileDevice* device : ranked)
+            serials += (serials.empty() ? "" : " ") + Argument(device->serial);
+        if (!serials.empty())
+            lines.push_back(serials);
+        break;
+    }
+    case CSettingId::InputName:
+        channels(&CProfileDevice::inputs);
+        break;
+    case CSettingId::OutputName:
+        channels(&CProfileDevice::outputs);
+        break;
+    default:
+        break;
+    }
+    return lines;
+}
+
+// The part of a profile that holds one setting: what "get NAME --json" prints.
+CProfile OnlySetting(const CProfile& p, CSettingId id)
+{
+    CProfile only;
+    only.information = p.information;
+    if (const CProfileNumber* number = NumberSetting(id)) {
+        only.*number->member = p.*number->member;
+        return only;
+    }
+    if (id == CSettingId::ClockSource) {
+        only.clockSource = p.clockSource;
+        return only;
+    }
+    for (const CProfileDevice& device : p.devices) {
+        CProfileDevice entry;
+        entry.serial = device.serial;
+        if (id == CSettingId::DeviceName)
+            entry.name = device.name;
+        if (id == CSettingId::Ranking)
+            entry.ranking = device.ranking;
+        if (id == CSettingId::InputName)
+            entry.inputs = device.inputs;
+        if (id == CSettingId::OutputName)
+            entry.outputs = device.outputs;
+        only.devices.push_back(entry);
+    }
+    return only;
 }
 
 CProfileDevice& DeviceOf(CProfile& profile, const std::string& serial)
@@ -91,153 +172,54 @@ CProfileDevice& DeviceOf(CProfile& profile, const std::string& serial)
     return profile.devices.back();
 }
 
-void PrintChannels(const CProfile& profile, std::vector<CProfileChannel> CProfileDevice::*list,
-                   std::vector<CValues>& lines)
+// Reads "set NAME VALUES..." into a profile holding that one setting; false with why. The
+// ranges, words and lengths are checked as a file's are, afterwards.
+bool ParseSetting(const CSettingDescriptor& setting, const CValues& v, CProfile& p,
+                  std::string& error)
 {
-    for (const CProfileDevice& device : profile.devices)
-        for (const CProfileChannel& channel : device.*list)
-            lines.push_back({device.serial, std::to_string(channel.index), channel.name});
-}
-
-bool ParseChannel(const CValues& values, std::vector<CProfileChannel> CProfileDevice::*list,
-                  CProfile& profile, std::string& error)
-{
-    uint32_t index = 0;
-    if (values.size() < 3 || !ParseWhole(values[1], index)) {
+    uint32_t number = 0;
+    if (const CProfileNumber* member = NumberSetting(setting.id)) {
+        const bool words = !setting.domain.words.empty();
+        const bool ok = v.size() == 1 && (words ? ValueOfWord(setting, v[0], number)
+                                                : ParseWhole(v[0], number));
+        error = words ? "takes " + WordsText(setting) : "takes one whole number";
+        if (ok)
+            p.*member->member = number;
+        return ok;
+    }
+    switch (setting.id) {
+    case CSettingId::ClockSource:
+        error = "takes a clock source id";
+        if (v.empty() || !ParseWhole(v[0], number))
+            return false;
+        p.clockSource = CProfileSource{number, Join(v.begin() + 1, v.end())};
+        return true;
+    case CSettingId::DeviceName:
+        error = "takes a serial number and the name";
+        if (v.size() < 2)
+            return false;
+        DeviceOf(p, v[0]).name = Join(v.begin() + 1, v.end());
+        return true;
+    case CSettingId::Ranking:
+        error = "takes the serial numbers in ranking order";
+        if (v.empty())
+            return false;
+        for (size_t i = 0; i < v.size(); ++i)
+            DeviceOf(p, v[i]).ranking = uint32_t(i);
+        error = "names a serial number twice";
+        return p.devices.size() == v.size();
+    case CSettingId::InputName:
+    case CSettingId::OutputName:
         error = "takes a serial number, a channel index and the name";
+        if (v.size() < 3 || !ParseWhole(v[1], number))
+            return false;
+        (DeviceOf(p, v[0]).*(setting.id == CSettingId::InputName ? &CProfileDevice::inputs
+                                                                 : &CProfileDevice::outputs))
+            .push_back({number, Join(v.begin() + 2, v.end()), ""});
+        return true;
+    default:
         return false;
     }
-    (DeviceOf(profile, values[0]).*list)
-        .push_back({index, Join(values.begin() + 2, values.end()), ""});
-    return true;
-}
-
-const CSettingSyntax g_Settings[] = {
-    {"rate", "HZ", "sampling rate, one the driver offers",
-     [](const CProfile& p, std::vector<CValues>& l) { PrintNumber(p.sampleRateHz, l); },
-     [](const CValues& v, CProfile& p, std::string& e) {
-         return ParseNumber(v, p.sampleRateHz, e);
-     }},
-    {"mode", "auto|manual", "sampling-rate selection mode",
-     [](const CProfile& p, std::vector<CValues>& l) {
-         if (p.rateMode)
-             l.push_back({*p.rateMode == KVX_USB_RATE_MODE_AUTOMATIC ? "auto" : "manual"});
-     },
-     [](const CValues& v, CProfile& p, std::string& e) {
-         return ParseChoice(v, "manual", "auto", p.rateMode, e);
-     }},
-    {"master", "pc|device", "clock master",
-     [](const CProfile& p, std::vector<CValues>& l) {
-         if (p.clockMaster)
-             l.push_back({*p.clockMaster == KVX_USB_CLOCK_MASTER_DEVICE ? "device" : "pc"});
-     },
-     [](const CValues& v, CProfile& p, std::string& e) {
-         return ParseChoice(v, "pc", "device", p.clockMaster, e);
-     }},
-    {"source", "ID [NAME]", "clock source of the first device, by id (the name is for the reader)",
-     [](const CProfile& p, std::vector<CValues>& l) {
-         if (p.clockSource)
-             l.push_back({std::to_string(p.clockSource->id), p.clockSource->name});
-     },
-     [](const CValues& v, CProfile& p, std::string& e) {
-         uint32_t id = 0;
-         if (v.empty() || !ParseWhole(v[0], id)) {
-             e = "takes a clock source id";
-             return false;
-         }
-         p.clockSource = CProfileSource{id, Join(v.begin() + 1, v.end())};
-         return true;
-     }},
-    {"asio-names", "on|off", "ASIO display names carry the device name",
-     [](const CProfile& p, std::vector<CValues>& l) {
-         if (p.asioNamesWithDevice)
-             l.push_back({*p.asioNamesWithDevice ? "on" : "off"});
-     },
-     [](const CValues& v, CProfile& p, std::string& e) {
-         std::optional<uint32_t> on;
-         if (!ParseChoice(v, "off", "on", on, e))
-             return false;
-         p.asioNamesWithDevice = *on != 0;
-         return true;
-     }},
-    {"stream-depth", "US", "isochronous stream buffer depth, microseconds, on the driver's steps",
-     [](const CProfile& p, std::vector<CValues>& l) { PrintNumber(p.streamDepthUs, l); },
-     [](const CValues& v, CProfile& p, std::string& e) {
-         return ParseNumber(v, p.streamDepthUs, e);
-     }},
-    {"asio-depth", "US", "ASIO buffer depth, microseconds, 1000 to 80000",
-     [](const CProfile& p, std::vector<CValues>& l) { PrintNumber(p.asioDepthUs, l); },
-     [](const CValues& v, CProfile& p, std::string& e) {
-         return ParseNumber(v, p.asioDepthUs, e);
-     }},
-    {"wdm-depth", "US", "WDM sound buffer depth, microseconds, 1000 to 80000",
-     [](const CProfile& p, std::vector<CValues>& l) { PrintNumber(p.wdmDepthUs, l); },
-     [](const CValues& v, CProfile& p, std::string& e) { return ParseNumber(v, p.wdmDepthUs, e); }},
-    {"device-name", "SERIAL NAME", "a device's name, at most 39 bytes",
-     [](const CProfile& p, std::vector<CValues>& l) {
-         for (const CProfileDevice& device : p.devices)
-             if (device.name)
-                 l.push_back({device.serial, *device.name});
-     },
-     [](const CValues& v, CProfile& p, std::string& e) {
-         if (v.size() < 2) {
-             e = "takes a serial number and the name";
-             return false;
-         }
-         DeviceOf(p, v[0]).name = Join(v.begin() + 1, v.end());
-         return true;
-     }},
-    {"ranking", "SERIAL...", "the device ranking: serial numbers, first first",
-     [](const CProfile& p, std::vector<CValues>& l) {
-         std::vector<const CProfileDevice*> ranked;
-         for (const CProfileDevice& device : p.devices)
-             if (device.ranking)
-                 ranked.push_back(&device);
-         std::sort(ranked.begin(), ranked.end(),
-                   [](const CProfileDevice* a, const CProfileDevice* b) {
-                       return *a->ranking < *b->ranking;
-                   });
-         CValues serials;
-         for (const CProfileDevice* device : ranked)
-             serials.push_back(device->serial);
-         if (!serials.empty())
-             l.push_back(serials);
-     },
-     [](const CValues& v, CProfile& p, std::string& e) {
-         if (v.empty()) {
-             e = "takes the serial numbers in ranking order";
-             return false;
-         }
-         for (size_t i = 0; i < v.size(); ++i)
-             DeviceOf(p, v[i]).ranking = uint32_t(i);
-         if (p.devices.size() != v.size()) {
-             e = "names a serial number twice";
-             return false;
-         }
-         return true;
-     }},
-    {"input-name", "SERIAL INDEX NAME", "the name of a device's input channel, at most 39 bytes",
-     [](const CProfile& p, std::vector<CValues>& l) {
-         PrintChannels(p, &CProfileDevice::inputs, l);
-     },
-     [](const CValues& v, CProfile& p, std::string& e) {
-         return ParseChannel(v, &CProfileDevice::inputs, p, e);
-     }},
-    {"output-name", "SERIAL INDEX NAME", "the name of a device's output channel, at most 39 bytes",
-     [](const CProfile& p, std::vector<CValues>& l) {
-         PrintChannels(p, &CProfileDevice::outputs, l);
-     },
-     [](const CValues& v, CProfile& p, std::string& e) {
-         return ParseChannel(v, &CProfileDevice::outputs, p, e);
-     }},
-};
-
-const CSettingSyntax* FindSetting(const std::string& name)
-{
-    for (const CSettingSyntax& setting : g_Settings)
-        if (name == setting.name)
-            return &setting;
-    return nullptr;
 }
 
 // ---- arguments ----
@@ -294,7 +276,8 @@ std::string ResultLine(const CSettingResult& result)
         line += ConsoleText(result.wanted);
     else
         line += ConsoleText(result.current) + " -> " + ConsoleText(result.wanted);
-    return line + (result.why.empty() ? "" : " (" + result.why + ")") + "\n";
+    const std::string reason = ResultReason(result);
+    return line + (reason.empty() ? "" : " (" + reason + ")") + "\n";
 }
 
 std::string ResultsText(const std::vector<CSettingResult>& results)
@@ -313,12 +296,10 @@ std::string ResultsJson(const std::vector<CSettingResult>& results)
                       {"current", BytesToUtf8(result.current)},
                       {"new", BytesToUtf8(result.wanted)},
                       {"result", OutcomeName(result.outcome)}};
-        if (result.outcome == CSettingOutcome::Refused) {
-            const char* name = StatusName(result.status);
-            entry["status"] = *name ? name : HexText(result.status);
-        }
         if (!result.why.empty())
             entry["why"] = BytesToUtf8(result.why);
+        if (result.outcome == CSettingOutcome::Refused)
+            AddStatusJson(entry, result.status);
         list.push_back(entry);
     }
     Json root = {{"allAppliedOrUnchanged", AllApplied(results)}, {"results", list}};
@@ -329,29 +310,6 @@ int Report(const CProfilePlan& plan, bool json, CVerbOutput& output)
 {
     output.out += json ? ResultsJson(plan.results) : ResultsText(plan.results);
     return AllApplied(plan.results) ? KVX_EXIT_OK : KVX_EXIT_INCOMPLETE;
-}
-
-// ---- get ----
-
-std::string LinesText(const CSettingSyntax& setting, const std::vector<CValues>& lines)
-{
-    std::string text;
-    for (const CValues& values : lines)
-        text += std::string(setting.name) + " " + ConsoleText(Join(values.begin(), values.end())) +
-                "\n";
-    return text;
-}
-
-Json LinesJson(const std::vector<CValues>& lines)
-{
-    Json list = Json::array();
-    for (const CValues& values : lines) {
-        Json line = Json::array();
-        for (const std::string& value : values)
-            line.push_back(BytesToUtf8(value));
-        list.push_back(line);
-    }
-    return list;
 }
 
 } // namespace
@@ -410,28 +368,24 @@ int ProfileVerbGet(const CVerbArguments& given, CVerbOutput& output)
         return KVX_EXIT_INVALID;
     if (arguments.size() > 1)
         return Invalid(output, "get takes at most one setting name");
-    const CSettingSyntax* only = arguments.empty() ? nullptr : FindSetting(arguments[0]);
+    const CSettingDescriptor* only = arguments.empty() ? nullptr : FindSettingCommand(arguments[0]);
     if (!arguments.empty() && !only)
         return Invalid(output, "no setting named " + arguments[0] + " (see help)");
     CKvxuUsbDriver driver;
     if (!OpenDriver(driver, output))
         return KVX_EXIT_INVALID;
     std::vector<std::string> notes;
-    const CProfile profile = ReadProfileFromDriver(driver, notes);
+    CProfile profile = ReadProfileFromDriver(driver, notes);
+    profile.information.tool = "kvxuctl " KVX_VERSION_TEXT;
     ReportNotes(notes, output);
-    Json json = Json::object();
-    for (const CSettingSyntax& setting : g_Settings) {
-        if (only && only != &setting)
-            continue;
-        std::vector<CValues> lines;
-        setting.print(profile, lines);
-        if (options["--json"])
-            json[setting.name] = LinesJson(lines);
-        else
-            output.out += LinesText(setting, lines);
-    }
+    // The profile file's own form: a script reads typed values, and a file load takes it.
     if (options["--json"])
-        output.out += json.dump(2, ' ', true) + "\n";
+        output.out += WriteProfileJson(only ? OnlySetting(profile, only->id) : profile);
+    else
+        for (const CSettingDescriptor& setting : AllSettings())
+            if (!only || only == &setting)
+                for (const std::string& line : PrintSetting(setting, profile))
+                    output.out += std::string(setting.command) + " " + line + "\n";
     return notes.empty() ? KVX_EXIT_OK : KVX_EXIT_INCOMPLETE;
 }
 
@@ -443,16 +397,16 @@ int ProfileVerbSet(const CVerbArguments& given, CVerbOutput& output)
         return KVX_EXIT_INVALID;
     if (arguments.empty())
         return Invalid(output, "set takes a setting name and its value (see help)");
-    const CSettingSyntax* setting = FindSetting(arguments[0]);
+    const CSettingDescriptor* setting = FindSettingCommand(arguments[0]);
     if (!setting)
         return Invalid(output, "no setting named " + arguments[0] + " (see help)");
     CProfile profile;
     std::string error;
-    if (!setting->parse(CValues(arguments.begin() + 1, arguments.end()), profile, error))
-        return Invalid(output, std::string(setting->name) + " " + setting->values + ": " + error);
+    if (!ParseSetting(*setting, CValues(arguments.begin() + 1, arguments.end()), profile, error))
+        return Invalid(output, std::string(setting->command) + " " + setting->syntax + ": " + error);
     // The checks a file gets; their key names are the file's.
     if (!CheckProfile(profile, error))
-        return Invalid(output, std::string(setting->name) + ": " + ConsoleText(error));
+        return Invalid(output, std::string(setting->command) + ": " + ConsoleText(error));
     CKvxuUsbDriver driver;
     if (!OpenDriver(driver, output))
         return KVX_EXIT_INVALID;
@@ -464,9 +418,9 @@ std::string ProfileVerbsHelp()
     std::string help = "Exit status of save, load, get and set: 0 all applied or unchanged, 1\n"
                        "something refused, skipped or not read, 2 invalid file or arguments, or\n"
                        "no driver.\n"
-                       "Settings of get and set:\n";
-    for (const CSettingSyntax& setting : g_Settings) {
-        std::string line = std::string("  ") + setting.name + " " + setting.values;
+                       "Settings of get and set (values with blanks in double quotes):\n";
+    for (const CSettingDescriptor& setting : AllSettings()) {
+        std::string line = std::string("  ") + setting.command + " " + setting.syntax;
         line.resize(std::max<size_t>(line.size() + 1, 29), ' ');
         help += line + setting.meaning + "\n";
     }

@@ -9,11 +9,8 @@
 #include <string>
 #include <vector>
 
-enum : int {
-    KVX_EXIT_OK = 0,
-    KVX_EXIT_INCOMPLETE = 1,
-    KVX_EXIT_INVALID = 2,
-};
+#include "ExitStatus.h"
+
 
 struct CVerbOutput {
     std::string out;

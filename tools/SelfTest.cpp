@@ -10,6 +10,7 @@
 #include "KvxUsbText.h"
 #include "KvxuUsbDriver.h"
 #include "ScopedHandle.h"
+#include "SettingCatalogue.h"
 #include "ToolText.h"
 
 namespace {
@@ -299,7 +300,8 @@ private:
         CheckRankings();
     }
 
-    // The rankings are the positions of the device list in some order.
+    // A ranking is an order: each device holds a place of its own. Gaps are valid, as a
+    // driver leaves them when a device goes and its neighbours keep their places.
     void CheckRankings()
     {
         std::vector<uint32_t> rankings;
@@ -307,18 +309,14 @@ private:
             rankings.push_back(device.Ranking);
         std::vector<uint32_t> sorted = rankings;
         std::sort(sorted.begin(), sorted.end());
-        bool permutation = true;
-        for (size_t i = 0; i < sorted.size(); ++i)
-            permutation = permutation && sorted[i] == i;
+        const bool distinct = std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
         const char* notChecked = DeviceListUntrusted() ? DeviceListUntrusted()
                                  : m_deviceIds.empty() ? "not checked: no devices"
                                  : m_devices.size() != m_deviceIds.size()
                                      ? "not checked: not every device answered whole"
                                      : nullptr;
-        std::string last = m_deviceIds.empty() ? "N-1" : std::to_string(m_deviceIds.size() - 1);
-        std::string expected = "each of 0 to " + last + " once";
-        Field(notChecked, "GetDeviceProperties", "Ranking", expected, permutation,
-              NumberList(rankings));
+        Field(notChecked, "GetDeviceProperties", "Ranking", "a place of each device's own",
+              distinct, NumberList(rankings));
     }
 
     void CheckSynchModes()
@@ -456,21 +454,28 @@ private:
               std::to_string(info.CurrentRate) + " among " + NumberList(rates));
     }
 
+    // A value of a setting with words: one of them.
+    void CheckWord(const char* operation, const char* field, CSettingId id, uint32_t value,
+                   bool whole)
+    {
+        const CSettingDescriptor& setting = Describe(id);
+        std::string expected;
+        for (const CSettingWord& word : setting.domain.words)
+            expected += (expected.empty() ? "" : " or ") + std::to_string(word.value) + " (" +
+                        word.word + ")";
+        Field(whole ? nullptr : kNoWholeAnswer, operation, field, expected,
+              CheckValue(setting, value).empty(), std::to_string(value));
+    }
+
     void CheckModes()
     {
         _KVX_USB_SAMPLE_RATE_MODE mode;
         bool whole = ReadWhole(IOCTL_KVX_USB_GET_SAMPLE_RATE_MODE, &mode);
-        Field(whole ? nullptr : kNoWholeAnswer, "GetSampleRateMode", "Mode",
-              "0 (manual) or 1 (auto)",
-              mode.Mode == KVX_USB_RATE_MODE_MANUAL || mode.Mode == KVX_USB_RATE_MODE_AUTOMATIC,
-              std::to_string(mode.Mode));
+        CheckWord("GetSampleRateMode", "Mode", CSettingId::RateMode, mode.Mode, whole);
         _KVX_USB_CLOCK_MASTER master;
         whole = ReadWhole(IOCTL_KVX_USB_GET_CLOCK_MASTER, &master);
-        Field(whole ? nullptr : kNoWholeAnswer, "GetClockMaster", "ClockMaster",
-              "0 (PC) or 1 (device)",
-              master.ClockMaster == KVX_USB_CLOCK_MASTER_PC ||
-                  master.ClockMaster == KVX_USB_CLOCK_MASTER_DEVICE,
-              std::to_string(master.ClockMaster));
+        CheckWord("GetClockMaster", "ClockMaster", CSettingId::ClockMaster, master.ClockMaster,
+                  whole);
     }
 
     void CheckBufferDepths()
@@ -487,19 +492,18 @@ private:
                   " us (Minimum to Maximum), a multiple of Step " + std::to_string(stream.Step),
               inRange && onStep, std::to_string(stream.Current));
 
-        for (DWORD code :
-             {IOCTL_KVX_USB_GET_ASIO_BUFFER_DEPTH, IOCTL_KVX_USB_GET_WDM_BUFFER_DEPTH}) {
+        const std::pair<DWORD, CSettingId> depths[] = {
+            {IOCTL_KVX_USB_GET_ASIO_BUFFER_DEPTH, CSettingId::AsioDepth},
+            {IOCTL_KVX_USB_GET_WDM_BUFFER_DEPTH, CSettingId::WdmDepth}};
+        for (const auto& [code, id] : depths) {
             _KVX_USB_BUFFER_DEPTH depth;
             whole = ReadWhole(code, &depth);
-            // The record has no range: the one the panel offers.
+            // The record has no range: the one the panel, a profile and kvxuctl take.
+            const CSettingDomain& domain = Describe(id).domain;
             Field(whole ? nullptr : kNoWholeAnswer, Operation(code).name, "Depth",
-                  std::to_string(KVX_USB_BUFFER_DEPTH_MINIMUM_US) + " to " +
-                      std::to_string(KVX_USB_BUFFER_DEPTH_MAXIMUM_US) + " us, a multiple of " +
-                      std::to_string(KVX_USB_BUFFER_DEPTH_STEP_US),
-                  depth.Depth >= KVX_USB_BUFFER_DEPTH_MINIMUM_US &&
-                      depth.Depth <= KVX_USB_BUFFER_DEPTH_MAXIMUM_US &&
-                      depth.Depth % KVX_USB_BUFFER_DEPTH_STEP_US == 0,
-                  std::to_string(depth.Depth));
+                  std::to_string(domain.minimum) + " to " + std::to_string(domain.maximum) +
+                      " us, a multiple of " + std::to_string(domain.step),
+                  CheckValue(Describe(id), depth.Depth).empty(), std::to_string(depth.Depth));
         }
         _KVX_USB_ASIO_STATISTICS statistics;
         ReadWhole(IOCTL_KVX_USB_GET_ASIO_STATISTICS, &statistics);

@@ -6,6 +6,9 @@
 #include "DriverSnapshot.h"
 #include "KvxUsbText.h"
 #include "KvxuUsbDriver.h"
+#include "ProfileFile.h"
+#include "SettingCatalogue.h"
+#include "StatusJson.h"
 
 CReportNode& CReportNode::Group(const std::string& k, const std::string& l)
 {
@@ -60,6 +63,13 @@ CReportNode& CReportNode::Failure(const std::string& k, const std::string& l, DW
 }
 
 namespace {
+
+// The word a profile and kvxuctl use for a value, or "" for a value without one.
+std::string Word(CSettingId id, uint32_t value)
+{
+    const char* word = WordOf(Describe(id), value);
+    return word ? word : "";
+}
 
 std::string Join(uint32_t a, uint32_t b)
 {
@@ -244,13 +254,13 @@ void ReportClocking(const CDriverSnapshot& snapshot, CReportNode& report)
     const uint32_t mode = snapshot.rateMode.value;
     AddRead(report, "sampleRateMode", "Rate selection", snapshot.rateMode.status,
             [&](auto& key, auto& label) {
-                report.Number(key, label, mode, mode == 1 ? "auto" : mode == 0 ? "manual" : "");
+                report.Number(key, label, mode, Word(CSettingId::RateMode, mode));
             });
 
     const uint32_t master = snapshot.clockMaster.value.ClockMaster;
     AddRead(report, "clockMaster", "Clock master", snapshot.clockMaster.status,
             [&](auto& key, auto& label) {
-                report.Number(key, label, master, master == 0 ? "PC" : master == 1 ? "device" : "");
+                report.Number(key, label, master, Word(CSettingId::ClockMaster, master));
             });
 }
 
@@ -350,58 +360,35 @@ void RenderTextNode(const CReportNode& node, const std::string& indent, std::str
         RenderTextNode(child, indent + "  ", out);
 }
 
-void RenderJsonValue(const CReportNode& node, const std::string& indent, std::string& out);
-
-void RenderJsonMembers(const CReportNode& node, const std::string& indent, std::string& out)
+nlohmann::ordered_json JsonValue(const CReportNode& node)
 {
-    bool first = true;
-    for (const CReportNode& child : node.children) {
-        out += first ? "\n" : ",\n";
-        first = false;
-        out += indent + "  " + JsonString(child.key) + ": ";
-        RenderJsonValue(child, indent + "  ", out);
-        if (child.kind == CReportNode::NUMBER && !child.text.empty())
-            out += ",\n" + indent + "  " + JsonString(child.key + "Text") + ": " +
-                   JsonString(child.text);
-    }
-    out += first ? "}" : "\n" + indent + "}";
-}
-
-void RenderJsonValue(const CReportNode& node, const std::string& indent, std::string& out)
-{
+    nlohmann::ordered_json value;
     switch (node.kind) {
     case CReportNode::TEXT:
-        out += JsonString(node.text);
-        return;
+        return BytesToUtf8(node.text);
     case CReportNode::NUMBER:
-        out += std::to_string(node.number);
-        return;
+        return node.number;
     case CReportNode::FLAG:
-        out += node.number ? "true" : "false";
-        return;
-    case CReportNode::FAILURE: {
-        const char* name = StatusName(node.status);
-        out += "{\"error\": " + JsonString(*name ? name : HexText(node.status)) +
-               ", \"status\": " + JsonString(HexText(node.status)) + "}";
-        return;
-    }
-    case CReportNode::LIST: {
-        out += "[";
-        bool first = true;
-        for (const CReportNode& child : node.children) {
-            out += first ? "\n" : ",\n";
-            first = false;
-            out += indent + "  ";
-            RenderJsonValue(child, indent + "  ", out);
-        }
-        out += first ? "]" : "\n" + indent + "]";
-        return;
-    }
+        return node.number != 0;
+    case CReportNode::FAILURE:
+        value = nlohmann::ordered_json::object();
+        AddStatusJson(value, node.status);
+        return value;
+    case CReportNode::LIST:
+        value = nlohmann::ordered_json::array();
+        for (const CReportNode& child : node.children)
+            value.push_back(JsonValue(child));
+        return value;
     case CReportNode::GROUP:
-        out += "{";
-        RenderJsonMembers(node, indent, out);
-        return;
+        value = nlohmann::ordered_json::object();
+        for (const CReportNode& child : node.children) {
+            value[child.key] = JsonValue(child);
+            if (child.kind == CReportNode::NUMBER && !child.text.empty())
+                value[child.key + "Text"] = BytesToUtf8(child.text);
+        }
+        return value;
     }
+    return value;
 }
 
 } // namespace
@@ -429,7 +416,6 @@ std::string RenderText(const CReportNode& report)
 
 std::string RenderJson(const CReportNode& report)
 {
-    std::string out;
-    RenderJsonValue(report, "", out);
-    return out + "\n";
+    // ASCII only: every byte from 0x80 up as \u00XX, whatever the reader's code page.
+    return JsonValue(report).dump(2, ' ', true) + "\n";
 }

@@ -6,16 +6,16 @@
 #include <string>
 
 #include "ChangeWatcher.h"
+#include "ExitStatus.h"
 #include "KvxVersion.h"
 #include "KvxuUsbDriver.h"
 #include "ProfileVerbs.h"
 #include "SelfTest.h"
+#include "StatusJson.h"
 #include "ToolText.h"
 
 namespace {
 
-// Exit codes shared by the verbs.
-enum : int { EXIT_PASSED = 0, EXIT_FAILED = 1, EXIT_USAGE = 2, EXIT_NO_DRIVER = 2 };
 
 struct Verb {
     const char* name;
@@ -69,13 +69,13 @@ std::string Usage()
 int Help(int, char**)
 {
     Print(stdout, Usage());
-    return EXIT_PASSED;
+    return KVX_EXIT_OK;
 }
 
 int BadArguments()
 {
     Print(stderr, Usage());
-    return EXIT_USAGE;
+    return KVX_EXIT_INVALID;
 }
 
 std::string ThisProgram()
@@ -91,9 +91,9 @@ std::string SelfTestJson(DWORD openStatus, bool write, const CCheckList& checks)
                       "  \"controlDevice\": " + JsonString("\\\\.\\" KVX_USB_DEVICE_NAME) + ",\n" +
                       "  \"write\": " + (write ? "true" : "false") + ",\n";
     if (openStatus != 0) {
-        const char* name = StatusName(openStatus);
-        out += "  \"open\": {\"error\": " + JsonString(*name ? name : HexText(openStatus)) +
-               ", \"status\": " + JsonString(HexText(openStatus)) + "},\n";
+        nlohmann::ordered_json open = nlohmann::ordered_json::object();
+        AddStatusJson(open, openStatus);
+        out += "  \"open\": " + open.dump(-1, ' ', true) + ",\n";
     }
     return out + RenderChecksJsonMembers(checks) + "\n}\n";
 }
@@ -121,8 +121,8 @@ int SelfTest(int argc, char** argv)
     else
         Print(stdout, RenderChecksText(checks));
     if (status != 0)
-        return EXIT_NO_DRIVER;
-    return checks.Failed() ? EXIT_FAILED : EXIT_PASSED;
+        return KVX_EXIT_INVALID;
+    return checks.Failed() ? KVX_EXIT_INCOMPLETE : KVX_EXIT_OK;
 }
 
 // "watch [--exit-with PID]": the self-test starts it with its own process id, so that it

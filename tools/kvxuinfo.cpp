@@ -1,10 +1,11 @@
 // The support report: prints everything the driver reports, or the status that stopped
-// it, as text or (--json) as JSON for a support ticket. Exits with 1 when the control
-// device cannot be opened.
+// it, as text or (--json) as JSON for a support ticket. Exits as every tool does: 2 when the
+// control device cannot be opened.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "ExitStatus.h"
 #include "KvxVersion.h"
 #include "KvxuUsbDriver.h"
 #include "SupportReport.h"
@@ -27,7 +28,7 @@ int main(int argc, char** argv)
             json = true;
         } else {
             std::fprintf(stderr, "usage: kvxuinfo [--json]\n");
-            return std::strcmp(argv[i], "--help") == 0 ? 0 : 2;
+            return std::strcmp(argv[i], "--help") == 0 ? KVX_EXIT_OK : KVX_EXIT_INVALID;
         }
     }
 
@@ -45,5 +46,5 @@ int main(int argc, char** argv)
             report.children.push_back(std::move(node));
     }
     Print(json ? RenderJson(report) : RenderText(report));
-    return status == 0 ? 0 : 1;
+    return status == 0 ? KVX_EXIT_OK : KVX_EXIT_INVALID;
 }

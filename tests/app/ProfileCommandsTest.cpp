@@ -80,6 +80,8 @@ protected:
         m_file = SimDriverProcess::TempPath("commands.kvxsettings");
         DeleteFileA(m_trace.c_str());
         ASSERT_TRUE(m_sim.Start("demo", {"--trace", m_trace})) << m_sim.Log();
+        // The rate is the user's to choose, as these loads change it.
+        ASSERT_EQ(m_sim.Run({"set", "mode", "manual"}).exitCode, 0);
         ASSERT_EQ(theDrv.Open(KVX_USB_DEVICE_NAME), 0u);
         m_commands.reset(new CProfileCommands(nullptr, theDrv, m_key.c_str()));
         m_timer = SetTimer(nullptr, 0, 20, AnswerDialogs);
@@ -177,8 +179,8 @@ TEST_F(ProfileCommandsTest, RecentProfilesLoadQuietlyUnlessSomethingIsRefused)
     EXPECT_EQ(g_seen[0].text, "31 unchanged, 1 refused");
     const std::vector<std::string>& rows = g_seen[0].rows;
     EXPECT_NE(std::find(rows.begin(), rows.end(),
-                        "sampling rate | 96000 Hz | 44100 Hz | refused: KVX_USB_E_STREAMING_ACTIVE "
-                        "(0xE0000047)"),
+                        "sampling rate | 96000 Hz | 44100 Hz | refused: audio is streaming; stop "
+                        "playback and try again: KVX_USB_E_STREAMING_ACTIVE (0xE0000047)"),
               rows.end());
 }
 

@@ -1,4 +1,6 @@
 // The profile file: what it keeps, and every kind of file it refuses, with the key and why.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -24,7 +26,7 @@ CProfile SampleProfile()
     profile.asioNamesWithDevice = true;
     CProfileDevice first;
     first.serial = "KVX-1";
-    const char name[] = "Desk \"A\" \\ \x01\x80\xFF";
+    const char name[] = "Desk \"A\" \\ ~\x80\xFF";
     first.name = std::string(name, sizeof name - 1);
     first.ranking = 1;
     first.inputs = {{0, "Mic 1", "In 1"}, {1, "Mic 2", "In 2"}};
@@ -114,12 +116,32 @@ TEST(ProfileFile, RefusesEveryKindOfBadFileNamingTheKeyAndWhy)
          "streamBufferDepthUs: must be a whole number"},
         {"beyond 32 bits", with([](ordered_json& f) { f["sampleRateHz"] = 4294967296ull; }),
          "sampleRateHz: must be from 1 to 4294967295"},
+        {"rate 0", with([](ordered_json& f) { f["sampleRateHz"] = 0; }),
+         "sampleRateHz: must be from 1 to 4294967295"},
+        {"depth off the millisecond grid",
+         with([](ordered_json& f) { f["wdmBufferDepthUs"] = 5500; }),
+         "wdmBufferDepthUs: must be from 1000 to 80000, a multiple of 1000"},
+        {"key twice", text.substr(0, text.size() - 2) + ", \"sampleRateHz\": 44100}",
+         "sampleRateHz: appears twice in one object"},
+        {"devices twice", text.substr(0, text.size() - 2) + ", \"devices\": []}",
+         "devices: appears twice in one object"},
+        {"key twice in a channel",
+         R"({"format": "kvx-usb-settings", "version": 1, "devices": [{"serial": "A"},
+             {"serial": "B", "inputs": [{"index": 0, "name": "a"}, {"index": 1, "name": "b",
+             "name": "c"}]}]})",
+         "devices[1].inputs[1].name: appears twice in one object"},
+        {"control byte in a name",
+         with([](ordered_json& f) { f["devices"][1]["name"] = "Line\nBreak"; }),
+         "devices[1].name: contains a control byte (0x0A)"},
+        {"escape in a channel name",
+         with([](ordered_json& f) { f["devices"][0]["outputs"][0]["name"] = "\x1B[2J"; }),
+         "devices[0].outputs[0].name: contains a control byte (0x1B)"},
         {"depth out of range", with([](ordered_json& f) { f["asioBufferDepthUs"] = 500; }),
          "asioBufferDepthUs: must be from 1000 to 80000"},
         {"unknown mode", with([](ordered_json& f) { f["rateMode"] = "fast"; }),
-         "rateMode: must be \"manual\" or \"auto\""},
+         "rateMode: must be manual or auto (in quotes)"},
         {"master as a number", with([](ordered_json& f) { f["clockMaster"] = 1; }),
-         "clockMaster: must be a text"},
+         "clockMaster: must be pc or device (in quotes)"},
         {"flag as a number", with([](ordered_json& f) { f["asioNamesWithDevice"] = 1; }),
          "asioNamesWithDevice: must be true or false"},
         {"name too long",
@@ -135,8 +157,6 @@ TEST(ProfileFile, RefusesEveryKindOfBadFileNamingTheKeyAndWhy)
          "devices[0].name: contains a zero byte"},
         {"ranking twice", with([](ordered_json& f) { f["devices"][1]["ranking"] = 1; }),
          "devices[1].ranking: ranking 1 is also that of devices[0]"},
-        {"ranking gap", with([](ordered_json& f) { f["devices"][0]["ranking"] = 2; }),
-         "devices[0].ranking: rankings must be 0 to 1, each once (found 2)"},
         {"negative ranking", with([](ordered_json& f) { f["devices"][0]["ranking"] = -1; }),
          "devices[0].ranking: must be from 0 to 63"},
         {"serial twice", with([](ordered_json& f) { f["devices"][1]["serial"] = "KVX-1"; }),
@@ -162,6 +182,17 @@ TEST(ProfileFile, RefusesEveryKindOfBadFileNamingTheKeyAndWhy)
             << c.what << ": " << Refusal(c.file);
 }
 
+TEST(ProfileFile, ARankingIsAnOrderWithGapsAllowed)
+{
+    CProfile profile = SampleProfile();
+    profile.devices[0].ranking = 7;
+    profile.devices[1].ranking = 3;
+    CProfile read;
+    std::string error;
+    ASSERT_TRUE(ReadProfileJson(WriteProfileJson(profile), read, error)) << error;
+    EXPECT_EQ(*read.devices[0].ranking, 7u);
+}
+
 TEST(ProfileFile, ProfilesMadeOtherwiseGetTheSameChecks)
 {
     CProfile profile = SampleProfile();
@@ -170,6 +201,10 @@ TEST(ProfileFile, ProfilesMadeOtherwiseGetTheSameChecks)
     profile.devices[0].inputs[0].name = std::string(40, 'x');
     EXPECT_FALSE(CheckProfile(profile, error));
     EXPECT_EQ(error, "devices[0].inputs[0].name: longer than 39 bytes (40)");
+    // A file that would not load is never written, nor the old one replaced.
+    EXPECT_FALSE(SaveProfileFile("C:\\unloadable.kvxsettings", profile, error));
+    EXPECT_EQ(GetFileAttributesA("C:\\unloadable.kvxsettings"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(error.find("not written, the profile would not load"), std::string::npos) << error;
 }
 
 TEST(ProfileFile, FilesThatCannotBeReadOrWrittenSaySo)

@@ -143,11 +143,12 @@ TEST_F(ProfileLoadTest, DryRunPlansEveryChangeAndSendsNothingThatChanges)
     const CProfile original = Save();
     CProfile changed = original;
     changed.sampleRateHz = 96000;
+    changed.rateMode = KVX_USB_RATE_MODE_MANUAL; // the demo picks its rate itself
     changed.devices[1].outputs[3].name = "Cue";
     SimTrace trace(m_trace);
     const std::vector<CSettingResult> plan =
         LoadProfile(m_driver, changed, CLoadOptions(), true).results;
-    EXPECT_EQ(CountOf(plan, CSettingOutcome::Planned), 2u);
+    EXPECT_EQ(CountOf(plan, CSettingOutcome::Planned), 3u);
     const CSettingResult& rate = Find(plan, "sampling rate");
     EXPECT_EQ(rate.current + " -> " + rate.wanted, "48000 Hz -> 96000 Hz");
     EXPECT_EQ(Find(plan, "device KVX-B1-010203 output 3 name").wanted, "\"Cue\"");
@@ -162,6 +163,7 @@ TEST_F(ProfileLoadTest, RefusalsWhileStreamingAreReportedAndTheRestIsApplied)
     Start("demo");
     CProfile changed = Save();
     changed.sampleRateHz = 96000;
+    changed.rateMode = KVX_USB_RATE_MODE_MANUAL;
     changed.clockSource = CProfileSource{1, "S/PDIF"};
     changed.wdmDepthUs = 20000;
     Sim({"stream", "on"});
@@ -169,7 +171,9 @@ TEST_F(ProfileLoadTest, RefusalsWhileStreamingAreReportedAndTheRestIsApplied)
     const std::vector<CSettingResult> results = Load(changed);
     for (const char* setting : {"sampling rate", "clock source"}) {
         EXPECT_EQ(Find(results, setting).outcome, CSettingOutcome::Refused) << setting;
-        EXPECT_EQ(Find(results, setting).why, "KVX_USB_E_STREAMING_ACTIVE (0xE0000047)");
+        EXPECT_EQ(ResultReason(Find(results, setting)),
+                  "audio is streaming; stop playback and try again: "
+                  "KVX_USB_E_STREAMING_ACTIVE (0xE0000047)");
     }
     EXPECT_EQ(Find(results, "WDM buffer depth").outcome, CSettingOutcome::Applied);
     EXPECT_FALSE(AllApplied(results));

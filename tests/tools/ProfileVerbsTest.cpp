@@ -56,14 +56,19 @@ TEST_F(ProfileVerbsTest, GetPrintsEverySettingAsSetTakesIt)
     for (const char* line :
          {"rate 48000\n", "mode auto\n", "master device\n", "source 0 Internal\n",
           "asio-names on\n", "stream-depth 2000\n", "asio-depth 5000\n", "wdm-depth 10000\n",
-          "device-name KVX-B2-004711 Model B Studio\n", "ranking KVX-B2-004711 KVX-B1-010203\n",
-          "input-name KVX-B1-010203 1 Input 2\n", "output-name KVX-B2-004711 5 Phones R\n"})
+          "device-name KVX-B2-004711 \"Model B Studio\"\n",
+          "ranking KVX-B2-004711 KVX-B1-010203\n", "input-name KVX-B1-010203 1 \"Input 2\"\n",
+          "output-name KVX-B2-004711 5 \"Phones R\"\n"})
         EXPECT_NE(m_output.out.find(line), std::string::npos) << line << m_output.out;
 
     ASSERT_EQ(Run(ProfileVerbGet, {"device-name", "--json"}), KVX_EXIT_OK) << m_output.err;
+    // The profile file's keys and shapes, holding that one setting.
     const nlohmann::json names = nlohmann::json::parse(m_output.out);
-    EXPECT_EQ(names.size(), 1u);
-    EXPECT_EQ(names["device-name"][1], nlohmann::json({"KVX-B1-010203", "Model B Mobile"}));
+    EXPECT_FALSE(names.contains("sampleRateHz"));
+    EXPECT_EQ(names["devices"][1],
+              nlohmann::json({{"serial", "KVX-B1-010203"}, {"name", "Model B Mobile"},
+                              {"inputs", nlohmann::json::array()},
+                              {"outputs", nlohmann::json::array()}}));
 }
 
 TEST_F(ProfileVerbsTest, SetAppliesOneSettingAndReportsRefusals)
@@ -75,13 +80,17 @@ TEST_F(ProfileVerbsTest, SetAppliesOneSettingAndReportsRefusals)
         m_output.out,
         "applied    device KVX-B1-010203 input 1 name: \"Input 2\" -> \"Vocal Mic\"\n1 applied\n");
     ASSERT_EQ(Run(ProfileVerbGet, {"input-name"}), KVX_EXIT_OK);
-    EXPECT_NE(m_output.out.find("input-name KVX-B1-010203 1 Vocal Mic\n"), std::string::npos);
+    EXPECT_NE(m_output.out.find("input-name KVX-B1-010203 1 \"Vocal Mic\"\n"),
+              std::string::npos);
 
+    ASSERT_EQ(m_sim.Run({"set", "mode", "manual"}).exitCode, 0);
     ASSERT_EQ(m_sim.Run({"stream", "on"}).exitCode, 0);
     ASSERT_EQ(Run(ProfileVerbSet, {"rate", "96000", "--json"}), KVX_EXIT_INCOMPLETE);
     const nlohmann::json result = nlohmann::json::parse(m_output.out)["results"][0];
     EXPECT_EQ(result["result"], "refused");
+    EXPECT_EQ(result["why"], "audio is streaming; stop playback and try again");
     EXPECT_EQ(result["status"], "KVX_USB_E_STREAMING_ACTIVE");
+    EXPECT_EQ(result["statusCode"], "0xE0000047");
 }
 
 TEST_F(ProfileVerbsTest, SaveThenLoadChangesNothingAndADryRunSendsNothing)
@@ -90,6 +99,7 @@ TEST_F(ProfileVerbsTest, SaveThenLoadChangesNothingAndADryRunSendsNothing)
     ASSERT_EQ(Run(ProfileVerbLoad, {m_file}), KVX_EXIT_OK) << m_output.err;
     EXPECT_NE(m_output.out.find("\n32 unchanged\n"), std::string::npos) << m_output.out;
 
+    ASSERT_EQ(m_sim.Run({"set", "mode", "manual"}).exitCode, 0);
     ASSERT_EQ(m_sim.Run({"set", "rate", "96000"}).exitCode, 0);
     SimTrace trace(m_trace);
     ASSERT_EQ(Run(ProfileVerbLoad, {m_file, "--dry-run"}), KVX_EXIT_OK) << m_output.err;
@@ -121,7 +131,15 @@ TEST_F(ProfileVerbsTest, BadFilesAndArgumentsAreRefusedBeforeAnythingIsSent)
         {ProfileVerbSet, {"volume", "3"}, "", "no setting named volume"},
         {ProfileVerbSet, {"rate", "48k"}, "", "rate HZ: takes one whole number"},
         {ProfileVerbSet, {"rate", "4294967296"}, "", "rate HZ: takes one whole number"},
-        {ProfileVerbSet, {"mode", "fast"}, "", "mode auto|manual: takes manual or auto"},
+        {ProfileVerbSet, {"mode", "fast"}, "", "mode manual|auto: takes manual or auto"},
+        {ProfileVerbSet,
+         {"asio-depth", "5500"},
+         "",
+         "asioBufferDepthUs: must be from 1000 to 80000, a multiple of 1000"},
+        {ProfileVerbSet,
+         {"device-name", "KVX-B2-004711", "Line\nBreak"},
+         "",
+         "devices[0].name: contains a control byte (0x0A)"},
         {ProfileVerbSet,
          {"asio-depth", "500"},
          "",

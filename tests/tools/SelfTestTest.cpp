@@ -269,7 +269,7 @@ TEST_F(SelfTestTest, ExitCodesTellPassedFailedAndNoDriver)
 {
     // The variable names a pipe nobody serves yet.
     json r = RunJson("selftest --json", 2);
-    EXPECT_EQ("ERROR_FILE_NOT_FOUND", r["open"]["error"]);
+    EXPECT_EQ("ERROR_FILE_NOT_FOUND", r["open"]["status"]);
     EXPECT_TRUE(r["checks"].empty());
 
     Start();

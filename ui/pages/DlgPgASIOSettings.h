@@ -5,6 +5,7 @@
 
 #include "DialogPage.h"
 #include "KvxUsbRecords.h"
+#include "SettingCatalogue.h"
 
 #include <string>
 
@@ -69,11 +70,12 @@ private:
     _KVX_USB_STREAM_BUFFER_DEPTH m_StreamDepth = {};
     // The rate the sample counts are shown at, read with the depths; 0 when unread.
     uint32_t m_nSampleRate = 0;
-    // The ASIO and WDM sliders have one position per millisecond, whatever the driver says.
-    const uint32_t m_AsioStep = KVX_USB_BUFFER_DEPTH_STEP_US,
-                   m_AsioMinimum = KVX_USB_BUFFER_DEPTH_MINIMUM_US,
-                   m_AsioMaximum = KVX_USB_BUFFER_DEPTH_MAXIMUM_US;
-    const uint32_t m_WdmStep = KVX_USB_BUFFER_DEPTH_STEP_US,
-                   m_WdmMinimum = KVX_USB_BUFFER_DEPTH_MINIMUM_US,
-                   m_WdmMaximum = KVX_USB_BUFFER_DEPTH_MAXIMUM_US;
+    // The ASIO and WDM sliders have one position per millisecond, whatever the driver says:
+    // the domain a profile and kvxuctl take too.
+    const CSettingDomain& m_AsioDomain = Describe(CSettingId::AsioDepth).domain;
+    const CSettingDomain& m_WdmDomain = Describe(CSettingId::WdmDepth).domain;
+    const uint32_t m_AsioStep = m_AsioDomain.step, m_AsioMinimum = m_AsioDomain.minimum,
+                   m_AsioMaximum = m_AsioDomain.maximum;
+    const uint32_t m_WdmStep = m_WdmDomain.step, m_WdmMinimum = m_WdmDomain.minimum,
+                   m_WdmMaximum = m_WdmDomain.maximum;
 };
