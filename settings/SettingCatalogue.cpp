@@ -170,7 +170,9 @@ std::string ValueText(const CSettingDescriptor& setting, uint32_t value)
 {
     if (setting.form == CSettingForm::Word || setting.form == CSettingForm::Flag) {
         const char* word = WordOf(setting, value);
-        return word ? word : std::to_string(value) + " (neither " + WordsText(setting) + ")";
+        std::string neither = WordsText(setting);
+        neither.replace(neither.rfind(" or "), 4, " nor ");
+        return word ? word : std::to_string(value) + " (neither " + neither + ")";
     }
     return std::to_string(value) + (*setting.unit ? " " : "") + setting.unit;
 }
