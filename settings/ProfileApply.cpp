@@ -439,8 +439,8 @@ private:
             return Skip(setting.label, wantedText, "not among the rates the driver offers");
         if (current != wanted && RateIsPickedByDriver())
             return Skip(setting.label, wantedText,
-                        "the driver picks the rate in automatic mode; load it with rateMode "
-                        "\"manual\" to choose one");
+                        "the driver picks the rate in automatic mode; choose manual mode to set "
+                        "one");
         Add(setting.label, ValueText(setting, current), wantedText, current != wanted,
             [wanted](CKvxuUsbDriver& driver) { return driver.SetSampleRate(wanted); });
     }

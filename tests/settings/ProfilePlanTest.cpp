@@ -122,7 +122,7 @@ TEST(ProfilePlan, TheRateIsSentOnlyWhileTheModeLetsItBeChosen)
          "sampling rate: 48000 Hz -> 96000 Hz (to apply)\n"},
         {"staying in auto: the driver picks the rate", profile(std::nullopt), driverIn(automatic),
          "sampling rate:  -> 96000 Hz (skipped, the driver picks the rate in automatic mode; "
-         "load it with rateMode \"manual\" to choose one)\n"},
+         "choose manual mode to set one)\n"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PlanText(c.profile, c.snapshot), c.plan) << c.what;

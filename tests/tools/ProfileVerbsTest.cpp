@@ -1,5 +1,9 @@
 // The command-line control's settings verbs, run in this process against the stand-in:
 // their output, their exit status, and that a bad file or bad arguments send nothing.
+#include <windows.h>
+
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -200,5 +204,94 @@ TEST_F(ProfileVerbsTest, TheControlProgramRunsTheVerbs)
         EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.output;
         EXPECT_NE(run.output.find(c.output), std::string::npos) << c.arguments << "\n"
                                                                 << run.output;
+    }
+}
+
+namespace {
+
+// The arguments of a command line as the C runtime splits them, the program's name left out.
+CVerbArguments Split(const std::string& line)
+{
+    const std::wstring wide(line.begin(), line.end());
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(wide.c_str(), &count);
+    CVerbArguments arguments;
+    for (int i = 1; i < count; ++i) {
+        const std::wstring word = words[i];
+        arguments.push_back(std::string(word.begin(), word.end()));
+    }
+    LocalFree(words);
+    return arguments;
+}
+
+} // namespace
+
+TEST_F(ProfileVerbsTest, EveryLineOfGetGoesBackThroughSetUnchanged)
+{
+    ASSERT_EQ(m_sim.Run({"set", "serial", "2", "KVX B1 010203"}).exitCode, 0);
+    ASSERT_EQ(m_sim.Run({"set", "name", "1", "Say \"hi\" \\"}).exitCode, 0);
+    ASSERT_EQ(Run(ProfileVerbGet, {}), KVX_EXIT_OK) << m_output.err;
+    const std::string lines = m_output.out;
+    EXPECT_NE(lines.find("ranking KVX-B2-004711 \"KVX B1 010203\"\n"), std::string::npos) << lines;
+    size_t start = 0;
+    for (size_t end; (end = lines.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = lines.substr(start, end - start);
+        ASSERT_EQ(Run(ProfileVerbSet, Split("kvxuctl " + line)), KVX_EXIT_OK)
+            << line << "\n" << m_output.err << m_output.out;
+        EXPECT_EQ(m_output.out.find("applied"), std::string::npos) << line << "\n" << m_output.out;
+    }
+
+    // The JSON of get is a profile: a load takes it, and finds nothing to change.
+    ASSERT_EQ(Run(ProfileVerbGet, {"--json"}), KVX_EXIT_OK);
+    WriteProfileText(m_output.out);
+    ASSERT_EQ(Run(ProfileVerbLoad, {m_file}), KVX_EXIT_OK) << m_output.err;
+    EXPECT_NE(m_output.out.find("\n32 unchanged\n"), std::string::npos) << m_output.out;
+}
+
+TEST_F(ProfileVerbsTest, AfterAnUnplugNoProfileOperationRenumbersTheOthers)
+{
+    ASSERT_EQ(Run(ProfileVerbSave, {m_file}), KVX_EXIT_OK);
+    ASSERT_EQ(Run(ProfileVerbSet, {"ranking", "KVX-B1-010203", "KVX-B2-004711"}), KVX_EXIT_OK);
+    ASSERT_EQ(m_sim.Run({"unplug", "2"}).exitCode, 0);
+    auto rankings = [&] {
+        const std::string status = m_sim.Run({"status"}).output;
+        std::string seen;
+        for (size_t at = status.find(" ranking "); at != std::string::npos;
+             at = status.find(" ranking ", at + 1))
+            seen += status.substr(at, status.find(',', at) - at);
+        return seen;
+    };
+    const std::string before = rankings();
+    const struct {
+        int (*verb)(const CVerbArguments&, CVerbOutput&);
+        CVerbArguments arguments;
+    } operations[] = {
+        {ProfileVerbSet, {"rate", "48000"}},
+        {ProfileVerbSet, {"device-name", "KVX-B2-004711", "Studio"}},
+        {ProfileVerbLoad, {m_file}}, // names the unplugged device too
+        {ProfileVerbLoad, {m_file, "--match-by-order"}},
+    };
+    for (const auto& operation : operations) {
+        EXPECT_NE(Run(operation.verb, operation.arguments), KVX_EXIT_INVALID) << m_output.err;
+        EXPECT_EQ(rankings(), before) << operation.arguments[0] << "\n" << m_output.out;
+    }
+    ASSERT_EQ(m_sim.Run({"plug", "2"}).exitCode, 0);
+    const ToolRun selftest = RunTool("kvxuctl.exe", "selftest");
+    EXPECT_EQ(selftest.exitCode, 0u) << selftest.output;
+}
+
+TEST_F(ProfileVerbsTest, WhatIsSavedAlwaysLoadsAgain)
+{
+    const std::vector<std::vector<std::string>> setups = {
+        {}, {"set", "asio-depth", "500"}, {"fault", "duplicate"}, {"fault", "unterminated"}};
+    for (const std::vector<std::string>& setup : setups) {
+        if (!setup.empty())
+            ASSERT_EQ(m_sim.Run(setup).exitCode, 0);
+        const int saved = Run(ProfileVerbSave, {m_file});
+        EXPECT_NE(saved, KVX_EXIT_INVALID) << m_output.err;
+        EXPECT_EQ(saved == KVX_EXIT_OK, m_output.err.empty()) << "notes say what was left out";
+        EXPECT_NE(Run(ProfileVerbLoad, {m_file, "--dry-run"}), KVX_EXIT_INVALID)
+            << (setup.empty() ? "" : setup[1]) << ": " << m_output.err;
+        ASSERT_EQ(m_sim.Run({"fault", "clear"}).exitCode, 0);
     }
 }
