@@ -108,6 +108,7 @@ Section "-Control panel" SecMain
   File "${EXEDIR}/kvxucpl.exe"
   File "${EXEDIR}/kvxuinfo.exe"
   File "${EXEDIR}/kvxuctl.exe"
+  File "${EXEDIR}/kvx-usb-settings.schema.json"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateShortcut "${SHORTCUT}" "$INSTDIR\kvxucpl.exe"
 
@@ -143,6 +144,7 @@ Section "Uninstall"
   Delete "$INSTDIR\kvxucpl.exe"
   Delete "$INSTDIR\kvxuinfo.exe"
   Delete "$INSTDIR\kvxuctl.exe"
+  Delete "$INSTDIR\kvx-usb-settings.schema.json"
   Delete "$INSTDIR\Uninstall.exe"
   ; Folders only when empty: nothing that someone else put there goes with us. The maker's
   ; folder only for the default place; a folder above a chosen one is not ours.

@@ -409,7 +409,108 @@ Json InformationJson(const CProfileInformation& information)
     return info;
 }
 
+// ---- the schema ----
+
+// Names are 8-bit bytes as the code points U+0000 to U+00FF: one character a byte.
+constexpr const char* kBytePattern = "^[\\u0000-\\u00ff]*$";
+constexpr const char* kPrintablePattern = "^[\\u0020-\\u007e\\u0080-\\u00ff]*$";
+
+Json WholeSchema(uint32_t minimum, uint32_t maximum, uint32_t step = 0)
+{
+    Json schema = {{"type", "integer"}, {"minimum", minimum}, {"maximum", maximum}};
+    if (step)
+        schema["multipleOf"] = step;
+    return schema;
+}
+
+Json SettingSchema(const CSettingDescriptor& setting)
+{
+    const CSettingDomain& domain = setting.domain;
+    Json schema;
+    switch (setting.form) {
+    case CSettingForm::Flag:
+        schema = {{"type", "boolean"}};
+        break;
+    case CSettingForm::Word:
+        schema = {{"enum", Json::array()}};
+        for (const CSettingWord& word : domain.words)
+            schema["enum"].push_back(word.word);
+        break;
+    case CSettingForm::Text:
+        schema = {{"type", "string"},
+                  {"maxLength", domain.maximum},
+                  {"pattern", domain.printableOnly ? kPrintablePattern : kBytePattern}};
+        break;
+    case CSettingForm::Number:
+        schema = WholeSchema(domain.minimum, domain.maximum, domain.step);
+        break;
+    }
+    schema["description"] = setting.meaning;
+    return schema;
+}
+
+Json ObjectSchema(Json properties, std::vector<const char*> required = {})
+{
+    Json schema = {{"type", "object"}, {"additionalProperties", false}};
+    if (!required.empty())
+        schema["required"] = required;
+    schema["properties"] = std::move(properties);
+    return schema;
+}
+
+Json ChannelsSchema(CSettingId id)
+{
+    return {{"type", "array"},
+            {"maxItems", KVX_USB_MAX_CHANNELS},
+            {"items", ObjectSchema({{"index", WholeSchema(0, KVX_USB_MAX_CHANNELS - 1)},
+                                    {"hardwareName", {{"type", "string"}, {"pattern", kBytePattern}}},
+                                    {"name", SettingSchema(Describe(id))}},
+                                   {"index", "name"})}};
+}
+
+Json DeviceSchema()
+{
+    const Json serial = {{"type", "string"},
+                         {"minLength", 1},
+                         {"maxLength", KVX_PROFILE_MAX_SERIAL},
+                         {"pattern", "^[\\u0001-\\u00ff]*$"},
+                         {"description", "identifies the device"}};
+    return ObjectSchema({{"serial", serial},
+                         {"name", SettingSchema(Describe(CSettingId::DeviceName))},
+                         {"ranking", SettingSchema(Describe(CSettingId::Ranking))},
+                         {"inputs", ChannelsSchema(CSettingId::InputName)},
+                         {"outputs", ChannelsSchema(CSettingId::OutputName)}},
+                        {"serial"});
+}
+
 } // namespace
+
+std::string ProfileSchemaJson()
+{
+    const Json text = {{"type", "string"}, {"pattern", kBytePattern}};
+    Json properties = {
+        {"$schema", {{"type", "string"}}},
+        {"format", {{"const", KVX_PROFILE_FORMAT}}},
+        {"version", {{"const", KVX_PROFILE_VERSION}}},
+        {"information",
+         ObjectSchema({{"saved", text},
+                       {"tool", text},
+                       {"driverVersion", text},
+                       {"interfaceVersion", text},
+                       {"deviceCount", WholeSchema(0, 0xFFFFFFFFu)}})},
+    };
+    for (const CProfileNumber& number : ProfileNumbers())
+        properties[Describe(number.id).fileKey] = SettingSchema(Describe(number.id));
+    properties["clockSource"] =
+        ObjectSchema({{"id", WholeSchema(0, 0xFFFFFFFFu)}, {"name", text}}, {"id"});
+    properties["devices"] = {
+        {"type", "array"}, {"maxItems", KVX_USB_MAX_DEVICES}, {"items", DeviceSchema()}};
+    Json schema = {{"$schema", "https://json-schema.org/draft/2020-12/schema"},
+                   {"$id", KVX_PROFILE_SCHEMA_FILE},
+                   {"title", "Settings profile of the USB audio interfaces' control panel"}};
+    schema.update(ObjectSchema(properties, {"format", "version"}));
+    return schema.dump(2) + "\n";
+}
 
 std::string BytesToUtf8(const std::string& bytes)
 {

@@ -31,3 +31,10 @@ bool CheckProfile(const CProfile& profile, std::string& error);
 // Whole files; false with a message naming the file.
 bool SaveProfileFile(const std::string& path, const CProfile& profile, std::string& error);
 bool LoadProfileFile(const std::string& path, CProfile& profile, std::string& error);
+
+// The file's JSON Schema, made from the same description of every setting as the checks
+// above, for editors that check and complete a profile. Shipped beside the programs as
+// KVX_PROFILE_SCHEMA_FILE; it holds what a schema can say, not uniqueness of serials,
+// rankings and channel indexes, nor keys given twice.
+constexpr const char* KVX_PROFILE_SCHEMA_FILE = "kvx-usb-settings.schema.json";
+std::string ProfileSchemaJson();

@@ -360,6 +360,27 @@ int ProfileVerbLoad(const CVerbArguments& given, CVerbOutput& output)
                   output);
 }
 
+int ProfileVerbCheck(const CVerbArguments& arguments, CVerbOutput& output)
+{
+    if (arguments.size() != 1)
+        return Invalid(output, "check takes one file name");
+    CProfile profile;
+    std::string error;
+    if (!LoadProfileFile(arguments[0], profile, error))
+        return Invalid(output, "refused: " + ConsoleText(error));
+    output.out += arguments[0] + ": a settings profile of " +
+                  std::to_string(profile.devices.size()) + " device(s) that load takes\n";
+    return KVX_EXIT_OK;
+}
+
+int ProfileVerbSchema(const CVerbArguments& arguments, CVerbOutput& output)
+{
+    if (!arguments.empty())
+        return Invalid(output, "schema takes no arguments");
+    output.out += ProfileSchemaJson();
+    return KVX_EXIT_OK;
+}
+
 int ProfileVerbGet(const CVerbArguments& given, CVerbOutput& output)
 {
     CVerbArguments arguments = given;

@@ -21,6 +21,9 @@ typedef std::vector<std::string> CVerbArguments;
 
 int ProfileVerbSave(const CVerbArguments& arguments, CVerbOutput& output);
 int ProfileVerbLoad(const CVerbArguments& arguments, CVerbOutput& output);
+// Checks a settings file without a driver; "schema" prints the file's JSON Schema.
+int ProfileVerbCheck(const CVerbArguments& arguments, CVerbOutput& output);
+int ProfileVerbSchema(const CVerbArguments& arguments, CVerbOutput& output);
 int ProfileVerbGet(const CVerbArguments& arguments, CVerbOutput& output);
 int ProfileVerbSet(const CVerbArguments& arguments, CVerbOutput& output);
 

@@ -31,6 +31,8 @@ int Save(int argc, char** argv);
 int Load(int argc, char** argv);
 int Get(int argc, char** argv);
 int Set(int argc, char** argv);
+int Check(int argc, char** argv);
+int Schema(int argc, char** argv);
 
 const Verb kVerbs[] = {
     {"selftest", "[--json] [--write]",
@@ -47,6 +49,8 @@ const Verb kVerbs[] = {
      Load},
     {"get", "[SETTING] [--json]", "prints every setting, or one, as set takes it", Get},
     {"set", "SETTING VALUE... [--json]", "changes one setting, with the checks a file gets", Set},
+    {"check", "FILE", "checks a settings file as load does, without a driver", Check},
+    {"schema", "", "prints the JSON Schema of settings files", Schema},
     {"help", "", "prints this", Help},
 };
 
@@ -165,6 +169,16 @@ int Get(int argc, char** argv)
 int Set(int argc, char** argv)
 {
     return RunProfileVerb(ProfileVerbSet, argc, argv);
+}
+
+int Check(int argc, char** argv)
+{
+    return RunProfileVerb(ProfileVerbCheck, argc, argv);
+}
+
+int Schema(int argc, char** argv)
+{
+    return RunProfileVerb(ProfileVerbSchema, argc, argv);
 }
 
 } // namespace

@@ -220,7 +220,8 @@ protected:
     static void ExpectInstalled(const char* version)
     {
         const std::string dir = InstallDir();
-        for (const char* file : {"kvxucpl.exe", "kvxuinfo.exe", "kvxuctl.exe", "Uninstall.exe"})
+        for (const char* file : {"kvxucpl.exe", "kvxuinfo.exe", "kvxuctl.exe",
+                                 "kvx-usb-settings.schema.json", "Uninstall.exe"})
             EXPECT_TRUE(Exists(dir + "\\" + file)) << file;
         EXPECT_TRUE(Exists(ShortcutPath())) << ShortcutPath();
         EXPECT_EQ(kTitle, RegText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"));

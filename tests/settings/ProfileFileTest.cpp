@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+
 #include <nlohmann/json.hpp>
 
 #include "ProfileFile.h"
@@ -177,9 +180,15 @@ TEST(ProfileFile, RefusesEveryKindOfBadFileNamingTheKeyAndWhy)
          }),
          "devices: more than 64 entries"},
     };
-    for (const Case& c : cases)
+    // The schema test checks each file with an independent validator as well.
+    const char* dump = std::getenv("KVX_PROFILE_CASES_DIR");
+    for (const Case& c : cases) {
         EXPECT_NE(Refusal(c.file).find(c.message), std::string::npos)
             << c.what << ": " << Refusal(c.file);
+        if (dump)
+            std::ofstream(std::string(dump) + "\\" + c.what + ".json", std::ios::binary)
+                << c.file;
+    }
 }
 
 TEST(ProfileFile, ARankingIsAnOrderWithGapsAllowed)
