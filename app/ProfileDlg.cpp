@@ -43,8 +43,9 @@ std::string StatusWords(DWORD status)
 // The setting, its values and its result, on lines of their own for the reason field.
 std::string ReasonFieldText(const CSettingResult& result)
 {
-    return result.setting + ": " + result.current + " -> " + result.wanted + "\r\n" +
-           ProfileResultText(result);
+    const std::string values =
+        result.current.empty() ? result.wanted : result.current + " -> " + result.wanted;
+    return result.setting + ": " + values + "\r\n" + ProfileResultText(result);
 }
 
 } // namespace
@@ -240,14 +241,16 @@ LRESULT CProfileDlg::OnGetMinMaxInfo(WPARAM, LPARAM lParam)
 LRESULT CProfileDlg::OnDpiChanged(WPARAM wParam, LPARAM)
 {
     // The system lays the template out again at the new DPI; the lengths given in pixels
-    // follow here, and the last column is fitted once the window has its new size.
+    // follow here, and the last column fills what the list has at its new size.
     const UINT dpi = LOWORD(wParam);
     for (int i = 0; i + 1 < kColumnCount; ++i)
         m_List.SetColumnWidth(i, AfxRescaleForDpi(m_List.GetColumnWidth(i), m_nDpi, dpi));
     m_MinSize = {AfxRescaleForDpi(m_MinSize.cx, m_nDpi, dpi),
                  AfxRescaleForDpi(m_MinSize.cy, m_nDpi, dpi)};
     m_nDpi = dpi;
-    return Default();
+    const LRESULT result = Default();
+    FitLastColumn();
+    return result;
 }
 
 CProfileNotesDlg::CProfileNotesDlg(const std::vector<std::string>& notes, CWnd* pParent)
@@ -261,6 +264,11 @@ BOOL CProfileNotesDlg::OnInitDialog()
     std::string text;
     for (const std::string& note : m_Notes)
         text += note + "\r\n";
-    ::SetDlgItemTextA(m_hWnd, IDC_PROFILE_NOTES, text.c_str());
-    return TRUE;
+    HWND field = ::GetDlgItem(m_hWnd, IDC_PROFILE_NOTES);
+    ::SetWindowTextA(field, text.c_str());
+    // Read from the top, nothing selected, the keyboard in the list at once.
+    ::SetFocus(field);
+    ::SendMessageA(field, EM_SETSEL, 0, 0);
+    ::SendMessageA(field, EM_SCROLLCARET, 0, 0);
+    return FALSE;
 }

@@ -10,6 +10,7 @@
 
 #include <functional>
 
+#include "Dpi.h"
 #include "ProfileDlg.h"
 #include "resource.h"
 
@@ -165,10 +166,28 @@ TEST(ProfileDlgTest, TheSelectedReasonIsReadWholeAndTheListFollowsTheWindowsSize
         EXPECT_EQ(reasonAfter.top, reasonBefore.top + 120);
         columnsFill();
 
-        // It may not shrink below the size it opened at.
+        // It may not shrink below the size it opened at, at its DPI.
         MINMAXINFO limits = {};
         SendMessageA(dialog, WM_GETMINMAXINFO, 0, LPARAM(&limits));
         EXPECT_EQ(limits.ptMinTrackSize.x, window.right - window.left);
         EXPECT_EQ(limits.ptMinTrackSize.y, window.bottom - window.top);
+
+        // Moved to a screen at 150 % of its scale: the lengths given in pixels follow, and
+        // once the dialog manager has made the window larger the columns fill it again.
+        const UINT dpi = AfxGetWindowDpi(dialog), to = dpi * 3 / 2;
+        const int settingWidth = ListView_GetColumnWidth(list, 0);
+        GetWindowRect(dialog, &window);
+        const int height = window.bottom - window.top - 120; // as it opened
+        RECT suggested = window;
+        suggested.right = window.left + MulDiv(window.right - window.left, int(to), int(dpi));
+        suggested.bottom = window.top + MulDiv(window.bottom - window.top, int(to), int(dpi));
+        SendMessageA(dialog, WM_DPICHANGED, MAKEWPARAM(to, to), LPARAM(&suggested));
+        EXPECT_EQ(ListView_GetColumnWidth(list, 0), MulDiv(settingWidth, int(to), int(dpi)));
+        SendMessageA(dialog, WM_GETMINMAXINFO, 0, LPARAM(&limits));
+        EXPECT_EQ(limits.ptMinTrackSize.y, MulDiv(height, int(to), int(dpi)));
+        SetWindowPos(dialog, nullptr, suggested.left, suggested.top,
+                     suggested.right - suggested.left, suggested.bottom - suggested.top,
+                     SWP_NOZORDER);
+        columnsFill();
     });
 }
