@@ -40,17 +40,9 @@ std::string StatusWords(DWORD status)
     return *name ? std::string(name) : HexText(status);
 }
 
-// The setting, its values and its result, on lines of their own for the reason field.
-std::string ReasonFieldText(const CSettingResult& result)
-{
-    const std::string values =
-        result.current.empty() ? result.wanted : result.current + " -> " + result.wanted;
-    return result.setting + ": " + values + "\r\n" + ProfileResultText(result);
-}
-
-} // namespace
-
-std::string ProfileResultText(const CSettingResult& result)
+// The result column's words: the outcome, why, and for a refusal the status by name
+// ("refused: audio is streaming; stop playback and try again (KVX_USB_E_STREAMING_ACTIVE)").
+std::string ResultText(const CSettingResult& result)
 {
     std::string reason = result.why;
     // A status with a sentence of its own is told in words and then by name; one without
@@ -63,7 +55,8 @@ std::string ProfileResultText(const CSettingResult& result)
     return reason.empty() ? outcome : outcome + ": " + reason;
 }
 
-std::vector<size_t> ProfileRowOrder(const std::vector<CSettingResult>& results, bool hideUnchanged)
+// The indexes of the results in the order listed, each group in the order of the load.
+std::vector<size_t> RowOrder(const std::vector<CSettingResult>& results, bool hideUnchanged)
 {
     std::vector<size_t> order;
     for (size_t i = 0; i < results.size(); ++i)
@@ -74,6 +67,16 @@ std::vector<size_t> ProfileRowOrder(const std::vector<CSettingResult>& results, 
     });
     return order;
 }
+
+// The setting, its values and its result, on lines of their own for the reason field.
+std::string ReasonFieldText(const CSettingResult& result)
+{
+    const std::string values =
+        result.current.empty() ? result.wanted : result.current + " -> " + result.wanted;
+    return result.setting + ": " + values + "\r\n" + ResultText(result);
+}
+
+} // namespace
 
 BEGIN_MESSAGE_MAP(CProfileDlg, CDialog)
 ON_WM_SIZE()
@@ -140,13 +143,13 @@ void CProfileDlg::FillList()
     const bool hide = ::IsDlgButtonChecked(m_hWnd, IDC_PROFILE_HIDE_UNCHANGED) == BST_CHECKED;
     m_List.DeleteAllItems();
     int select = 0;
-    for (size_t index : ProfileRowOrder(m_Results, hide)) {
+    for (size_t index : RowOrder(m_Results, hide)) {
         const CSettingResult& result = m_Results[index];
         const int row = m_List.InsertItem(m_List.GetItemCount(), result.setting.c_str());
         m_List.SetItemData(row, index);
         m_List.SetItemText(row, 1, result.current.c_str());
         m_List.SetItemText(row, 2, result.wanted.c_str());
-        m_List.SetItemText(row, 3, ProfileResultText(result).c_str());
+        m_List.SetItemText(row, 3, ResultText(result).c_str());
         if (index == selected)
             select = row;
     }

@@ -10,15 +10,6 @@
 #include "Afx.h"
 #include "ProfileApply.h"
 
-// The result column's words: the outcome, why, and for a refusal the status by name
-// ("refused: audio is streaming; stop playback and try again (KVX_USB_E_STREAMING_ACTIVE)").
-std::string ProfileResultText(const CSettingResult& result);
-
-// The indexes of the results in the order the dialog lists them: refused, skipped, then
-// those that change (planned or applied), then the unchanged ones unless hidden; each
-// group in the order of the load.
-std::vector<size_t> ProfileRowOrder(const std::vector<CSettingResult>& results, bool hideUnchanged);
-
 class CProfileDlg : public CDialog {
 public:
     enum Mode { PLAN, RESULTS };
