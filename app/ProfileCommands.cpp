@@ -7,6 +7,7 @@
 
 #include "Afx.h"
 #include "Drv.h"
+#include "KvxUsbStatus.h"
 #include "KvxVersion.h"
 #include "ProfileApply.h"
 #include "ProfileDlg.h"
@@ -17,19 +18,60 @@ namespace {
 
 const char kRecentValue[] = "Recent Profiles";
 
-std::string FileName(const std::string& path)
+// Where a path's file name starts: after its last separator.
+size_t NameStart(const std::string& path)
 {
     const size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return slash == std::string::npos ? 0 : slash + 1;
 }
 
-// Menu text: "&1 mixing.kvxsettings", with any "&" of the name shown as itself.
+std::string FileName(const std::string& path)
+{
+    return path.substr(NameStart(path));
+}
+
+// Menu text: "&1 mixing.kvxsettings", with any "&" of the name shown as itself. The tenth
+// is "1&0", as Windows numbers a tenth recent file: its key 0 is no other item's.
 std::string RecentItemText(size_t index, const std::string& path)
 {
     std::string name;
     for (char c : FileName(path))
         name += c == '&' ? std::string("&&") : std::string(1, c);
-    return "&" + std::to_string(index + 1) + " " + name;
+    std::string number = std::to_string(index + 1);
+    number.insert(number.size() - 1, "&");
+    return number + " " + name;
+}
+
+// Whether a failed look at a recent file means it is gone for good: only "file not found" in
+// a folder that can be seen. A share or drive that cannot be reached now (path not found,
+// network errors, access denied) may come back, and the file with it.
+bool IsGoneForGood(const std::string& path, DWORD error)
+{
+    if (error != ERROR_FILE_NOT_FOUND)
+        return false;
+    const std::string folder = NameStart(path) ? path.substr(0, NameStart(path)) : ".";
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Everything a driver that could be read holds nothing of: a closed driver, or one whose
+// every read failed.
+bool HoldsNoSetting(const CProfile& p)
+{
+    return p.devices.empty() && !p.sampleRateHz && !p.rateMode && !p.clockMaster &&
+           !p.clockSource && !p.streamDepthUs && !p.asioDepthUs && !p.wdmDepthUs &&
+           !p.asioNamesWithDevice;
+}
+
+// More notes than this are counted in the message box and listed whole on request.
+const size_t kNotesInMessageBox = 5;
+
+std::string NoteLines(const std::vector<std::string>& notes, size_t count)
+{
+    std::string lines;
+    for (size_t i = 0; i < count && i < notes.size(); ++i)
+        lines += notes[i] + "\n";
+    return lines;
 }
 
 } // namespace
@@ -114,13 +156,14 @@ bool CProfileCommands::ChooseFile(bool save, std::string& path) const
     return true;
 }
 
-void CProfileCommands::Tell(UINT format, const std::string& detail, UINT icon) const
+int CProfileCommands::Tell(UINT format, const std::string& detail, UINT icon) const
 {
     std::string text = AfxLoadString(format);
     const size_t at = text.find("%s");
     if (at != std::string::npos)
         text.replace(at, 2, detail);
-    ::MessageBoxA(m_Owner, text.c_str(), AfxLoadString(IDS_MAIN_TITLE).c_str(), MB_OK | icon);
+    return ::MessageBoxA(m_Owner, text.c_str(), AfxLoadString(IDS_MAIN_TITLE).c_str(),
+                         MB_OK | icon);
 }
 
 bool CProfileCommands::SaveSettings()
@@ -138,7 +181,15 @@ bool CProfileCommands::LoadSettings()
 bool CProfileCommands::SaveFile(const std::string& path)
 {
     std::vector<std::string> notes;
-    CProfile profile = ReadProfileFromDriver(m_Driver, notes);
+    CProfile profile;
+    if (m_Driver.IsOpen())
+        profile = ReadProfileFromDriver(m_Driver, notes);
+    // Refused before the file is touched: an empty profile would replace a good one.
+    if (HoldsNoSetting(profile)) {
+        Tell(IDS_PROFILE_NOTHING_TO_SAVE,
+             notes.empty() ? StatusText(KVX_USB_E_NOT_OPEN) : notes.front(), MB_ICONERROR);
+        return false;
+    }
     profile.information.tool = "kvxucpl " KVX_VERSION_TEXT;
     std::string error;
     if (!SaveProfileFile(path, profile, error)) {
@@ -146,13 +197,25 @@ bool CProfileCommands::SaveFile(const std::string& path)
         return false;
     }
     m_Recent.Add(path);
-    if (!notes.empty()) {
-        std::string list;
-        for (const std::string& note : notes)
-            list += note + "\n";
-        Tell(IDS_PROFILE_NOT_READ, list, MB_ICONWARNING);
-    }
+    TellNotRead(notes);
     return true;
+}
+
+void CProfileCommands::TellNotRead(const std::vector<std::string>& notes) const
+{
+    if (notes.size() <= kNotesInMessageBox) {
+        if (!notes.empty())
+            Tell(IDS_PROFILE_NOT_READ, NoteLines(notes, notes.size()), MB_ICONWARNING);
+        return;
+    }
+    // A few, and the count; the whole list on request.
+    const std::string summary = NoteLines(notes, kNotesInMessageBox) + "... and " +
+                                std::to_string(notes.size() - kNotesInMessageBox) + " more, " +
+                                std::to_string(notes.size()) + " in all.";
+    if (Tell(IDS_PROFILE_NOT_READ_MANY, summary, MB_ICONWARNING | MB_YESNO) == IDYES) {
+        CProfileNotesDlg dialog(notes, nullptr);
+        dialog.DoModal();
+    }
 }
 
 bool CProfileCommands::LoadFile(const std::string& path, bool quietly)
@@ -185,8 +248,12 @@ void CProfileCommands::LoadRecent(size_t index)
     if (index >= files.size())
         return;
     if (GetFileAttributesA(files[index].c_str()) == INVALID_FILE_ATTRIBUTES) {
-        m_Recent.Remove(files[index]);
-        Tell(IDS_PROFILE_GONE, files[index], MB_ICONWARNING);
+        if (IsGoneForGood(files[index], GetLastError())) {
+            m_Recent.Remove(files[index]);
+            Tell(IDS_PROFILE_GONE, files[index], MB_ICONWARNING);
+        } else {
+            Tell(IDS_PROFILE_UNREACHABLE, files[index], MB_ICONWARNING);
+        }
         return;
     }
     LoadFile(files[index], true);

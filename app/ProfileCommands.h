@@ -40,12 +40,14 @@ public:
     bool SaveSettings();
     // The standard Open dialog, then LoadFile with the plan shown first. True when loaded.
     bool LoadSettings();
+    // Refuses, touching nothing, when no setting could be read (the driver closed).
     bool SaveFile(const std::string& path);
     // Checks the whole file, shows the plan (unless quietly) and on "Load" applies it, then
     // shows the results; quietly, the results only when something was refused or skipped.
     bool LoadFile(const std::string& path, bool quietly);
     // The tray's recent profile number index: loaded at once and quietly. A file that has
-    // gone is taken off the list, and the user is told.
+    // gone is taken off the list, and the user is told; one that cannot be reached now (a
+    // share away) stays on it.
     void LoadRecent(size_t index);
 
     // The tray's submenu: the recent files by name, then "Load Settings..." and "Save
@@ -56,7 +58,9 @@ public:
 
 private:
     bool ChooseFile(bool save, std::string& path) const;
-    void Tell(UINT format, const std::string& detail, UINT icon) const;
+    // A message box; icon may add buttons (MB_YESNO). Returns the button pressed.
+    int Tell(UINT format, const std::string& detail, UINT icon) const;
+    void TellNotRead(const std::vector<std::string>& notes) const;
 
     HWND m_Owner;
     CDrv& m_Driver;

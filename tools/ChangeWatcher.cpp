@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ExitStatus.h"
 #include "KvxuUsbDriver.h"
 #include "ToolText.h"
 
@@ -15,6 +16,25 @@ const char kError[] = "error ";
 bool PrintLine(const std::string& line)
 {
     return std::printf("%s\n", line.c_str()) >= 0 && std::fflush(stdout) == 0;
+}
+
+// How often the watcher looks for a driver that went away without a word.
+const DWORD kCheckPeriodMs = 1000;
+
+// Statuses of a request on a channel whose driver is no more: the stand-in's pipe broke, or
+// the control device was removed under its open handle.
+bool MeansDriverGone(DWORD status)
+{
+    switch (status) {
+    case ERROR_BROKEN_PIPE:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_INVALID_HANDLE:
+        return true;
+    default:
+        return false;
+    }
 }
 
 std::string RecordLine(const _KVX_USB_NOTIFICATION& record)
@@ -31,25 +51,32 @@ int WatchChanges(const char* deviceName, DWORD exitWith)
     DWORD status = driver.Open(deviceName);
     if (status != 0) {
         PrintLine(kError + StatusText(status));
-        return 2;
+        return KVX_EXIT_INVALID;
     }
     CKernelHandle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     status = event ? driver.RegisterNotificationEvent(event.Get()) : GetLastError();
     if (status != 0) {
         PrintLine(kError + StatusText(status));
-        return 1;
+        return KVX_EXIT_INCOMPLETE;
     }
     CKernelHandle parent(exitWith ? OpenProcess(SYNCHRONIZE, FALSE, exitWith) : nullptr);
     if (!PrintLine(kWatching))
         return 0;
     const HANDLE waits[2] = {event.Get(), parent.Get()};
     for (;;) {
-        if (WaitForMultipleObjects(parent ? 2 : 1, waits, FALSE, INFINITE) != WAIT_OBJECT_0)
+        // A driver that goes away signals nothing: the queue is read at least once a
+        // period, and a read that finds the channel dead ends the watch.
+        const DWORD woken = WaitForMultipleObjects(parent ? 2 : 1, waits, FALSE, kCheckPeriodMs);
+        if (woken != WAIT_OBJECT_0 && woken != WAIT_TIMEOUT)
             return 0;
         _KVX_USB_NOTIFICATION record = {};
-        while (driver.GetNotification(&record) == 0)
+        while ((status = driver.GetNotification(&record)) == 0)
             if (!PrintLine(RecordLine(record)))
                 return 0;
+        if (MeansDriverGone(status)) {
+            PrintLine(kError + std::string("the driver went away: ") + StatusText(status));
+            return KVX_EXIT_INVALID;
+        }
     }
 }
 
@@ -116,6 +143,19 @@ bool CChangeWatcher::WaitForRecord(int kind, DWORD timeoutMs, std::string* seen)
     std::lock_guard<std::mutex> guard(m_lock);
     *seen = m_ended ? "the watcher ended" : "none within " + std::to_string(timeoutMs) + " ms";
     return false;
+}
+
+DWORD CChangeWatcher::WaitForEnd(DWORD timeoutMs, std::string* lastLine)
+{
+    DWORD code = STILL_ACTIVE;
+    if (m_process && WaitForSingleObject(m_process.Get(), timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(m_process.Get(), &code);
+    // Its end of the pipe closed with it: the reader has every line once it has ended.
+    std::unique_lock<std::mutex> guard(m_lock);
+    if (code != STILL_ACTIVE)
+        m_arrived.wait_for(guard, std::chrono::seconds(5), [this] { return m_ended; });
+    *lastLine = m_lines.empty() ? "" : m_lines.back();
+    return code;
 }
 
 bool CChangeWatcher::NextLine(std::chrono::steady_clock::time_point deadline, std::string* line)

@@ -17,7 +17,8 @@
 // The watching side, "kvxuctl watch": registers an event on a channel of its own, prints
 // "watching", then "change KIND DATA1 DATA2" for each record, until its output is closed or
 // the process exitWith (0: none) ends. Returns the exit code: 0, 1 when the event could not
-// be registered, 2 without a driver; both failures print "error" and the status first.
+// be registered, 2 without a driver or once the driver goes away (noticed within about a
+// second); each failure prints "error" and the status.
 int WatchChanges(const char* deviceName, DWORD exitWith);
 
 // The listening side: starts "EXE watch" and reads its lines on a thread of its own.
@@ -35,6 +36,9 @@ public:
     // Waits at most timeoutMs for the next record of this kind, passing over others; seen
     // is that record's line, or what ended the wait.
     bool WaitForRecord(int kind, DWORD timeoutMs, std::string* seen);
+    // Waits at most timeoutMs for the watcher to end: its exit code (STILL_ACTIVE if it
+    // did not) and its last line.
+    DWORD WaitForEnd(DWORD timeoutMs, std::string* lastLine);
 
 private:
     // The next line within the deadline, false when none came or the watcher ended.

@@ -51,8 +51,13 @@ BOOL CALLBACK AnswerDialog(HWND window, LPARAM)
     GetWindowTextA(window, text, sizeof text);
     seen.caption = text;
     HWND list = GetDlgItem(window, IDC_PROFILE_LIST);
-    GetDlgItemTextA(window, list ? IDC_PROFILE_SUMMARY : 0xFFFF, text, sizeof text);
-    seen.text = text;
+    // The summary under the list, the whole list of notes, or a message box's text.
+    const int textId = list                                    ? IDC_PROFILE_SUMMARY
+                       : GetDlgItem(window, IDC_PROFILE_NOTES) ? IDC_PROFILE_NOTES
+                                                               : 0xFFFF;
+    HWND textWindow = GetDlgItem(window, textId);
+    seen.text.resize(size_t(GetWindowTextLengthA(textWindow)) + 1);
+    seen.text.resize(size_t(GetWindowTextA(textWindow, &seen.text[0], int(seen.text.size()))));
     for (int row = 0; list && row < ListView_GetItemCount(list); ++row)
         seen.rows.push_back(CellText(list, row, 0) + " | " + CellText(list, row, 1) + " | " +
                             CellText(list, row, 2) + " | " + CellText(list, row, 3));
@@ -144,7 +149,11 @@ TEST_F(ProfileCommandsTest, LoadShowsThePlanThenEachResult)
     EXPECT_EQ(g_seen[0].caption, "Load Settings");
     EXPECT_EQ(g_seen[0].text, "2 to apply, 30 unchanged");
     EXPECT_EQ(g_seen[0].rows.size(), 32u);
+    // What changes first, in the order of the load; then the unchanged settings.
     EXPECT_EQ(g_seen[0].rows[0],
+              "device KVX-B2-004711 input 0 name | \"Mic/Line 1\" | \"Kick\" | to apply");
+    EXPECT_EQ(g_seen[0].rows[1], "sampling rate | 48000 Hz | 96000 Hz | to apply");
+    EXPECT_EQ(g_seen[0].rows[2],
               "device KVX-B2-004711 name | \"Model B Studio\" | \"Model B Studio\" | unchanged");
     EXPECT_EQ(g_seen[1].caption, "Settings Loaded");
     EXPECT_EQ(g_seen[1].text, "2 applied, 30 unchanged");
@@ -224,6 +233,8 @@ TEST_F(ProfileCommandsTest, TheTraySubmenuListsRecentProfilesMostRecentFirst)
     EXPECT_EQ(texts[0], "&1 R&&B.kvxsettings");
     EXPECT_EQ(texts[1], "&2 set 3.kvxsettings");
     EXPECT_EQ(texts[2], "&3 set 11.kvxsettings");
+    EXPECT_EQ(texts[8], "&9 set 5.kvxsettings");
+    EXPECT_EQ(texts[9], "1&0 set 4.kvxsettings") << "its key is 0, not the first's 1";
     EXPECT_EQ(GetMenuItemID(menu, 0), UINT(ID_PROFILE_RECENT_FIRST));
     EXPECT_EQ(texts[KVX_MAX_RECENT_PROFILES], "-");
     EXPECT_EQ(GetMenuItemID(menu, int(KVX_MAX_RECENT_PROFILES) + 1), UINT(ID_FILE_LOAD_SETTINGS));
@@ -249,4 +260,55 @@ TEST_F(ProfileCommandsTest, SaveWritesTheDriverAndRemembersTheFile)
     EXPECT_EQ(saved.devices.size(), 2u);
     EXPECT_EQ(m_commands->m_Recent.Files(), std::vector<std::string>{m_file});
     EXPECT_TRUE(g_seen.empty());
+}
+
+TEST_F(ProfileCommandsTest, SaveWithoutADriverLeavesTheFileAndTheListAlone)
+{
+    ASSERT_TRUE(m_commands->SaveFile(m_file));
+    const std::string good = SimDriverProcess::ReadFileText(m_file);
+    m_commands->m_Recent.Remove(m_file);
+    theDrv.Close();
+    EXPECT_FALSE(m_commands->SaveFile(m_file));
+    EXPECT_EQ(SimDriverProcess::ReadFileText(m_file), good);
+    EXPECT_TRUE(m_commands->m_Recent.Files().empty());
+    ASSERT_EQ(g_seen.size(), 1u);
+    EXPECT_NE(g_seen[0].text.find("none were saved; the file was left as it was"),
+              std::string::npos)
+        << g_seen[0].text;
+}
+
+TEST_F(ProfileCommandsTest, ManyNotesAreCountedWithTheWholeListOnRequest)
+{
+    ASSERT_EQ(m_sim.Run({"fault", "overcount"}).exitCode, 0);
+    g_answers = {IDYES, IDCANCEL};
+    ASSERT_TRUE(m_commands->SaveFile(m_file));
+    ASSERT_EQ(g_seen.size(), 2u);
+    const std::string& box = g_seen[0].text;
+    EXPECT_LT(std::count(box.begin(), box.end(), '\n'), 12) << box;
+    EXPECT_NE(box.find(" in all."), std::string::npos) << box;
+    EXPECT_NE(box.find("Show the whole list?"), std::string::npos) << box;
+    const std::string& whole = g_seen[1].text;
+    const long notes = long(std::count(whole.begin(), whole.end(), '\n'));
+    EXPECT_GT(notes, 100);
+    EXPECT_NE(box.find(std::to_string(notes) + " in all."), std::string::npos) << box;
+    const std::string first = whole.substr(0, whole.find('\r'));
+    EXPECT_NE(box.find(":\n\n" + first + "\n"), std::string::npos) << box;
+}
+
+TEST_F(ProfileCommandsTest, ARecentFileThatCannotBeReachedNowStaysOnTheList)
+{
+    const std::vector<std::string> away = {"\\\\no-such-server\\share\\studio.kvxsettings",
+                                           "C:\\no-such-folder\\studio.kvxsettings"};
+    for (const std::string& path : away) {
+        SCOPED_TRACE(path);
+        g_seen.clear();
+        m_commands->m_Recent.Add(path);
+        m_commands->LoadRecent(0);
+        ASSERT_EQ(g_seen.size(), 1u);
+        EXPECT_NE(g_seen[0].text.find("cannot be reached now; it stays on the list"),
+                  std::string::npos)
+            << g_seen[0].text;
+        const std::vector<std::string> files = m_commands->m_Recent.Files();
+        EXPECT_NE(std::find(files.begin(), files.end(), path), files.end());
+    }
 }

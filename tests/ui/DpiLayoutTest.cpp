@@ -16,6 +16,7 @@
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
 #include "MainFrm.h"
+#include "ProfileDlg.h"
 #include "MessagePump.h"
 #include "SettledView.h"
 #include "SimDriverProcess.h"
@@ -289,6 +290,8 @@ TEST_F(DpiLayoutTest, MainWindowEveryPageAndEveryDialogLayOutCleanly)
         [] { EditFirstRow(View().m_DevicesPage, IDC_DEVICE_LIST, IDC_DEVICE_EDIT_NAME); });
     ExpectCleanModal(
         [] { EditFirstRow(View().m_InputChannelsPage, IDC_CHANNEL_LIST, IDC_CHANNEL_EDIT_NAME); });
+    const std::vector<CSettingResult> results(2);
+    ExpectCleanModal([&results] { CProfileDlg(results, CProfileDlg::RESULTS).DoModal(); });
 }
 
 // The lengths given in pixels at 96 DPI, as laid out for this DPI.
