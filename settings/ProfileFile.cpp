@@ -217,6 +217,8 @@ CProfile ReadProfile(const Json& root)
         known.push_back(Describe(number.id).fileKey);
     RequireKnownKeys(root, "", known);
     CProfile profile;
+    // Where an editor finds the schema; nothing to the program but a text.
+    Optional(root, "", "$schema", [](const Json& v, const std::string& k) { Text(v, k); });
     Optional(root, "", "information", [&](const Json& v, const std::string& k) {
         ReadInformation(v, k, profile.information);
     });
