@@ -1,0 +1,539 @@
+// What a screen reader is given of the control panel: the accessible object of every control
+// that takes the focus, on the frame, every page and every dialog, asked in this process
+// through AccessibleObjectFromWindow as a screen reader asks (role, name, value, state).
+//
+// The bench's Wine 8 has one generic standard proxy for every control: role
+// ROLE_SYSTEM_CLIENT, the window text as name, no value, and no name from a label. Windows'
+// proxies are documented per control (MSAA UI element reference): a tree is an outline, a
+// list view a list, a trackbar a slider whose value is its position, a combo box a combo
+// box and an edit field a text, each of these five named by the static text just before it
+// in the tab order ("Providing the Name Property"). Where Wine's generic proxy answers, the
+// walk takes that role, that label and that value by those documented rules, and marks
+// them with "*" in its dump.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <oleacc.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "AboutDlg.h"
+#include "Drv.h"
+#include "KVX_USB_CPL.h"
+#include "KVX_USB_CPLView.h"
+#include "MessagePump.h"
+#include "ProfileDlg.h"
+#include "SettledView.h"
+#include "SimDriverProcess.h"
+#include "SimTrace.h"
+#include "SubDlgNameEdit.h"
+#include "resource.h"
+
+CKVX_USB_CPLApp theApp;
+CDrv theDrv;
+
+namespace {
+
+SimDriverProcess* g_sim = nullptr;
+std::string g_tracePath;
+
+std::string ClassOf(HWND hwnd)
+{
+    char name[64] = "";
+    GetClassNameA(hwnd, name, sizeof name);
+    return name;
+}
+
+std::string TextOf(HWND hwnd)
+{
+    char text[512] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+std::string Narrow(BSTR text)
+{
+    if (!text)
+        return std::string();
+    char buffer[1024] = "";
+    WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
+    SysFreeString(text);
+    return buffer;
+}
+
+// The role Windows' standard proxy gives each kind of control, and whether it is named by
+// its label (no text of its own), as documented.
+struct DocumentedControl {
+    LONG role;
+    bool namedByLabel;
+};
+
+DocumentedControl Documented(HWND hwnd)
+{
+    const std::string cls = ClassOf(hwnd);
+    if (cls == WC_TREEVIEWA)
+        return {ROLE_SYSTEM_OUTLINE, true};
+    if (cls == WC_LISTVIEWA)
+        return {ROLE_SYSTEM_LIST, true};
+    if (cls == TRACKBAR_CLASSA)
+        return {ROLE_SYSTEM_SLIDER, true};
+    if (lstrcmpiA(cls.c_str(), "ComboBox") == 0)
+        return {ROLE_SYSTEM_COMBOBOX, true};
+    if (lstrcmpiA(cls.c_str(), "Edit") == 0)
+        return {ROLE_SYSTEM_TEXT, true};
+    if (lstrcmpiA(cls.c_str(), "Static") == 0)
+        return {ROLE_SYSTEM_STATICTEXT, false};
+    switch (GetWindowLongA(hwnd, GWL_STYLE) & BS_TYPEMASK) {
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+        return {ROLE_SYSTEM_CHECKBUTTON, false};
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON:
+        return {ROLE_SYSTEM_RADIOBUTTON, false};
+    default:
+        return {ROLE_SYSTEM_PUSHBUTTON, false};
+    }
+}
+
+// The label by the documented rule, written here apart from the panel's own: the static
+// text control found walking back with GW_HWNDPREV, the search ending at a control that is a
+// tab stop or starts a group; "&" and the closing ":" are not spoken. A hidden label names
+// nothing.
+std::string DocumentedLabel(HWND hwnd)
+{
+    for (HWND prev = GetWindow(hwnd, GW_HWNDPREV); prev; prev = GetWindow(prev, GW_HWNDPREV)) {
+        const LONG style = GetWindowLongA(prev, GWL_STYLE);
+        const LONG type = style & SS_TYPEMASK;
+        if (lstrcmpiA(ClassOf(prev).c_str(), "Static") == 0 &&
+            (type <= SS_RIGHT || type == SS_SIMPLE || type == SS_LEFTNOWORDWRAP)) {
+            if (!(style & WS_VISIBLE))
+                return std::string();
+            std::string text = TextOf(prev);
+            text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
+            while (!text.empty() && text.back() == ':')
+                text.pop_back();
+            return text;
+        }
+        if (style & (WS_GROUP | WS_TABSTOP))
+            break;
+    }
+    return std::string();
+}
+
+std::string WithoutAmpersand(std::string text)
+{
+    text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
+    return text;
+}
+
+// One control as a screen reader is given it.
+struct Heard {
+    HWND hwnd = nullptr;
+    int id = 0;
+    std::string role, name, value;
+    LONG state = 0;
+    bool roleDocumented = false, nameDocumented = false, valueDocumented = false;
+};
+
+std::string RoleText(LONG role)
+{
+    char text[64] = "";
+    GetRoleTextA(DWORD(role), text, sizeof text);
+    return text;
+}
+
+Heard Hear(HWND hwnd)
+{
+    Heard heard;
+    heard.hwnd = hwnd;
+    heard.id = GetDlgCtrlID(hwnd);
+    IAccessible* acc = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, IID_IAccessible, (void**)&acc)) ||
+        !acc)
+        return heard;
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT role, state;
+    VariantInit(&role);
+    VariantInit(&state);
+    acc->get_accRole(self, &role);
+    acc->get_accState(self, &state);
+    BSTR name = nullptr, value = nullptr;
+    acc->get_accName(self, &name);
+    acc->get_accValue(self, &value);
+    acc->Release();
+    heard.name = Narrow(name);
+    heard.value = Narrow(value);
+    heard.state = state.vt == VT_I4 ? state.lVal : 0;
+
+    const DocumentedControl documented = Documented(hwnd);
+    const bool generic = role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_CLIENT;
+    heard.role = RoleText(generic ? documented.role : role.lVal);
+    heard.roleDocumented = generic;
+    // The generic proxy names a control by its window text; a control's own object does not.
+    if (generic && documented.namedByLabel && heard.name == WithoutAmpersand(TextOf(hwnd))) {
+        heard.name = DocumentedLabel(hwnd);
+        heard.nameDocumented = true;
+    }
+    if (generic && heard.value.empty() && documented.role == ROLE_SYSTEM_SLIDER) {
+        heard.value = std::to_string(SendMessageA(hwnd, TBM_GETPOS, 0, 0));
+        heard.valueDocumented = true;
+    } else if (generic && heard.value.empty() &&
+               (documented.role == ROLE_SYSTEM_COMBOBOX || documented.role == ROLE_SYSTEM_TEXT)) {
+        heard.value = TextOf(hwnd);
+        heard.valueDocumented = true;
+    }
+    return heard;
+}
+
+bool TakesFocus(HWND hwnd)
+{
+    const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    return (style & WS_VISIBLE) && (style & WS_TABSTOP);
+}
+
+bool IsContainer(HWND hwnd)
+{
+    return ClassOf(hwnd) == "#32770" || (GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
+}
+
+// Every visible control that takes the focus, in tab order, inside the visible child dialogs
+// (the view, the page shown) too.
+void Walk(HWND parent, std::vector<Heard>& heard)
+{
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!(GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE))
+            continue;
+        if (IsContainer(child))
+            Walk(child, heard);
+        else if (TakesFocus(child))
+            heard.push_back(Hear(child));
+    }
+}
+
+std::string StateText(LONG state)
+{
+    std::string text;
+    for (LONG bit = 1; bit; bit <<= 1) {
+        if (!(state & bit))
+            continue;
+        char one[64] = "";
+        GetStateTextA(DWORD(bit), one, sizeof one);
+        text += (text.empty() ? "" : ", ") + std::string(one);
+    }
+    return text;
+}
+
+std::string OneLine(const std::string& text)
+{
+    return std::regex_replace(text, std::regex("\n"), "\\n");
+}
+
+// One line per control, as the dump in docs/ shows it.
+std::string Describe(const Heard& h)
+{
+    return "  " + h.role + (h.roleDocumented ? "*" : "") + "  \"" + OneLine(h.name) + "\"" +
+           (h.nameDocumented ? "*" : "") +
+           (h.value.empty()
+                ? ""
+                : "  value \"" + OneLine(h.value) + "\"" + (h.valueDocumented ? "*" : "")) +
+           "  (" + StateText(h.state) + ")";
+}
+
+// The walk of every window, written where KVX_ACCESSIBILITY_DUMP says (docs/ keeps one).
+std::string g_dump;
+
+void Record(const std::string& title, const std::vector<Heard>& heard)
+{
+    g_dump += title + "\n";
+    for (const Heard& h : heard)
+        g_dump += Describe(h) + "\n";
+    g_dump += "\n";
+}
+
+std::vector<std::string> NamesOf(const std::vector<Heard>& heard)
+{
+    std::vector<std::string> names;
+    for (const Heard& h : heard)
+        names.push_back(h.name);
+    return names;
+}
+
+// A modal dialog walked while it is open, then closed with Cancel.
+std::vector<Heard> g_dialogHeard;
+std::string g_dialogTitle;
+
+BOOL CALLBACK FindOpenDialog(HWND hwnd, LPARAM found)
+{
+    if (ClassOf(hwnd) != "#32770" || !IsWindowVisible(hwnd))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
+void CALLBACK WalkOpenDialog(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindOpenDialog, (LPARAM)&dialog);
+    if (!dialog)
+        return;
+    KillTimer(nullptr, timer);
+    g_dialogTitle = TextOf(dialog);
+    g_dialogHeard.clear();
+    Walk(dialog, g_dialogHeard);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+std::vector<Heard> WalkModal(const std::function<void()>& doModal)
+{
+    g_dialogHeard.clear();
+    g_dialogTitle.clear();
+    SetTimer(nullptr, 0, 20, WalkOpenDialog);
+    doModal();
+    Record("Dialog \"" + g_dialogTitle + "\"", g_dialogHeard);
+    return g_dialogHeard;
+}
+
+// Value-change events raised for one window, with the value a screen reader read on each.
+std::vector<std::string> g_valueEvents;
+HWND g_watched = nullptr;
+
+void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LONG child, DWORD, DWORD)
+{
+    if (hwnd != g_watched || object != OBJID_CLIENT || child != CHILDID_SELF)
+        return;
+    g_valueEvents.push_back(Hear(hwnd).value);
+}
+
+// Text-change events of any window (a static's new text is a name change).
+std::vector<HWND> g_nameEvents;
+
+void CALLBACK OnNameEvent(HWINEVENTHOOK, DWORD, HWND hwnd, LONG, LONG, DWORD, DWORD)
+{
+    g_nameEvents.push_back(hwnd);
+}
+
+class AccessibilityTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        g_sim = new SimDriverProcess;
+        g_tracePath = SimDriverProcess::TempPath("accessibility-trace.txt");
+        DeleteFileA(g_tracePath.c_str());
+        ASSERT_TRUE(g_sim->Start("demo", {"--trace", g_tracePath})) << g_sim->Log();
+        static char commandLine[] = "";
+        ASSERT_TRUE(AfxWinInit(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL));
+        ASSERT_TRUE(theApp.InitInstance()) << "another panel holds the instance mutex?";
+        PumpUntil([] { return false; }, 0);
+    }
+    static void TearDownTestSuite()
+    {
+        char path[MAX_PATH] = "";
+        if (GetEnvironmentVariableA("KVX_ACCESSIBILITY_DUMP", path, sizeof path)) {
+            std::ofstream(path, std::ios::binary) << g_dump;
+        }
+        if (theApp.m_pMainWnd)
+            theApp.m_pMainWnd->DestroyWindow();
+        PumpUntil([] { return false; }, 0);
+        delete g_sim;
+        g_sim = nullptr;
+    }
+
+    static void Sim(std::initializer_list<std::string> args)
+    {
+        SimResult result = g_sim->Run(args);
+        ASSERT_EQ(0, result.exitCode) << result.output;
+        ASSERT_TRUE(WaitForSettledView(View())) << "the view never caught up";
+    }
+    static CKVX_USB_CPLView& View()
+    {
+        return *static_cast<CKVX_USB_CPLView*>(
+            static_cast<CFrameWnd*>(theApp.m_pMainWnd)->GetActiveView());
+    }
+    static HWND Frame() { return theApp.m_pMainWnd->m_hWnd; }
+    static std::vector<Heard> WalkPage(CPageCode code, const std::string& title)
+    {
+        View().ShowPage(code);
+        PumpUntil([] { return false; }, 0);
+        std::vector<Heard> heard;
+        Walk(Frame(), heard);
+        Record("Frame, page \"" + title + "\"", heard);
+        return heard;
+    }
+    static HWND Item(CDialog& page, int id) { return page.GetDlgItem(id); }
+};
+
+// Each window with the names of its controls in tab order: every control named, each Apply
+// naming its group, the lists and sliders named by their labels.
+TEST_F(AccessibilityTest, EveryControlThatTakesTheFocusHasItsLabelsName)
+{
+    Sim({"set", "mode", "manual"});
+    struct Page {
+        CPageCode code;
+        const char* title;
+        std::vector<std::string> names;
+    } const pages[] = {
+        {PAGE_DEVICES,
+         "Devices",
+         {"Pages", "Connected devices", "Up", "Down", "Apply device ranking", "Edit Device Name"}},
+        {PAGE_INPUT_CHANNELS,
+         "Input Channels",
+         {"Pages", "Input channels", "Hardware name of selected channel", "Edit Channel Name",
+          "Include device name in\nASIO display name"}},
+        {PAGE_OUTPUT_CHANNELS,
+         "Output Channels",
+         {"Pages", "Output channels", "Hardware name of selected channel", "Edit Channel Name",
+          "Include device name in\nASIO display name"}},
+        {PAGE_SYNCHRONISATION,
+         "Synchronisation",
+         {"Pages", "Manual Mode", "Sampling rate", "Apply sampling rate", "Clock source",
+          "Apply clock source"}},
+        {PAGE_SETTINGS,
+         "Settings",
+         {"Pages", "Stream buffer depth", "Apply stream buffer depth", "ASIO buffer depth",
+          "Apply ASIO buffer depth", "WDM sound buffer depth", "Apply WDM sound buffer depth"}},
+    };
+    for (const Page& page : pages) {
+        SCOPED_TRACE(page.title);
+        const std::vector<Heard> heard = WalkPage(page.code, page.title);
+        EXPECT_EQ(page.names, NamesOf(heard));
+        for (const Heard& h : heard) {
+            EXPECT_FALSE(h.name.empty()) << Describe(h);
+            EXPECT_FALSE(h.role.empty()) << Describe(h);
+            EXPECT_FALSE(h.state & STATE_SYSTEM_INVISIBLE) << Describe(h);
+        }
+    }
+
+    _KVX_USB_DEVICE_PROPERTIES device = {};
+    lstrcpynA(device.DeviceName, "Model B Studio", sizeof device.DeviceName);
+    _KVX_USB_CHANNEL_PROPERTIES channel = {};
+    lstrcpynA(channel.ChannelName, "Mic/Line 1", sizeof channel.ChannelName);
+    const std::vector<CSettingResult> results = {
+        {"sampling rate", "48000", "96000", CSettingOutcome::Planned, 0, ""}};
+    struct Dialog {
+        const char* title;
+        std::function<void()> doModal;
+        std::vector<std::string> names;
+    } const dialogs[] = {
+        {"device name",
+         [&] { CSubDlgDeviceNameEdit(&device).DoModal(); },
+         {"Device name", "OK", "Cancel"}},
+        {"channel name",
+         [&] { CSubDlgChannelNameEdit(&channel).DoModal(); },
+         {"Channel name", "OK", "Cancel"}},
+        {"profile plan",
+         [&] { CProfileDlg(results, CProfileDlg::PLAN).DoModal(); },
+         {"Settings in the profile", "Load", "Cancel"}},
+        {"profile results",
+         [&] { CProfileDlg(results, CProfileDlg::RESULTS).DoModal(); },
+         {"Settings in the profile", "Close"}},
+        {"about", [] { CAboutDlg().DoModal(); }, {"OK"}},
+    };
+    for (const Dialog& dialog : dialogs) {
+        SCOPED_TRACE(dialog.title);
+        const std::vector<Heard> heard = WalkModal(dialog.doModal);
+        EXPECT_EQ(dialog.names, NamesOf(heard));
+    }
+}
+
+// The sliders say the depth as the page shows it beside them, with its units, and follow
+// every change: the keys, and another program changing the driver. Each change raises the
+// value-change event, on which a screen reader reads the new value.
+TEST_F(AccessibilityTest, SlidersSayTheirDepthWithUnitsAndFollowEveryChange)
+{
+    Sim({"set", "rate", "48000"});
+    Sim({"set", "stream-depth", "2000"});
+    Sim({"set", "asio-depth", "5000"});
+    View().ShowPage(PAGE_SETTINGS);
+    CDlgPgASIOSettings& page = View().m_SettingsPage;
+    const std::regex milliseconds("\\d+\\.\\d ms"), withSamples("\\d+\\.\\d ms, \\d+ samples");
+    struct Slider {
+        int slider, shown;
+        const std::regex& form;
+    } const sliders[] = {{IDC_STREAM_SLIDER, IDC_STREAM_VALUE, milliseconds},
+                         {IDC_ASIO_SLIDER, IDC_ASIO_VALUE, withSamples},
+                         {IDC_WDM_SLIDER, IDC_WDM_VALUE, withSamples}};
+    for (const Slider& s : sliders) {
+        const Heard heard = Hear(Item(page, s.slider));
+        EXPECT_TRUE(std::regex_match(heard.value, s.form)) << Describe(heard);
+        EXPECT_EQ(std::regex_replace(TextOf(Item(page, s.shown)), std::regex("\n"), ", "),
+                  heard.value);
+    }
+    EXPECT_EQ("2.0 ms", Hear(Item(page, IDC_STREAM_SLIDER)).value);
+    EXPECT_EQ("5.0 ms, 256 samples", Hear(Item(page, IDC_ASIO_SLIDER)).value);
+
+    g_watched = Item(page, IDC_ASIO_SLIDER);
+    g_valueEvents.clear();
+    HWINEVENTHOOK hook =
+        SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, OnWinEvent,
+                        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_TRUE(hook);
+    auto heardOnEvent = [](const std::string& value) {
+        return PumpUntil([&] {
+            return std::find(g_valueEvents.begin(), g_valueEvents.end(), value) !=
+                   g_valueEvents.end();
+        });
+    };
+    // Another program changes the driver.
+    Sim({"set", "asio-depth", "7000"});
+    EXPECT_EQ("7.0 ms, 352 samples", Hear(g_watched).value);
+    EXPECT_TRUE(heardOnEvent("7.0 ms, 352 samples"));
+    // A key moves the slider.
+    SendMessageA(g_watched, WM_KEYDOWN, VK_RIGHT, 0);
+    SendMessageA(g_watched, WM_KEYUP, VK_RIGHT, 0xC0000000);
+    EXPECT_TRUE(heardOnEvent("8.0 ms, 384 samples"));
+    // Apply: the driver's answer is the page's status text too.
+    SendMessageA(Item(page, IDC_ASIO_APPLY), BM_CLICK, 0, 0);
+    PumpUntil([] { return false; }, 0);
+    HWND status = GetDlgItem(Frame(), AFX_IDW_STATUS_BAR);
+    char paneText[128] = "";
+    SendMessageA(status, SB_GETTEXTA, 0, (LPARAM)paneText);
+    EXPECT_STREQ("ASIO buffer depth: 8.0 ms, 384 samples", paneText);
+    // The same value again is no news.
+    const size_t events = g_valueEvents.size();
+    SendMessageA(g_watched, TBM_SETPOS, TRUE, 8);
+    SendMessageA(page.m_hWnd, WM_HSCROLL, TB_ENDTRACK, (LPARAM)g_watched);
+    PumpUntil([] { return false; }, 0);
+    EXPECT_EQ(events, g_valueEvents.size());
+    UnhookWinEvent(hook);
+    g_watched = nullptr;
+    Sim({"set", "asio-depth", "5000"});
+}
+
+// The drop-out count is a static a screen reader reads beside its label; a tick that finds
+// the count unchanged tells it nothing.
+TEST_F(AccessibilityTest, DropOutCountIsReadNotAnnouncedEachSecond)
+{
+    View().ShowPage(PAGE_SETTINGS);
+    CDlgPgASIOSettings& page = View().m_SettingsPage;
+    HWND count = Item(page, IDC_DROPOUTS);
+    Sim({"set", "dropouts", "12"});
+    ASSERT_TRUE(PumpUntil([&] { return Hear(count).name == "12"; }));
+    EXPECT_EQ("Drop outs detected", DocumentedLabel(count));
+    Record("Page \"Settings\", the drop-out count beside its label",
+           {Hear(GetWindow(count, GW_HWNDPREV)), Hear(count)});
+
+    g_nameEvents.clear();
+    HWINEVENTHOOK hook =
+        SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, OnNameEvent,
+                        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_TRUE(hook);
+    SimTrace trace(g_tracePath);
+    EXPECT_TRUE(PumpUntil([&] { return trace.Count("GetAsioStatistics") >= 2; }));
+    PumpUntil([] { return false; }, 0);
+    UnhookWinEvent(hook);
+    for (HWND hwnd : g_nameEvents)
+        EXPECT_NE(page.m_hWnd, GetParent(hwnd)) << "told again: " << TextOf(hwnd);
+    Sim({"set", "dropouts", "0"});
+}
+
+} // namespace
