@@ -252,6 +252,12 @@ std::string Describe(const Heard& h)
 
 // The walk of every window, written where KVX_ACCESSIBILITY_DUMP says (docs/ keeps one).
 std::string g_dump;
+const char kDumpHeading[] =
+    "What a screen reader is given of the control panel on the stand-in's demo scenario\n"
+    "(tests/ui/AccessibilityTest.cpp): each control that takes the focus, in tab order, with\n"
+    "its role, name, value and state. \"*\": Wine's generic proxy answered, so the role, or\n"
+    "the value so marked, is what Windows' proxy documents for that control; states are\n"
+    "Wine's.\n\n";
 
 void Record(const std::string& title, const std::vector<Heard>& heard)
 {
@@ -365,9 +371,8 @@ protected:
     static void TearDownTestSuite()
     {
         char path[MAX_PATH] = "";
-        if (GetEnvironmentVariableA("KVX_ACCESSIBILITY_DUMP", path, sizeof path)) {
-            std::ofstream(path, std::ios::binary) << g_dump;
-        }
+        if (GetEnvironmentVariableA("KVX_ACCESSIBILITY_DUMP", path, sizeof path))
+            std::ofstream(path, std::ios::binary) << kDumpHeading << g_dump;
         if (theApp.m_pMainWnd)
             theApp.m_pMainWnd->DestroyWindow();
         PumpUntil([] { return false; }, 0);
