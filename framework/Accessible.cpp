@@ -63,7 +63,8 @@ public:
             m_value = value;
             m_hasValue = true;
         }
-        if (::IsWindow(m_hWnd))
+        // Not once the window is gone: its handle may name another window by then.
+        if (m_windowAlive)
             ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, m_hWnd, OBJID_CLIENT, CHILDID_SELF);
     }
 
@@ -75,6 +76,7 @@ public:
         if (message == WM_GETOBJECT && DWORD(lParam) == DWORD(OBJID_CLIENT))
             return ::LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(self));
         if (message == WM_NCDESTROY) {
+            self->m_windowAlive = false;
             ::RemoveWindowSubclass(hWnd, SubclassProc, UINT_PTR(self));
             self->Release();
         }
@@ -258,6 +260,7 @@ private:
     const std::wstring m_name;
     std::wstring m_value;
     bool m_hasValue = false;
+    bool m_windowAlive = true; // its own thread's: set and read on the window's thread only
 };
 
 CAccessibleControl::~CAccessibleControl()
