@@ -179,11 +179,16 @@ void CProfileDlg::Layout(int cx, int cy)
     const int loadLeft = cancelLeft - margin - buttonWidth;
     const int summaryTop = buttonsTop - gap - lineHeight;
     const int reasonTop = summaryTop - gap - reasonHeight;
-    const int listBottom = reasonTop - gap;
+    // Each field's label just above it, which is where a screen reader takes its name from.
+    const int reasonLabelTop = reasonTop - lineHeight;
+    const int listTop = margin + lineHeight;
+    const int listBottom = reasonLabelTop - gap;
     struct Place {
         int id, x, y, width, height;
     } const places[] = {
-        {IDC_PROFILE_LIST, margin, margin, cx - 2 * margin, listBottom - margin},
+        {IDC_PROFILE_LIST_LABEL, margin, margin, cx - 2 * margin, lineHeight},
+        {IDC_PROFILE_LIST, margin, listTop, cx - 2 * margin, listBottom - listTop},
+        {IDC_PROFILE_REASON_LABEL, margin, reasonLabelTop, cx - 2 * margin, lineHeight},
         {IDC_PROFILE_REASON, margin, reasonTop, cx - 2 * margin, reasonHeight},
         {IDC_PROFILE_SUMMARY, margin, summaryTop, cx - 2 * margin, lineHeight},
         {IDC_PROFILE_HIDE_UNCHANGED, margin, buttonsTop + (buttonHeight - checkHeight) / 2,

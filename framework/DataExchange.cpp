@@ -110,7 +110,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, std::string& value)
         return;
     if (pDX->m_bSaveAndValidate)
         value = ControlText(hWndCtrl);
-    else
+    else if (ControlText(hWndCtrl) != value) // a new text is news to a screen reader
         ::SetWindowTextA(hWndCtrl, value.c_str());
 }
 

@@ -1,5 +1,6 @@
 // Modal and modeless dialogs.
 #include "AfxDialog.h"
+#include "AfxAccessible.h"
 #include "AfxApp.h"
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
@@ -105,6 +106,7 @@ bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lRes
     case WM_INITDIALOG:
         if (!m_bModal && AfxGetApp())
             AfxGetApp()->AddMessageFilter(this);
+        CAccessibleControl::NameByLabels(m_hWnd);
         lResult = OnInitDialog();
         return true;
     case WM_DESTROY:

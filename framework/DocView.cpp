@@ -1,5 +1,6 @@
 // Document, views, frame window and the single-document template.
 #include "AfxDocView.h"
+#include "AfxAccessible.h"
 #include "AfxApp.h"
 
 #include <algorithm>
@@ -133,6 +134,7 @@ bool CFormView::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lR
     if (m_dpiLayout.OnMessage(m_hWnd, message, lResult))
         return true;
     if (message == WM_INITDIALOG) {
+        CAccessibleControl::NameByLabels(m_hWnd);
         lResult = FALSE; // the form does not take the focus while the frame is being made
         return true;
     }

@@ -147,3 +147,24 @@
 #define IDS_PROFILE_NOTHING_TO_SAVE 61315
 #define IDS_PROFILE_UNREACHABLE 61316
 #define IDS_PROFILE_NOT_READ_MANY 61317
+
+// What a screen reader hears: the names of the Apply buttons, each naming its group, the
+// channel list's label on each channel page, and the labels of controls without a text.
+#define IDS_APPLY_STREAM_DEPTH 61400
+#define IDS_APPLY_ASIO_DEPTH 61401
+#define IDS_APPLY_WDM_DEPTH 61402
+#define IDS_APPLY_RANKING 61403
+#define IDS_APPLY_MODE 61404
+#define IDS_APPLY_RATE 61405
+#define IDS_APPLY_SOURCE 61406
+#define IDS_APPLY_MASTER 61407
+#define IDS_INPUT_CHANNELS_LABEL 61408
+#define IDS_OUTPUT_CHANNELS_LABEL 61409
+#define IDC_PAGE_TREE_LABEL 1103
+#define IDC_DEVICE_LIST_LABEL 1226
+#define IDC_CHANNEL_LIST_LABEL 1245
+#define IDC_RATE_LABEL 1271
+#define IDC_SOURCE_LABEL 1272
+#define IDC_PROFILE_LIST_LABEL 1305
+#define IDC_PROFILE_REASON_LABEL 1306
+#define IDC_PROFILE_NOTES_LABEL 1307

@@ -29,9 +29,11 @@ void CDialogPage::SetControlStates(std::initializer_list<std::pair<int, bool>> s
                 AfxEnableWindow(GetDlgItem(state.first), enable);
 }
 
-void CDialogPage::AddApplyGroup(int applyId, std::initializer_list<int> memberIds)
+void CDialogPage::AddApplyGroup(int applyId, UINT nameId, std::initializer_list<int> memberIds)
 {
-    m_ApplyGroups.push_back({applyId, memberIds});
+    auto accessible = std::make_unique<CAccessibleControl>();
+    accessible->Attach(GetDlgItem(applyId), AfxLoadString(nameId));
+    m_ApplyGroups.push_back({applyId, memberIds, std::move(accessible)});
 }
 
 void CDialogPage::GroupChanged(int applyId)

@@ -12,6 +12,7 @@
 #include "Afx.h"
 
 #include <initializer_list>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -57,7 +58,8 @@ protected:
     // An Apply button and the controls whose changes it applies. A click on a member button
     // or radio, or a new selection in a member combo box, enables the Apply button; typing
     // into a combo box's edit field does not. Nothing else enables one but GroupChanged.
-    void AddApplyGroup(int applyId, std::initializer_list<int> memberIds);
+    // A screen reader names the button by the string nameId ("Apply sampling rate").
+    void AddApplyGroup(int applyId, UINT nameId, std::initializer_list<int> memberIds);
     // Says that a value of the group of this Apply button changed: the button is enabled.
     void GroupChanged(int applyId);
     // Disables the Apply buttons of every group (after a refresh).
@@ -86,6 +88,7 @@ private:
     struct CApplyGroup {
         int applyId;
         std::vector<int> memberIds;
+        std::unique_ptr<CAccessibleControl> accessible; // its name, for a screen reader
     };
 
     bool IsRefilling(HWND hWndControl) const;

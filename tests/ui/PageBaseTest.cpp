@@ -93,9 +93,9 @@ protected:
     BOOL OnInitDialog() override
     {
         CDialogPage::OnInitDialog();
-        AddApplyGroup(IDC_RATE_APPLY, {IDC_RATE_LIST});
-        AddApplyGroup(IDC_SOURCE_APPLY, {IDC_SOURCE_LIST});
-        AddApplyGroup(IDC_MODE_APPLY, {IDC_MODE_AUTOMATIC, IDC_MODE_MANUAL});
+        AddApplyGroup(IDC_RATE_APPLY, IDS_APPLY_RATE, {IDC_RATE_LIST});
+        AddApplyGroup(IDC_SOURCE_APPLY, IDS_APPLY_SOURCE, {IDC_SOURCE_LIST});
+        AddApplyGroup(IDC_MODE_APPLY, IDS_APPLY_MODE, {IDC_MODE_AUTOMATIC, IDC_MODE_MANUAL});
         Refresh();
         return TRUE;
     }

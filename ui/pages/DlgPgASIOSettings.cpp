@@ -5,6 +5,7 @@
 
 #include "Drv.h"
 #include "KvxUsbText.h"
+#include "StatusHost.h"
 #include "resource.h"
 
 namespace {
@@ -76,9 +77,12 @@ BOOL CDlgPgASIOSettings::OnInitDialog()
     CDialogPage::OnInitDialog();
     // Each slider's value enables its own Apply (UpdateLabels); a refresh disables them all.
     // An Apply that disables itself hands the keyboard back to its slider.
-    AddApplyGroup(IDC_STREAM_APPLY, {IDC_STREAM_SLIDER});
-    AddApplyGroup(IDC_ASIO_APPLY, {IDC_ASIO_SLIDER});
-    AddApplyGroup(IDC_WDM_APPLY, {IDC_WDM_SLIDER});
+    AddApplyGroup(IDC_STREAM_APPLY, IDS_APPLY_STREAM_DEPTH, {IDC_STREAM_SLIDER});
+    AddApplyGroup(IDC_ASIO_APPLY, IDS_APPLY_ASIO_DEPTH, {IDC_ASIO_SLIDER});
+    AddApplyGroup(IDC_WDM_APPLY, IDS_APPLY_WDM_DEPTH, {IDC_WDM_SLIDER});
+    m_StreamSliderAccessible.Attach(m_StreamSlider.m_hWnd);
+    m_AsioSliderAccessible.Attach(m_AsioSlider.m_hWnd);
+    m_WdmSliderAccessible.Attach(m_WdmSlider.m_hWnd);
     Refresh();
     if (m_ToolTip.Create(this, TTS_ALWAYSTIP)) {
         SetToolTipWidth(AfxGetWindowDpi(m_hWnd));
@@ -181,7 +185,30 @@ void CDlgPgASIOSettings::UpdateLabels()
         if (m_StreamDepth.Current != before)
             GroupChanged(IDC_STREAM_APPLY);
     }
+    ShowTexts();
+}
+
+std::string CDlgPgASIOSettings::SpokenText(const std::string& shown)
+{
+    std::string spoken;
+    for (char c : shown)
+        spoken += c == '\n' ? std::string(", ") : std::string(1, c);
+    return spoken;
+}
+
+void CDlgPgASIOSettings::ShowTexts()
+{
     UpdateData(FALSE);
+    m_StreamSliderAccessible.SetValue(SpokenText(m_strStream));
+    m_AsioSliderAccessible.SetValue(SpokenText(m_strAsio));
+    m_WdmSliderAccessible.SetValue(SpokenText(m_strWdm));
+}
+
+void CDlgPgASIOSettings::ReportDepth(const CSliderCtrl& slider, const std::string& text)
+{
+    IStatusHost* host = GetStatusHost();
+    if (host && slider.IsWindowEnabled())
+        host->SetStatusText((AfxAccessibleLabel(slider.m_hWnd) + ": " + SpokenText(text)).c_str());
 }
 
 void CDlgPgASIOSettings::OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar)
@@ -236,7 +263,8 @@ void CDlgPgASIOSettings::OnTimer(UINT_PTR nIDEvent)
     } else {
         m_strDropOuts.clear();
     }
-    UpdateData(FALSE);
+    // Only a text that changed is set: a screen reader is not told of the count every second.
+    ShowTexts();
 }
 
 // The results are not examined: the refresh shows what the driver now holds, so a refused
@@ -247,12 +275,14 @@ void CDlgPgASIOSettings::OnApplyStream()
     theDrv.StopStreams();
     theDrv.StartStreams();
     Refresh();
+    ReportDepth(m_StreamSlider, m_strStream);
 }
 
 void CDlgPgASIOSettings::OnApplyAsio()
 {
     theDrv.SetAsioBufferDepth(&m_AsioDepth);
     Refresh();
+    ReportDepth(m_AsioSlider, m_strAsio);
 }
 
 void CDlgPgASIOSettings::OnApplyWdm()
@@ -261,4 +291,5 @@ void CDlgPgASIOSettings::OnApplyWdm()
     theDrv.StopStreams();
     theDrv.StartStreams();
     Refresh();
+    ReportDepth(m_WdmSlider, m_strWdm);
 }

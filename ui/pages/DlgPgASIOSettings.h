@@ -63,6 +63,18 @@ private:
     // "5.0 ms" over "240 samples" at the current rate.
     std::string DepthText(const _KVX_USB_BUFFER_DEPTH& depth) const;
 
+    // Texts shown on lines beside a slider are spoken as one line: "5.0 ms, 240 samples".
+    static std::string SpokenText(const std::string& shown);
+    // The texts to their statics, and the sliders' values to a screen reader.
+    void ShowTexts();
+    // The driver's answer to an Apply shows only on the page (a refused depth springs back):
+    // it is also given as the status text, where a screen reader looks for it.
+    void ReportDepth(const CSliderCtrl& slider, const std::string& text);
+
+    // What a screen reader hears of each slider: its label and the text shown beside it.
+    CAccessibleControl m_StreamSliderAccessible;
+    CAccessibleControl m_AsioSliderAccessible;
+    CAccessibleControl m_WdmSliderAccessible;
     std::string m_strDropOuts;
     std::string m_strWdm;
     _KVX_USB_BUFFER_DEPTH m_AsioDepth = {};

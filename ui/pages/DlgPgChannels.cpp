@@ -45,6 +45,12 @@ void CDlgPgChannels::DoDataExchange(CDataExchange* pDX)
 BOOL CDlgPgChannels::OnInitDialog()
 {
     CDialogPage::OnInitDialog();
+    // The list's label names it for a screen reader, so it says which channels it holds.
+    ::SetDlgItemTextA(m_hWnd, IDC_CHANNEL_LIST_LABEL,
+                      AfxLoadString(m_Direction == KvxUsbDirection::Input
+                                        ? IDS_INPUT_CHANNELS_LABEL
+                                        : IDS_OUTPUT_CHANNELS_LABEL)
+                          .c_str());
     m_ChannelList.SetUpColumns({{IDS_COLUMN_DEVICE_NAME, 160},
                                 {IDS_COLUMN_CHANNEL_NAME, 160},
                                 {IDS_COLUMN_ASIO_NAME, 180}});

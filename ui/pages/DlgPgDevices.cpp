@@ -40,7 +40,7 @@ BOOL CDlgPgDevices::OnInitDialog()
     m_strHelp = AfxLoadString(IDS_DEVICE_RANKING_HELP);
     // Apply stores the list's order. Only moves enable it (a list's selection is no change);
     // a refill leaves it as it was.
-    AddApplyGroup(IDC_DEVICE_APPLY, {IDC_DEVICE_LIST});
+    AddApplyGroup(IDC_DEVICE_APPLY, IDS_APPLY_RANKING, {IDC_DEVICE_LIST});
     DisableApplyButtons();
     FillDeviceList();
     UpdateData(FALSE);

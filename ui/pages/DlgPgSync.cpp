@@ -35,10 +35,10 @@ BOOL DlgPgSync::OnInitDialog()
 {
     CDialogPage::OnInitDialog();
     // A radio click or a new selection in a group enables that group's Apply, nothing else.
-    AddApplyGroup(IDC_MASTER_APPLY, {IDC_MASTER_PC, IDC_MASTER_DEVICE});
-    AddApplyGroup(IDC_RATE_APPLY, {IDC_RATE_LIST});
-    AddApplyGroup(IDC_MODE_APPLY, {IDC_MODE_AUTOMATIC, IDC_MODE_MANUAL});
-    AddApplyGroup(IDC_SOURCE_APPLY, {IDC_SOURCE_LIST});
+    AddApplyGroup(IDC_MASTER_APPLY, IDS_APPLY_MASTER, {IDC_MASTER_PC, IDC_MASTER_DEVICE});
+    AddApplyGroup(IDC_RATE_APPLY, IDS_APPLY_RATE, {IDC_RATE_LIST});
+    AddApplyGroup(IDC_MODE_APPLY, IDS_APPLY_MODE, {IDC_MODE_AUTOMATIC, IDC_MODE_MANUAL});
+    AddApplyGroup(IDC_SOURCE_APPLY, IDS_APPLY_SOURCE, {IDC_SOURCE_LIST});
     Refresh();
     return TRUE;
 }
