@@ -107,6 +107,10 @@ bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lRes
             AfxGetApp()->AddMessageFilter(this);
         lResult = OnInitDialog();
         return true;
+    case WM_DPICHANGED:
+        if (!(GetStyle() & WS_CHILD))
+            LayOutForDpi(LOWORD(wParam));
+        break; // the system's own rescaling of the dialog follows
     case WM_DESTROY:
         if (AfxGetApp())
             AfxGetApp()->RemoveMessageFilter(this);
@@ -123,10 +127,9 @@ bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lRes
     return CWnd::OnWndMsg(message, wParam, lParam, lResult);
 }
 
-void CDialog::ScaleToDpi(UINT dpi)
+void CDialog::OnDpiLayout(UINT, UINT newDpi)
 {
-    m_dpiLayout.ScaleTo(m_hWnd, dpi);
-    CWnd::ScaleToDpi(dpi);
+    m_dpiLayout.LayOutAt(m_hWnd, newDpi);
 }
 
 BOOL CDialog::PreTranslateMessage(MSG* pMsg)
