@@ -14,6 +14,8 @@ ON_WM_SYSCOMMAND()
 ON_MESSAGE(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
 ON_MESSAGE(WM_SHOW_ASIO_SETTINGS, OnShowAsioSettings)
 ON_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
+ON_MESSAGE(WM_SYSCOLORCHANGE, OnSystemChange)
+ON_MESSAGE(WM_SETTINGCHANGE, OnSystemChange)
 ON_COMMAND(ID_APP_OPEN, OnAppOpen)
 ON_COMMAND(ID_APP_QUIT, OnAppQuit)
 ON_COMMAND(ID_APP_HIDE, OnAppHide)
@@ -123,6 +125,16 @@ LRESULT CMainFrame::OnShowAsioSettings(WPARAM, LPARAM)
 void CMainFrame::OnDpiLayout(UINT, UINT newDpi)
 {
     LayOutPanes(newDpi);
+}
+
+LRESULT CMainFrame::OnSystemChange(WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = CFrameWnd::OnSystemChangeMsg(wParam, lParam);
+    if (AfxIsColourChange(GetCurrentMessage()->message, wParam)) {
+        theApp.LoadTrayIcon();
+        m_trayIcon.SetIcon(theApp.m_hTrayIcon.Get());
+    }
+    return result;
 }
 
 LRESULT CMainFrame::OnTrayNotify(WPARAM wParam, LPARAM lParam)

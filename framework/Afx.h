@@ -1,7 +1,7 @@
 // The framework in one include: windows and message maps (AfxWnd.h), dialogs and data
 // exchange (AfxDialog.h), document, views, frame and template (AfxDocView.h), the application
 // and its message loop (AfxApp.h), control wrappers (AfxCtrls.h), framework ids (AfxRes.h),
-// lengths scaled to a window's DPI (Dpi.h).
+// lengths scaled to a window's DPI (Dpi.h), icons in the user's colours (SystemColours.h).
 // Each header starts with how its classes are used.
 #pragma once
 
@@ -12,3 +12,4 @@
 #include "AfxApp.h"
 #include "AfxCtrls.h"
 #include "Dpi.h"
+#include "SystemColours.h"

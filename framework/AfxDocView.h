@@ -184,6 +184,9 @@ protected:
     // once: with the size answered above, or, where nothing was asked (before Windows 10 1703,
     // per-monitor v1), around its content with the frame's borders as they are.
     LRESULT OnDpiChangedMsg(WPARAM wParam, LPARAM lParam);
+    // WM_SYSCOLORCHANGE and WM_SETTINGCHANGE reach top-level windows only: every window in the
+    // frame hears them too, as the common controls must (they keep the colours they draw in).
+    LRESULT OnSystemChangeMsg(WPARAM wParam, LPARAM lParam);
 
     std::string m_strTitle;
     UINT m_nIDTracking = AFX_IDS_IDLEMESSAGE; // the text pane 0 should show (string id)

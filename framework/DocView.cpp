@@ -174,6 +174,8 @@ ON_MESSAGE(WM_EXITMENULOOP, OnExitMenuLoop)
 ON_MESSAGE(WM_ACTIVATE, OnActivateMsg)
 ON_MESSAGE(WM_SETFOCUS, OnSetFocusMsg)
 ON_MESSAGE(WM_NCDESTROY, OnNcDestroyMsg)
+ON_MESSAGE(WM_SYSCOLORCHANGE, OnSystemChangeMsg)
+ON_MESSAGE(WM_SETTINGCHANGE, OnSystemChangeMsg)
 ON_MESSAGE(WM_GETDPISCALEDSIZE, OnGetDpiScaledSizeMsg)
 ON_MESSAGE(WM_DPICHANGED, OnDpiChangedMsg)
 END_MESSAGE_MAP()
@@ -481,6 +483,31 @@ LRESULT CFrameWnd::OnDpiChangedMsg(WPARAM wParam, LPARAM lParam)
                  SWP_NOZORDER | SWP_NOACTIVATE);
     RecalcLayout();
     return 0;
+}
+
+namespace {
+
+struct PassedMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+BOOL CALLBACK PassMessage(HWND window, LPARAM context)
+{
+    const PassedMessage* passed = reinterpret_cast<const PassedMessage*>(context);
+    ::SendMessageA(window, passed->message, passed->wParam, passed->lParam);
+    return TRUE;
+}
+
+} // namespace
+
+LRESULT CFrameWnd::OnSystemChangeMsg(WPARAM wParam, LPARAM lParam)
+{
+    // Every window inside, however deep: the pages' controls sit in the view.
+    PassedMessage passed = {GetCurrentMessage()->message, wParam, lParam};
+    ::EnumChildWindows(m_hWnd, PassMessage, reinterpret_cast<LPARAM>(&passed));
+    return Default();
 }
 
 bool CFrameWnd::OnCommand(WPARAM wParam, LPARAM lParam, LRESULT& lResult)

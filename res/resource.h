@@ -31,6 +31,15 @@
 #define IDI_JACK 135
 #define IDI_XLR 136
 #define IDI_CLOCK 146
+// Their high-contrast drawings, and the application icon's: one colour on transparent, drawn
+// in the system's text colour under a high-contrast scheme.
+#define IDI_MAINFRAME_HC 228
+#define IDI_INTERFACE_HC 230
+#define IDI_DEVICES_HC 231
+#define IDI_SETTINGS_HC 232
+#define IDI_JACK_HC 235
+#define IDI_XLR_HC 236
+#define IDI_CLOCK_HC 246
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -43,7 +43,15 @@ const TreeItem* FindTreeItem(DWORD_PTR code)
 const DWORD_PTR kPageCodeMask = 0xFF000000;
 
 const int kTreeIconSize = 16; // at 96 DPI
-const UINT kTreeIcons[] = {IDI_INTERFACE, IDI_DEVICES, IDI_SETTINGS, IDI_JACK, IDI_XLR, IDI_CLOCK};
+// Each tree icon in its own colours and its high-contrast drawing, in image-list order.
+const struct {
+    UINT colours, oneColour;
+} kTreeIcons[] = {{IDI_INTERFACE, IDI_INTERFACE_HC},
+                  {IDI_DEVICES, IDI_DEVICES_HC},
+                  {IDI_SETTINGS, IDI_SETTINGS_HC},
+                  {IDI_JACK, IDI_JACK_HC},
+                  {IDI_XLR, IDI_XLR_HC},
+                  {IDI_CLOCK, IDI_CLOCK_HC}};
 
 // Where every page sits in the view's client area, in pixels at 96 DPI.
 const int kPageLeft = 140;
@@ -62,6 +70,8 @@ ON_WM_DESTROY()
 ON_MESSAGE(WM_DRIVER_NOTIFY, OnDriverNotify)
 ON_WM_DEVICECHANGE()
 ON_WM_TIMER()
+ON_MESSAGE(WM_SYSCOLORCHANGE, OnSystemChange)
+ON_MESSAGE(WM_SETTINGCHANGE, OnSystemChange)
 END_MESSAGE_MAP()
 
 CKVX_USB_CPLView::CKVX_USB_CPLView() : CFormView(IDD_KVX_USB_CPL_FORM) {}
@@ -167,15 +177,23 @@ void CKVX_USB_CPLView::OnDpiLayout(UINT oldDpi, UINT newDpi)
         LoadTreeImages(newDpi);
 }
 
+LRESULT CKVX_USB_CPLView::OnSystemChange(WPARAM wParam, LPARAM)
+{
+    // Its frame passes on what the system tells top-level windows.
+    if (!m_bFirstUpdate && AfxIsColourChange(GetCurrentMessage()->message, wParam))
+        LoadTreeImages(GetLayoutDpi());
+    return Default();
+}
+
 void CKVX_USB_CPLView::LoadTreeImages(UINT dpi)
 {
-    // Each icon at the size drawn for this scale, not one size stretched by the list.
+    // Each icon at the size drawn for this scale, not one size stretched by the list, and in
+    // the user's colours: on the tree's window colour, in its text colour under high contrast.
     const int size = AfxScaleForDpi(kTreeIconSize, dpi);
-    m_ImageList.Create(size, size, ILC_COLOR, 6, 1);
-    for (UINT id : kTreeIcons) {
+    m_ImageList.Create(size, size, ILC_COLOR32 | ILC_MASK, 6, 1);
+    for (const auto& id : kTreeIcons) {
         const CIconHandle icon(
-            static_cast<HICON>(::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id),
-                                            IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+            AfxLoadIconForColours(id.colours, id.oneColour, size, COLOR_WINDOWTEXT));
         m_ImageList.Add(icon.Get()); // the list keeps its own copy
     }
     m_PageTree.SetImageList(&m_ImageList, TVSIL_NORMAL);

@@ -84,6 +84,8 @@ protected:
     LRESULT OnDriverNotify(WPARAM wParam, LPARAM lParam);
     BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
     void OnTimer(UINT_PTR nIDEvent);
+    // The user's colours changed (high contrast on or off): the tree's icons follow.
+    LRESULT OnSystemChange(WPARAM wParam, LPARAM lParam);
     // The form at the new DPI, then the pages' origin, the tree's width and its icons; the
     // pages lay themselves out after it.
     void OnDpiLayout(UINT oldDpi, UINT newDpi) override;
@@ -111,7 +113,8 @@ private:
     void KeepTreeLeftOfPages();
     bool GetChildRect(HWND child, RECT* rect) const;
     void BuildTree();
-    // The tree's icons at the size for this DPI, replacing those it had.
+    // The tree's icons at the size for this DPI and in the user's colours, replacing those it
+    // had.
     void LoadTreeImages(UINT dpi);
     bool IsChannelPage(const CDialogPage& page) const;
     // Both channel pages show the driver's display-name option alike: it is read once for
