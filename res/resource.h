@@ -49,6 +49,7 @@
 #define IDC_PAGE_TREE 1100
 #define IDC_ABOUT_TEXT 1101
 #define IDC_PAGE_SEPARATOR 1102
+#define IDC_ABOUT_ICON 1103
 
 // Buffer settings page.
 #define IDC_STREAM_SLIDER 1200
