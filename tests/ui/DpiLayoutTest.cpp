@@ -513,7 +513,7 @@ TEST_F(DpiLayoutTest, TheFrameIsSizedOnceAndSaysItsSizeBeforehand)
         ASSERT_TRUE(Frame().SendMessage(WM_GETDPISCALEDSIZE, to, LPARAM(&size)));
         RECT suggested = {linear.left, linear.top, linear.left + size.cx, linear.top + size.cy};
         Frame().SendMessage(WM_DPICHANGED, MAKEWPARAM(to, to), LPARAM(&suggested));
-        EXPECT_LE(changes.Count(), 1) << "to " << to << " DPI";
+        EXPECT_EQ(1, changes.Count()) << "to " << to << " DPI";
         RECT now;
         GetWindowRect(frame, &now);
         EXPECT_EQ(size.cx, now.right - now.left);
