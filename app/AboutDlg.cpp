@@ -40,6 +40,20 @@ CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX)
     }
 }
 
+BOOL CAboutDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    HWND icon = GetDlgItem(IDC_ABOUT_ICON);
+    RECT rect;
+    if (AfxUseOneColourIcons() && icon && ::GetClientRect(icon, &rect)) {
+        m_oneColourIcon.Reset(
+            AfxLoadIconInColour(IDI_MAINFRAME_HC, rect.right, ::GetSysColor(COLOR_BTNTEXT)));
+        if (m_oneColourIcon)
+            ::SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(m_oneColourIcon.Get()), 0);
+    }
+    return TRUE;
+}
+
 void CAboutDlg::DoDataExchange(CDataExchange* pDX)
 {
     CDialog::DoDataExchange(pDX);

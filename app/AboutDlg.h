@@ -14,4 +14,9 @@ public:
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
+    // Under high contrast the application icon in the dialog's text colour.
+    BOOL OnInitDialog() override;
+
+private:
+    CIconHandle m_oneColourIcon; // shown by the icon control, which does not own it
 };

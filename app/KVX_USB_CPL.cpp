@@ -149,10 +149,7 @@ BOOL CKVX_USB_CPLApp::InitInstance()
         return FALSE;
     }
 
-    // The notification area shows small icons: the one drawn for that size, not a shrunk one.
-    m_hTrayIcon.Reset(static_cast<HICON>(::LoadImageA(
-        m_hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
-        ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR)));
+    LoadTrayIcon();
     // The show state the process was started with is ignored on purpose: only -hide hides.
     m_nCmdShow = hide ? SW_HIDE : SW_SHOW;
 
@@ -164,6 +161,14 @@ BOOL CKVX_USB_CPLApp::InitInstance()
         return FALSE;
     m_pMainWnd->UpdateWindow();
     return TRUE;
+}
+
+void CKVX_USB_CPLApp::LoadTrayIcon()
+{
+    // The notification area shows small icons: the one drawn for that size, not a shrunk one.
+    // Under high contrast it is drawn in the task bar's text colour (the button colours).
+    m_hTrayIcon.Reset(AfxLoadIconForColours(IDR_MAINFRAME, IDI_MAINFRAME_HC,
+                                            ::GetSystemMetrics(SM_CXSMICON), COLOR_BTNTEXT));
 }
 
 void CKVX_USB_CPLApp::OnAppAbout()

@@ -18,6 +18,8 @@ public:
     // Tells an -exit that this start has reached the mutex (StartsInFlight.h).
     CKernelHandle m_hMutexReached;
     CIconHandle m_hTrayIcon; // the application icon for the notification area
+    // m_hTrayIcon at the notification area's size, in the user's colours.
+    void LoadTrayIcon();
 
 protected:
     void OnAppAbout();

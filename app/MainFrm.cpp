@@ -14,7 +14,8 @@ ON_WM_SYSCOMMAND()
 ON_MESSAGE(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
 ON_MESSAGE(WM_SHOW_ASIO_SETTINGS, OnShowAsioSettings)
 ON_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
-ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
+ON_MESSAGE(WM_SYSCOLORCHANGE, OnSystemChange)
+ON_MESSAGE(WM_SETTINGCHANGE, OnSystemChange)
 ON_COMMAND(ID_APP_OPEN, OnAppOpen)
 ON_COMMAND(ID_APP_QUIT, OnAppQuit)
 ON_COMMAND(ID_APP_HIDE, OnAppHide)
@@ -121,16 +122,19 @@ LRESULT CMainFrame::OnShowAsioSettings(WPARAM, LPARAM)
     return 0;
 }
 
-LRESULT CMainFrame::OnDpiChanged(WPARAM wParam, LPARAM lParam)
+void CMainFrame::OnDpiLayout(UINT, UINT newDpi)
 {
-    // Moved to a screen of another scale: fonts, the form and its pages and the window's size
-    // follow first, then what is measured in pixels is laid out again.
-    CFrameWnd::OnDpiChanged(wParam, lParam);
-    const UINT dpi = LOWORD(wParam);
-    LayOutPanes(dpi);
-    if (CKVX_USB_CPLView* view = SettingsView())
-        view->RescaleForDpi(dpi);
-    return 0;
+    LayOutPanes(newDpi);
+}
+
+LRESULT CMainFrame::OnSystemChange(WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = CFrameWnd::OnSystemChangeMsg(wParam, lParam);
+    if (AfxIsColourChange(GetCurrentMessage()->message, wParam)) {
+        theApp.LoadTrayIcon();
+        m_trayIcon.SetIcon(theApp.m_hTrayIcon.Get());
+    }
+    return result;
 }
 
 LRESULT CMainFrame::OnTrayNotify(WPARAM wParam, LPARAM lParam)

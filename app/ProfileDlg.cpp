@@ -70,7 +70,6 @@ ON_WM_SIZE()
 ON_BN_CLICKED(IDC_PROFILE_HIDE_UNCHANGED, OnHideUnchanged)
 ON_NOTIFY(LVN_ITEMCHANGED, IDC_PROFILE_LIST, OnItemChanged)
 ON_MESSAGE(WM_GETMINMAXINFO, OnGetMinMaxInfo)
-ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
 END_MESSAGE_MAP()
 
 CProfileDlg::CProfileDlg(const std::vector<CSettingResult>& results, Mode mode, CWnd* pParent)
@@ -233,19 +232,17 @@ LRESULT CProfileDlg::OnGetMinMaxInfo(WPARAM, LPARAM lParam)
     return 0;
 }
 
-LRESULT CProfileDlg::OnDpiChanged(WPARAM wParam, LPARAM)
+void CProfileDlg::OnDpiLayout(UINT oldDpi, UINT newDpi)
 {
     // The system lays the template out again at the new DPI; the lengths given in pixels
-    // follow here, and the last column fills what the list has at its new size.
-    const UINT dpi = LOWORD(wParam);
+    // follow here, and the last column fills what the list has once it is sized anew.
+    CDialog::OnDpiLayout(oldDpi, newDpi);
     for (int i = 0; i + 1 < kColumnCount; ++i)
-        m_List.SetColumnWidth(i, AfxRescaleForDpi(m_List.GetColumnWidth(i), m_nDpi, dpi));
-    m_MinSize = {AfxRescaleForDpi(m_MinSize.cx, m_nDpi, dpi),
-                 AfxRescaleForDpi(m_MinSize.cy, m_nDpi, dpi)};
-    m_nDpi = dpi;
-    const LRESULT result = Default();
+        m_List.SetColumnWidth(i, AfxScaleBetweenDpis(m_List.GetColumnWidth(i), oldDpi, newDpi));
+    m_MinSize = {AfxScaleBetweenDpis(m_MinSize.cx, oldDpi, newDpi),
+                 AfxScaleBetweenDpis(m_MinSize.cy, oldDpi, newDpi)};
+    m_nDpi = newDpi;
     FitLastColumn();
-    return result;
 }
 
 CProfileNotesDlg::CProfileNotesDlg(const std::vector<std::string>& notes, CWnd* pParent)

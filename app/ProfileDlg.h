@@ -21,6 +21,7 @@ public:
     CListCtrl m_List;
 
 protected:
+    void OnDpiLayout(UINT oldDpi, UINT newDpi) override;
     void DoDataExchange(CDataExchange* pDX) override;
 
 private:
@@ -37,7 +38,6 @@ private:
     void OnHideUnchanged();
     void OnItemChanged(NMHDR* pNMHDR, LRESULT* pResult);
     LRESULT OnGetMinMaxInfo(WPARAM wParam, LPARAM lParam);
-    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
 
     const std::vector<CSettingResult>& m_Results;
     Mode m_Mode;

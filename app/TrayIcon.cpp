@@ -43,6 +43,17 @@ BOOL CTrayIcon::Add(HICON icon, const char* tip)
     return Shell_NotifyIconA(NIM_ADD, &data);
 }
 
+BOOL CTrayIcon::SetIcon(HICON icon)
+{
+    if (!m_hWndOwner)
+        return FALSE;
+    NOTIFYICONDATAA data;
+    Prepare(data);
+    data.uFlags = NIF_ICON;
+    data.hIcon = icon;
+    return Shell_NotifyIconA(NIM_MODIFY, &data);
+}
+
 BOOL CTrayIcon::Remove()
 {
     if (!m_hWndOwner)

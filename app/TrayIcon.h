@@ -15,6 +15,8 @@ public:
     BOOL Add(HICON icon, const char* tip = nullptr);
     // The record Add hands to the shell.
     NOTIFYICONDATAA AddRecord(HICON icon, const char* tip) const;
+    // Shows another icon in its place; the shell's success flag.
+    BOOL SetIcon(HICON icon);
     // Removes the icon; the shell's success flag.
     BOOL Remove();
 

@@ -52,6 +52,11 @@ inline BOOL WINAPI DeleteFontObject(HFONT font)
     return DeleteObject(font);
 }
 using CFontHandle = CScopedHandle<HFONT, DeleteFontObject>;
+inline BOOL WINAPI DeleteBitmapObject(HBITMAP bitmap)
+{
+    return DeleteObject(bitmap);
+}
+using CBitmapHandle = CScopedHandle<HBITMAP, DeleteBitmapObject>;
 // A RegisterDeviceNotification registration.
 using CDeviceNotifyHandle = CScopedHandle<HDEVNOTIFY, UnregisterDeviceNotification>;
 

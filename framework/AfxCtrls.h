@@ -200,10 +200,11 @@ public:
     int CommandToIndex(UINT nIDFind) const;
     // Recomputes the part edges from the pane widths and the bar's width.
     void UpdateParts();
-    // The system's status font at this DPI (the bar's height follows it).
-    void ScaleToDpi(UINT dpi) override;
 
 protected:
+    // The system's status font at the new DPI (the bar's height follows it).
+    void OnDpiLayout(UINT oldDpi, UINT newDpi) override;
+
     LRESULT OnSizeMsg(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetTextMsg(WPARAM wParam, LPARAM lParam);
     LRESULT OnGetTextMsg(WPARAM wParam, LPARAM lParam);
@@ -217,8 +218,7 @@ private:
     };
     static const int kMaxPanes = 255; // the status bar's own limit
     std::vector<Pane> m_panes;
-    UINT m_nFontDpi = 0; // the DPI of the font the bar has
-    CFontHandle m_font;  // the font made for it, once the DPI changed
+    CFontHandle m_font; // the font made for it, once the DPI changed
 
     DECLARE_MESSAGE_MAP()
 };

@@ -51,14 +51,15 @@ public:
     virtual void OnCancel();     // default: EndDialog(IDCANCEL)
 
     BOOL PreTranslateMessage(MSG* pMsg) override;
-    // A child dialog lays out its template's font and controls again (a modal one is left to
-    // the system), then its children follow.
-    void ScaleToDpi(UINT dpi) override;
 
     UINT m_nIDHelp = 0;
 
 protected:
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
+    // A child dialog lays out its template's font and controls again. A top-level one is left
+    // to the system, which rescales dialogs itself; its controls bound to objects still follow
+    // (WM_DPICHANGED starts the route).
+    void OnDpiLayout(UINT oldDpi, UINT newDpi) override;
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;

@@ -110,17 +110,16 @@ public:
     // Sizes the parent frame so that its view area is the form's designed size; with
     // bShrinkOnly the frame only gets smaller.
     void ResizeParentToFit(BOOL bShrinkOnly = TRUE);
-
-    // Lays out the template's font and controls again, and the form's designed size with
-    // them (for ResizeParentToFit), then its children (child dialogs) follow.
-    void ScaleToDpi(UINT dpi) override;
+    // The template's size in pixels at the DPI the form is laid out for.
+    SIZE GetFormSize() const { return m_dpiLayout.GetSize(); }
 
 protected:
     explicit CFormView(UINT nIDTemplate) : m_nIDTemplate(nIDTemplate) {}
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
+    // Lays out the template's font and controls again, and the form's designed size with them.
+    void OnDpiLayout(UINT oldDpi, UINT newDpi) override;
 
     UINT m_nIDTemplate;
-    SIZE m_sizeForm = {0, 0}; // the template's size in pixels
 
 private:
     CDialogDpiLayout m_dpiLayout;
@@ -175,10 +174,19 @@ protected:
     LRESULT OnActivateMsg(WPARAM wParam, LPARAM lParam);
     LRESULT OnSetFocusMsg(WPARAM wParam, LPARAM lParam);
     LRESULT OnNcDestroyMsg(WPARAM wParam, LPARAM lParam);
-    // Moved to a screen of another DPI: the status bar's font and the views' templates follow
-    // (ScaleToDpi), then the frame takes the system's suggested rectangle and lays out again.
-    // A frame that handles WM_DPICHANGED itself calls this first.
-    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    // Windows asks for the frame's size at the DPI it is about to take (per-monitor v2, Windows
+    // 10 1703 on). A frame the user cannot resize is as large as its bars and its form view,
+    // which are known only once laid out at that DPI: they are laid out now (LayOutForDpi), and
+    // the size around them is the answer. A frame the user sizes keeps the system's.
+    LRESULT OnGetDpiScaledSizeMsg(WPARAM wParam, LPARAM lParam);
+    // Moved to a screen of another DPI: the frame and its children lay themselves out for it,
+    // unless the question above did already, and the frame takes the system's rectangle, sized
+    // once: with the size answered above, or, where nothing was asked (before Windows 10 1703,
+    // per-monitor v1), around its content with the frame's borders as they are.
+    LRESULT OnDpiChangedMsg(WPARAM wParam, LPARAM lParam);
+    // WM_SYSCOLORCHANGE and WM_SETTINGCHANGE reach top-level windows only: every window in the
+    // frame hears them too, as the common controls must (they keep the colours they draw in).
+    LRESULT OnSystemChangeMsg(WPARAM wParam, LPARAM lParam);
 
     std::string m_strTitle;
     UINT m_nIDTracking = AFX_IDS_IDLEMESSAGE; // the text pane 0 should show (string id)
@@ -186,8 +194,14 @@ protected:
 
 private:
     bool RestoreFocusControl();
+    // The status bar's height as it lays itself out now; 0 without a visible one.
+    int StatusBarHeight();
+    // The client size that holds the bars and the form view as they are laid out; false for
+    // a frame the user sizes, or without a form view.
+    bool GetContentClientSize(SIZE* size);
 
     CView* m_pViewActive = nullptr;
+    UINT m_nDpiSizeAnswered = 0; // the DPI whose WM_GETDPISCALEDSIZE the frame answered
     CCreateContext* m_pCreateContext = nullptr;
     HWND m_hWndFocus = nullptr; // the control with the focus when the frame was deactivated
 

@@ -283,10 +283,13 @@ public:
     // disabled; null for the next one in tab order.
     virtual HWND GetFocusSuccessor(HWND /*hWndChild*/) { return nullptr; }
 
-    // The window now sits on a screen of this DPI (its frame is told with WM_DPICHANGED):
-    // what it made for the old DPI follows, a template's font and layout, a status bar's
-    // font. By default it is passed on to the children bound to objects.
-    virtual void ScaleToDpi(UINT dpi);
+    // The one route of a change of scale: this window and every window below it bound to an
+    // object lay themselves out for this DPI, parents before children, each once per DPI
+    // however often it is told (OnDpiLayout). Top-level windows start it on WM_DPICHANGED; a
+    // frame already when Windows asks for its size at the new DPI.
+    void LayOutForDpi(UINT dpi);
+    // The DPI the window is laid out for: its own when it was bound, then each one it followed.
+    UINT GetLayoutDpi() const { return m_nLayoutDpi; }
 
     // Dialog data exchange (dialogs and form views): UpdateData(FALSE) fills the controls
     // from the members, UpdateData(TRUE) reads and validates them; false on a failed check.
@@ -367,6 +370,12 @@ public:
     static const char* WndClassName(); // the framework's window class, registered on first use
 
 protected:
+    // What the window made for oldDpi, made again for newDpi: fonts, lengths given in pixels,
+    // images. A window or page joins the route by overriding this, calling its base first
+    // (the framework's dialogs, form views and status bar lay out their own parts there).
+    // Its children follow after it returns.
+    virtual void OnDpiLayout(UINT oldDpi, UINT newDpi) { (void)oldDpi, (void)newDpi; }
+
     // Routes one message: WM_COMMAND through OnCommand, everything else through the map.
     virtual bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lResult);
     // WM_COMMAND: a notification from a control that is not this window's child (Enter on a
@@ -384,6 +393,7 @@ private:
     LRESULT DefaultProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     bool m_bOwnsWindow = false;
+    UINT m_nLayoutDpi = 0;
     const MSG* m_pCurrentMsg = nullptr;
     UINT m_nDefaultPendingMsg = 0; // dialogs: Default() re-enters DefDlgProc for this message
     bool m_bDefaultPending = false;

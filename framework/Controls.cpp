@@ -236,10 +236,7 @@ bool CStatusBar::Create(CWnd* pParentWnd, DWORD dwStyle, UINT nID)
     if (!pParentWnd || !pParentWnd->m_hWnd)
         return false;
     m_panes.clear();
-    if (!CreateEx(0, STATUSCLASSNAMEA, nullptr, dwStyle, 0, 0, 0, 0, pParentWnd->m_hWnd, nID))
-        return false;
-    m_nFontDpi = AfxGetWindowDpi(m_hWnd); // the control chose its own font for it
-    return true;
+    return CreateEx(0, STATUSCLASSNAMEA, nullptr, dwStyle, 0, 0, 0, 0, pParentWnd->m_hWnd, nID);
 }
 
 bool CStatusBar::SetIndicators(const UINT* lpIDArray, int nIDCount)
@@ -347,16 +344,13 @@ void CStatusBar::UpdateParts()
     SendMessage(SB_SETPARTS, (WPARAM)m_panes.size(), (LPARAM)edges);
 }
 
-void CStatusBar::ScaleToDpi(UINT dpi)
+void CStatusBar::OnDpiLayout(UINT, UINT newDpi)
 {
-    if (!m_hWnd || dpi == m_nFontDpi)
-        return;
-    CFontHandle font(AfxCreateStatusFont(dpi));
+    CFontHandle font(AfxCreateStatusFont(newDpi));
     if (!font)
         return;
     SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
     m_font = std::move(font); // the one made for the old DPI is no longer used
-    m_nFontDpi = dpi;
 }
 
 LRESULT CStatusBar::OnSizeMsg(WPARAM, LPARAM)

@@ -109,6 +109,10 @@ bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lRes
         CAccessibleControl::NameByLabels(m_hWnd);
         lResult = OnInitDialog();
         return true;
+    case WM_DPICHANGED:
+        if (!(GetStyle() & WS_CHILD))
+            LayOutForDpi(LOWORD(wParam));
+        break; // the system's own rescaling of the dialog follows
     case WM_DESTROY:
         if (AfxGetApp())
             AfxGetApp()->RemoveMessageFilter(this);
@@ -125,10 +129,9 @@ bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lRes
     return CWnd::OnWndMsg(message, wParam, lParam, lResult);
 }
 
-void CDialog::ScaleToDpi(UINT dpi)
+void CDialog::OnDpiLayout(UINT, UINT newDpi)
 {
-    m_dpiLayout.ScaleTo(m_hWnd, dpi);
-    CWnd::ScaleToDpi(dpi);
+    m_dpiLayout.LayOutAt(m_hWnd, newDpi);
 }
 
 BOOL CDialog::PreTranslateMessage(MSG* pMsg)

@@ -121,10 +121,6 @@ bool CFormView::Create(CWnd* pParentWnd, UINT nID)
         return false;
     ::SetWindowLongPtrA(hWnd, GWLP_ID, (LONG_PTR)nID);
     ModifyStyleEx(0, WS_EX_CONTROLPARENT);
-    RECT rect;
-    ::GetWindowRect(hWnd, &rect);
-    m_sizeForm.cx = rect.right - rect.left;
-    m_sizeForm.cy = rect.bottom - rect.top;
     ShowWindow(SW_SHOW);
     return true;
 }
@@ -141,10 +137,9 @@ bool CFormView::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lR
     return CView::OnWndMsg(message, wParam, lParam, lResult);
 }
 
-void CFormView::ScaleToDpi(UINT dpi)
+void CFormView::OnDpiLayout(UINT, UINT newDpi)
 {
-    m_dpiLayout.ScaleTo(m_hWnd, dpi, &m_sizeForm);
-    CView::ScaleToDpi(dpi);
+    m_dpiLayout.LayOutAt(m_hWnd, newDpi);
 }
 
 void CFormView::OnInitialUpdate()
@@ -159,7 +154,7 @@ void CFormView::ResizeParentToFit(BOOL bShrinkOnly)
         return;
     RECT client;
     GetClientRect(&client);
-    LONG wantCx = m_sizeForm.cx, wantCy = m_sizeForm.cy;
+    LONG wantCx = GetFormSize().cx, wantCy = GetFormSize().cy;
     if (bShrinkOnly) {
         wantCx = std::min<LONG>(wantCx, client.right);
         wantCy = std::min<LONG>(wantCy, client.bottom);
@@ -181,7 +176,10 @@ ON_MESSAGE(WM_EXITMENULOOP, OnExitMenuLoop)
 ON_MESSAGE(WM_ACTIVATE, OnActivateMsg)
 ON_MESSAGE(WM_SETFOCUS, OnSetFocusMsg)
 ON_MESSAGE(WM_NCDESTROY, OnNcDestroyMsg)
-ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
+ON_MESSAGE(WM_SYSCOLORCHANGE, OnSystemChangeMsg)
+ON_MESSAGE(WM_SETTINGCHANGE, OnSystemChangeMsg)
+ON_MESSAGE(WM_GETDPISCALEDSIZE, OnGetDpiScaledSizeMsg)
+ON_MESSAGE(WM_DPICHANGED, OnDpiChangedMsg)
 END_MESSAGE_MAP()
 
 CFrameWnd::CFrameWnd() = default;
@@ -274,20 +272,37 @@ void CFrameWnd::RecalcLayout(BOOL)
         return;
     RECT client;
     GetClientRect(&client);
-    HWND hWndStatus = GetDlgItem(AFX_IDW_STATUS_BAR);
-    // The bar's own style, not IsWindowVisible: while the frame is still hidden during its
-    // creation the bar must already count, or the view would be laid out under it.
-    if (hWndStatus && (::GetWindowLongA(hWndStatus, GWL_STYLE) & WS_VISIBLE)) {
-        // The status bar places itself along the bottom when told of a size change.
-        ::SendMessageA(hWndStatus, WM_SIZE, 0, 0);
-        RECT bar;
-        ::GetWindowRect(hWndStatus, &bar);
-        client.bottom = std::max<LONG>(client.top, client.bottom - (bar.bottom - bar.top));
-    }
+    client.bottom = std::max<LONG>(client.top, client.bottom - StatusBarHeight());
     HWND hWndView = GetDlgItem(AFX_IDW_PANE_FIRST);
     if (hWndView)
         ::MoveWindow(hWndView, client.left, client.top, client.right - client.left,
                      client.bottom - client.top, TRUE);
+}
+
+int CFrameWnd::StatusBarHeight()
+{
+    HWND hWndStatus = GetDlgItem(AFX_IDW_STATUS_BAR);
+    // The bar's own style, not IsWindowVisible: while the frame is still hidden during its
+    // creation the bar must already count, or the view would be laid out under it.
+    if (!hWndStatus || !(::GetWindowLongA(hWndStatus, GWL_STYLE) & WS_VISIBLE))
+        return 0;
+    // The status bar places itself along the bottom, as high as its font makes it, when told
+    // of a size change.
+    ::SendMessageA(hWndStatus, WM_SIZE, 0, 0);
+    RECT bar;
+    ::GetWindowRect(hWndStatus, &bar);
+    return bar.bottom - bar.top;
+}
+
+bool CFrameWnd::GetContentClientSize(SIZE* size)
+{
+    const CFormView* form =
+        dynamic_cast<const CFormView*>(FromHandlePermanent(GetDlgItem(AFX_IDW_PANE_FIRST)));
+    if ((GetStyle() & WS_THICKFRAME) || !form)
+        return false;
+    *size = form->GetFormSize();
+    size->cy += StatusBarHeight();
+    return true;
 }
 
 void CFrameWnd::OnSize(UINT, int, int)
@@ -427,16 +442,74 @@ LRESULT CFrameWnd::OnNcDestroyMsg(WPARAM, LPARAM)
     return Default();
 }
 
-LRESULT CFrameWnd::OnDpiChanged(WPARAM wParam, LPARAM lParam)
+LRESULT CFrameWnd::OnGetDpiScaledSizeMsg(WPARAM wParam, LPARAM lParam)
 {
+    SIZE* size = reinterpret_cast<SIZE*>(lParam);
+    const UINT dpi = LOWORD(wParam);
+    if (!size || !dpi)
+        return FALSE;
+    LayOutForDpi(dpi);
+    SIZE client;
+    if (!GetContentClientSize(&client))
+        return FALSE;
+    // The borders, caption and menu bar at that DPI around it.
+    RECT rect = {0, 0, client.cx, client.cy};
+    if (!AfxAdjustWindowRectForDpi(&rect, GetStyle(), GetMenu() != nullptr, GetExStyle(), dpi))
+        return FALSE;
+    *size = {rect.right - rect.left, rect.bottom - rect.top};
+    m_nDpiSizeAnswered = dpi;
+    return TRUE;
+}
+
+LRESULT CFrameWnd::OnDpiChangedMsg(WPARAM wParam, LPARAM lParam)
+{
+    const UINT dpi = LOWORD(wParam);
     // Fonts first: the status bar's height follows its font, the view's room follows the bar.
-    ScaleToDpi(LOWORD(wParam));
-    // The system's rectangle keeps the window where the user put it, at the new size.
-    if (const RECT* suggested = reinterpret_cast<const RECT*>(lParam))
-        SetWindowPos(nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOutForDpi(dpi);
+    const bool sizeAnswered = m_nDpiSizeAnswered == dpi;
+    m_nDpiSizeAnswered = 0;
+    // The system's rectangle keeps the window where the user put it.
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    if (!suggested)
+        return 0;
+    RECT rect = *suggested;
+    SIZE client;
+    if (!sizeAnswered && GetContentClientSize(&client)) {
+        RECT window, now;
+        GetWindowRect(&window);
+        GetClientRect(&now);
+        rect.right = rect.left + client.cx + (window.right - window.left) - now.right;
+        rect.bottom = rect.top + client.cy + (window.bottom - window.top) - now.bottom;
+    }
+    SetWindowPos(nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     RecalcLayout();
     return 0;
+}
+
+namespace {
+
+struct PassedMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+BOOL CALLBACK PassMessage(HWND window, LPARAM context)
+{
+    const PassedMessage* passed = reinterpret_cast<const PassedMessage*>(context);
+    ::SendMessageA(window, passed->message, passed->wParam, passed->lParam);
+    return TRUE;
+}
+
+} // namespace
+
+LRESULT CFrameWnd::OnSystemChangeMsg(WPARAM wParam, LPARAM lParam)
+{
+    // Every window inside, however deep: the pages' controls sit in the view.
+    PassedMessage passed = {GetCurrentMessage()->message, wParam, lParam};
+    ::EnumChildWindows(m_hWnd, PassMessage, reinterpret_cast<LPARAM>(&passed));
+    return Default();
 }
 
 bool CFrameWnd::OnCommand(WPARAM wParam, LPARAM lParam, LRESULT& lResult)

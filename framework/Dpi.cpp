@@ -106,19 +106,18 @@ Growth TemplateGrowth(HWND hDlg, HFONT oldFont, HFONT newFont, UINT oldDpi, UINT
     return {{LONG(oldDpi), LONG(oldDpi)}, {LONG(newDpi), LONG(newDpi)}};
 }
 
-// The control in the new font (when there is one), each of its edges moved as the template
-// grew: controls side by side stay apart.
-void ScaleControl(HWND hDlg, HWND control, const Growth& growth, HFONT font)
+// The control in the new font (when there is one), each edge of the rectangle it was made
+// with moved as the template grew: controls side by side stay apart.
+void PlaceControl(HWND control, const RECT& made, const Growth& growth, HFONT font)
 {
-    const RECT rect = ControlRect(hDlg, control);
     if (font)
         ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    LONG height = growth.Y(rect.bottom) - growth.Y(rect.top);
+    LONG height = growth.Y(made.bottom) - growth.Y(made.top);
     RECT now;
     if (KeepsItsHeight(control) && ::GetWindowRect(control, &now))
         height = now.bottom - now.top; // as its new font made it
-    ::SetWindowPos(control, nullptr, growth.X(rect.left), growth.Y(rect.top),
-                   growth.X(rect.right) - growth.X(rect.left), height,
+    ::SetWindowPos(control, nullptr, growth.X(made.left), growth.Y(made.top),
+                   growth.X(made.right) - growth.X(made.left), height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -134,6 +133,13 @@ UINT AfxGetWindowDpi(HWND hWnd)
     return ScreenDpi();
 }
 
+bool AfxAdjustWindowRectForDpi(RECT* rect, DWORD style, BOOL hasMenu, DWORD exStyle, UINT dpi)
+{
+    typedef BOOL(WINAPI * AdjustForDpiFn)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi = User32Function<AdjustForDpiFn>("AdjustWindowRectExForDpi");
+    return adjustForDpi && adjustForDpi(rect, style, hasMenu, exStyle, dpi);
+}
+
 HFONT AfxCreateStatusFont(UINT dpi)
 {
     typedef BOOL(WINAPI * ParametersForDpiFn)(UINT, UINT, PVOID, UINT, UINT);
@@ -147,7 +153,7 @@ HFONT AfxCreateStatusFont(UINT dpi)
         if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
             return nullptr;
         LONG& height = metrics.lfStatusFont.lfHeight;
-        height = AfxRescaleForDpi(height, ScreenDpi(), dpi);
+        height = AfxScaleBetweenDpis(height, ScreenDpi(), dpi);
     }
     return ::CreateFontIndirectW(&metrics.lfStatusFont);
 }
@@ -159,7 +165,7 @@ bool CDialogDpiLayout::OnMessage(HWND hDlg, UINT message, LRESULT& lResult)
     switch (message) {
     case WM_INITDIALOG:
         if (::GetWindowLongA(hDlg, GWL_STYLE) & WS_CHILD) {
-            m_nDpi = AfxGetWindowDpi(hDlg);
+            NoteMadeLayout(hDlg);
             TurnOffSystemDialogRescaling(hDlg);
         }
         return false;
@@ -171,45 +177,53 @@ bool CDialogDpiLayout::OnMessage(HWND hDlg, UINT message, LRESULT& lResult)
         lResult = reinterpret_cast<LRESULT>(m_font.Get());
         return true;
     case WM_NCDESTROY:
-        m_font.Reset();
-        m_nDpi = 0;
-        m_nPoints = 0;
+        *this = CDialogDpiLayout();
         return false;
     default:
         return false;
     }
 }
 
-void CDialogDpiLayout::ScaleTo(HWND hDlg, UINT dpi, SIZE* pSize)
+void CDialogDpiLayout::NoteMadeLayout(HWND hDlg)
 {
-    if (!m_nDpi || !dpi || dpi == m_nDpi)
-        return;
-    const HFONT oldFont = reinterpret_cast<HFONT>(::SendMessageA(hDlg, WM_GETFONT, 0, 0));
-    CFontHandle font(CreateTemplateFont(hDlg, dpi));
-    const Growth growth = TemplateGrowth(hDlg, oldFont, font.Get(), m_nDpi, dpi);
+    m_nMadeDpi = m_nDpi = AfxGetWindowDpi(hDlg);
+    RECT window;
+    ::GetWindowRect(hDlg, &window);
+    m_madeSize = m_size = {window.right - window.left, window.bottom - window.top};
+    m_controls.clear();
     for (HWND child = ::GetWindow(hDlg, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-        ScaleControl(hDlg, child, growth, font.Get());
-    if (pSize)
-        *pSize = {growth.X(pSize->cx), growth.Y(pSize->cy)};
+        m_controls.push_back({child, ControlRect(hDlg, child)});
+    // The font's point size reads back exactly at any DPI above 72.
+    m_madeFont = reinterpret_cast<HFONT>(::SendMessageA(hDlg, WM_GETFONT, 0, 0));
+    if (m_madeFont && ::GetObjectW(m_madeFont, sizeof m_templateFont, &m_templateFont) &&
+        m_templateFont.lfHeight < 0)
+        m_nPoints = ::MulDiv(-m_templateFont.lfHeight, 72, int(m_nMadeDpi));
+}
+
+void CDialogDpiLayout::LayOutAt(HWND hDlg, UINT dpi)
+{
+    if (!m_nMadeDpi || !dpi || dpi == m_nDpi)
+        return;
+    // Back at the DPI it was made at, the dialog manager's own font serves again.
+    CFontHandle font(dpi == m_nMadeDpi ? nullptr : CreateTemplateFont(dpi));
+    const HFONT newFont = dpi == m_nMadeDpi ? m_madeFont : font.Get();
+    const Growth growth = TemplateGrowth(hDlg, m_madeFont, newFont, m_nMadeDpi, dpi);
+    for (const Control& control : m_controls)
+        if (::IsWindow(control.hWnd))
+            PlaceControl(control.hWnd, control.rect, growth, newFont);
+    m_size = {growth.X(m_madeSize.cx), growth.Y(m_madeSize.cy)};
+    ::SetWindowPos(hDlg, nullptr, 0, 0, m_size.cx, m_size.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // No control uses the font made for the old DPI any more: it goes.
-    if (font)
-        m_font = std::move(font);
+    m_font = std::move(font);
     m_nDpi = dpi;
     ::RedrawWindow(hDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
-HFONT CDialogDpiLayout::CreateTemplateFont(HWND hDlg, UINT dpi)
+HFONT CDialogDpiLayout::CreateTemplateFont(UINT dpi) const
 {
-    if (!m_nPoints) {
-        // Before the first change the window has the dialog manager's font, made from the
-        // template at the DPI it was laid out at: its point size reads back exactly at any
-        // DPI above 72.
-        const HGDIOBJ made = reinterpret_cast<HGDIOBJ>(::SendMessageA(hDlg, WM_GETFONT, 0, 0));
-        if (!made || !::GetObjectW(made, sizeof m_templateFont, &m_templateFont) ||
-            m_templateFont.lfHeight >= 0)
-            return nullptr;
-        m_nPoints = ::MulDiv(-m_templateFont.lfHeight, 72, int(m_nDpi));
-    }
+    if (!m_nPoints)
+        return nullptr;
     LOGFONTW font = m_templateFont;
     font.lfHeight = -::MulDiv(m_nPoints, int(dpi), 72);
     font.lfWidth = 0;

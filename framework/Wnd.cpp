@@ -1,6 +1,7 @@
 // Binding of windows to objects, the three window procedures, and message dispatch.
 #include "AfxWnd.h"
 #include "AfxApp.h"
+#include "Dpi.h"
 
 #include <cstdio>
 #include <exception>
@@ -126,6 +127,7 @@ void CWnd::Bind(HWND hWnd, Kind kind, bool bOwnsWindow)
     m_hWnd = hWnd;
     m_kind = kind;
     m_bOwnsWindow = bOwnsWindow;
+    m_nLayoutDpi = AfxGetWindowDpi(hWnd); // what its creator laid it out for
     std::lock_guard<std::mutex> lock(g_boundLock);
     g_bound[hWnd] = this;
 }
@@ -259,11 +261,18 @@ int CWnd::MessageBox(LPCSTR lpszText, LPCSTR lpszCaption, UINT nType)
     return ::MessageBoxA(m_hWnd, lpszText, lpszCaption, nType);
 }
 
-void CWnd::ScaleToDpi(UINT dpi)
+void CWnd::LayOutForDpi(UINT dpi)
 {
+    if (!m_hWnd || !dpi)
+        return;
+    if (dpi != m_nLayoutDpi) {
+        const UINT oldDpi = m_nLayoutDpi;
+        m_nLayoutDpi = dpi;
+        OnDpiLayout(oldDpi, dpi);
+    }
     for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
         if (CWnd* pChild = FromHandlePermanent(child))
-            pChild->ScaleToDpi(dpi);
+            pChild->LayOutForDpi(dpi);
 }
 
 int CWnd::OnCreate(LPCREATESTRUCT)

@@ -31,6 +31,15 @@
 #define IDI_JACK 135
 #define IDI_XLR 136
 #define IDI_CLOCK 146
+// Their high-contrast drawings, and the application icon's: one colour on transparent, drawn
+// in the system's text colour under a high-contrast scheme.
+#define IDI_MAINFRAME_HC 228
+#define IDI_INTERFACE_HC 230
+#define IDI_DEVICES_HC 231
+#define IDI_SETTINGS_HC 232
+#define IDI_JACK_HC 235
+#define IDI_XLR_HC 236
+#define IDI_CLOCK_HC 246
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
@@ -40,6 +49,7 @@
 #define IDC_PAGE_TREE 1100
 #define IDC_ABOUT_TEXT 1101
 #define IDC_PAGE_SEPARATOR 1102
+#define IDC_ABOUT_ICON 1103
 
 // Buffer settings page.
 #define IDC_STREAM_SLIDER 1200
@@ -160,7 +170,7 @@
 #define IDS_APPLY_MASTER 61407
 #define IDS_INPUT_CHANNELS_LABEL 61408
 #define IDS_OUTPUT_CHANNELS_LABEL 61409
-#define IDC_PAGE_TREE_LABEL 1103
+#define IDC_PAGE_TREE_LABEL 1104
 #define IDC_DEVICE_LIST_LABEL 1226
 #define IDC_CHANNEL_LIST_LABEL 1245
 #define IDC_RATE_LABEL 1271

@@ -7,8 +7,9 @@
 # (-devices), the device-name dialog (-device-name), the input channels page (-channels), the
 # synchronisation page (-sync), the buffer settings page (-settings) and a settings profile's
 # plan and results (-profile-plan, -profile-results); then a second start with -exit ends the
-# panel. Last, at 144 DPI, the devices page (-devices-144dpi) and the buffer settings page
-# (-settings-144dpi).
+# panel. Then, at 144 DPI, the devices page (-devices-144dpi) and the buffer settings page
+# (-settings-144dpi); last, the same two pages in high-contrast white on black
+# (-contrast-devices, -contrast-settings).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build}
@@ -133,6 +134,23 @@ panel_shot devices-144dpi
 panel -asio
 sleep 1 # the first drop-out count
 panel_shot settings-144dpi
+panel -exit
+wait "$panel_pid" || true
+
+# In high-contrast white on black, on the bench's prefix in those colours with a stand-in of
+# its own: the devices page, then the buffer settings page.
+"$root/scripts/simdriver.sh" stop "$build" >/dev/null
+unset KVX_BENCH_DPI
+export KVX_BENCH_CONTRAST=1
+"$root/scripts/simdriver.sh" start "$build" --scenario demo >/dev/null
+. "$build/wine-bench/env-contrast"
+setsid "$root/scripts/wine-bench.sh" run "$build" "$build/app/kvxucpl.exe" >>"$log" 2>&1 </dev/null &
+panel_pid=$!
+wait_for_window "Volmar Model B USB Control Panel"
+panel_shot contrast-devices
+panel -asio
+sleep 1
+panel_shot contrast-settings
 panel -exit
 wait "$panel_pid" || true
 echo "control panel ended"

@@ -5,9 +5,12 @@
 #   wine-bench.sh run BUILD EXE ARGS  run one Windows program on that bench; its exit code is ours
 #   wine-bench.sh test BUILD EXE ARGS the same for a test program, its output given at its end
 #   wine-bench.sh dpi BUILD DPI EXE ARGS  the same on the bench's second prefix, set to DPI
-#   wine-bench.sh stop BUILD          end the wineserver and the virtual display
-# With KVX_BENCH_DPI set, run and test use that second prefix at that DPI too.
+#   wine-bench.sh contrast BUILD EXE ARGS the same on a prefix in high-contrast white on black
+#   wine-bench.sh stop BUILD          end the wineservers and the virtual displays
+# With KVX_BENCH_DPI set, run and test use that second prefix at that DPI too; with
+# KVX_BENCH_CONTRAST=1, the high-contrast one.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 cmd=$1 build=$(cd "$2" && pwd)
 shift 2
 bench=$build/wine-bench
@@ -69,19 +72,49 @@ stop_display() {
   rm -f "$bench/env$1"
 }
 
-# A second prefix for runs at another DPI, so that the bench's own stays at 96 for the tests
-# running beside them. Wine reads LogPixels when a program starts: one prefix serves every
-# scale, one run at a time (CTest lock wine_dpi_prefix). Hard links make it in a moment;
-# Wine replaces a registry file rather than writing into it, so those are copied.
-dpi_prefix() {
-  local dpi_bench=$bench/prefix-dpi
-  if [ ! -f "$bench/prefix-dpi.ready" ]; then
-    rm -rf "$dpi_bench"
-    cp -al "$WINEPREFIX" "$dpi_bench"
-    for reg in "$dpi_bench"/*.reg; do cp --remove-destination "$WINEPREFIX/${reg##*/}" "$reg"; done
-    touch "$bench/prefix-dpi.ready"
+# Prefixes of their own for runs that change what every program on the bench would see: one
+# for runs at another DPI, so that the bench's own stays at 96 for the tests running beside
+# them (Wine reads LogPixels when a program starts: one prefix serves every scale, one run at
+# a time, CTest lock wine_dpi_prefix), and one in high-contrast colours (lock
+# wine_contrast_prefix). Hard links make one in a moment; Wine replaces a registry file
+# rather than writing into it, so those are copied.
+copy_prefix() {
+  local name=$1 copy=$bench/prefix-$1
+  if [ ! -f "$copy.ready" ]; then
+    rm -rf "$copy"
+    cp -al "$WINEPREFIX" "$copy"
+    for reg in "$copy"/*.reg; do cp --remove-destination "$WINEPREFIX/${reg##*/}" "$reg"; done
+    if [ "$name" = contrast ]; then
+      WINEPREFIX=$copy "$wine" regedit /S "$(winepath_of "$here/wine-high-contrast.reg")" \
+        >/dev/null 2>&1
+      WINEPREFIX=$copy wineserver -w
+    fi
+    touch "$copy.ready"
   fi
-  export WINEPREFIX=$dpi_bench
+  export WINEPREFIX=$copy
+}
+
+# The Windows path of a file of ours (Wine's drive Z: is the root of the file system).
+winepath_of() {
+  local path=$1
+  echo "Z:${path//\//\\}"
+}
+
+# on_copy NAME SIZE: the programs run on the prefix copy NAME, with a screen of its own of
+# SIZE where its windows take no focus from the tests on the bench's screen (on a person's
+# display they show there), and a server of its own, kept between runs until the bench stops.
+on_copy() {
+  local name=$1 size=$2
+  if [ ! -f "$bench/env-$name" ]; then
+    if [ "$MANAGED" = N ]; then
+      (unset DISPLAY && start_display "-$name" "$size")
+    else
+      cp "$bench/env" "$bench/env-$name"
+    fi
+  fi
+  . "$bench/env-$name"
+  copy_prefix "$name"
+  wineserver -p </dev/null >/dev/null 2>&1 || true
 }
 
 set_dpi() {
@@ -120,39 +153,34 @@ case $cmd in
     "$wine" wineboot </dev/null >"$bench/session.log" 2>&1
     echo "wine bench ready on $DISPLAY"
     ;;
-  run | test | dpi)
+  run | test | dpi | contrast)
     [ -f "$bench/env" ] || { echo "wine bench not started: run '$0 start $build' first" >&2; exit 2; }
     . "$bench/env"
     if [ "$cmd" = dpi ]; then
       export KVX_BENCH_DPI=$1
       cmd=test
       shift
+    elif [ "$cmd" = contrast ]; then
+      export KVX_BENCH_CONTRAST=1
+      cmd=test
     fi
     if [ -n "${KVX_BENCH_DPI:-}" ]; then
-      # A screen of its own, large enough for the panel at 200 %, where its windows take
-      # no focus from the tests on the bench's screen.
-      if [ ! -f "$bench/env-dpi" ]; then
-        if [ "$MANAGED" = N ]; then
-          (unset DISPLAY && start_display -dpi 1920x1200)
-        else
-          cp "$bench/env" "$bench/env-dpi" # a person's display: there it shows
-        fi
-      fi
-      . "$bench/env-dpi"
-      dpi_prefix
-      # Its own server, kept between the runs of one bench; the bench's stop ends it.
-      wineserver -p </dev/null >/dev/null 2>&1 || true
+      on_copy dpi 1920x1200 # large enough for the panel at 200 %
       set_dpi "$KVX_BENCH_DPI"
       export KVX_TEST_DPI=$KVX_BENCH_DPI
+    elif [ -n "${KVX_BENCH_CONTRAST:-}" ]; then
+      on_copy contrast 1280x800
     fi
     [ "$cmd" = run ] && exec "$wine" "$@"
     run_test "$@"
     ;;
   stop)
     wineserver -k 2>/dev/null || true
-    [ -d "$bench/prefix-dpi" ] && WINEPREFIX=$bench/prefix-dpi wineserver -k 2>/dev/null || true
+    for copy in dpi contrast; do
+      [ -d "$bench/prefix-$copy" ] && WINEPREFIX=$bench/prefix-$copy wineserver -k 2>/dev/null || true
+      stop_display "-$copy"
+    done
     stop_display ""
-    stop_display -dpi
     ;;
-  *) echo "usage: $0 prefix|start|run|test|dpi|stop BUILD [EXE ARGS...]" >&2; exit 2 ;;
+  *) echo "usage: $0 prefix|start|run|test|dpi|contrast|stop BUILD [EXE ARGS...]" >&2; exit 2 ;;
 esac

@@ -34,10 +34,6 @@ public:
     // that poll the driver do so only while they can be seen.
     virtual void FollowScreenVisibility() {}
 
-    // The page now sits on a screen of newDpi, having been laid out for oldDpi: its lengths
-    // in pixels follow (its template's font and controls have been scaled already).
-    virtual void RescaleForDpi(UINT oldDpi, UINT newDpi) { (void)oldDpi, (void)newDpi; }
-
     void OnOK() override {}
     void OnCancel() override {}
 

@@ -43,7 +43,15 @@ const TreeItem* FindTreeItem(DWORD_PTR code)
 const DWORD_PTR kPageCodeMask = 0xFF000000;
 
 const int kTreeIconSize = 16; // at 96 DPI
-const UINT kTreeIcons[] = {IDI_INTERFACE, IDI_DEVICES, IDI_SETTINGS, IDI_JACK, IDI_XLR, IDI_CLOCK};
+// Each tree icon in its own colours and its high-contrast drawing, in image-list order.
+const struct {
+    UINT colours, oneColour;
+} kTreeIcons[] = {{IDI_INTERFACE, IDI_INTERFACE_HC},
+                  {IDI_DEVICES, IDI_DEVICES_HC},
+                  {IDI_SETTINGS, IDI_SETTINGS_HC},
+                  {IDI_JACK, IDI_JACK_HC},
+                  {IDI_XLR, IDI_XLR_HC},
+                  {IDI_CLOCK, IDI_CLOCK_HC}};
 
 // Where every page sits in the view's client area, in pixels at 96 DPI.
 const int kPageLeft = 140;
@@ -62,7 +70,8 @@ ON_WM_DESTROY()
 ON_MESSAGE(WM_DRIVER_NOTIFY, OnDriverNotify)
 ON_WM_DEVICECHANGE()
 ON_WM_TIMER()
-ON_MESSAGE(WM_DPICHANGED_AFTERPARENT, OnDpiChangedAfterParent)
+ON_MESSAGE(WM_SYSCOLORCHANGE, OnSystemChange)
+ON_MESSAGE(WM_SETTINGCHANGE, OnSystemChange)
 END_MESSAGE_MAP()
 
 CKVX_USB_CPLView::CKVX_USB_CPLView() : CFormView(IDD_KVX_USB_CPL_FORM) {}
@@ -119,7 +128,6 @@ std::array<CDialogPage*, 5> CKVX_USB_CPLView::PagesInRefreshOrder()
 
 void CKVX_USB_CPLView::CreatePages()
 {
-    m_nDpi = AfxGetWindowDpi(m_hWnd);
     for (CDialogPage* page : Pages())
         page->Create(this);
     PlacePages(SWP_SHOWWINDOW);
@@ -128,23 +136,25 @@ void CKVX_USB_CPLView::CreatePages()
 
 void CKVX_USB_CPLView::PlacePages(UINT flags)
 {
+    const UINT dpi = GetLayoutDpi();
     for (CDialogPage* page : Pages())
         if (page->m_hWnd)
-            page->SetWindowPos(nullptr, AfxScaleForDpi(kPageLeft, m_nDpi),
-                               AfxScaleForDpi(kPageTop, m_nDpi), 0, 0,
+            page->SetWindowPos(nullptr, AfxScaleForDpi(kPageLeft, dpi),
+                               AfxScaleForDpi(kPageTop, dpi), 0, 0,
                                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
 }
 
 void CKVX_USB_CPLView::KeepTreeLeftOfPages()
 {
-    const int pageLeft = AfxScaleForDpi(kPageLeft, m_nDpi);
+    const UINT dpi = GetLayoutDpi();
+    const int pageLeft = AfxScaleForDpi(kPageLeft, dpi);
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
     RECT rect;
     HWND separator = GetDlgItem(IDC_PAGE_SEPARATOR);
-    const int separatorLeft = pageLeft - AfxScaleForDpi(kSeparatorGap, m_nDpi);
+    const int separatorLeft = pageLeft - AfxScaleForDpi(kSeparatorGap, dpi);
     if (GetChildRect(separator, &rect) && rect.left > separatorLeft)
         ::SetWindowPos(separator, nullptr, separatorLeft, rect.top, 0, 0, flags | SWP_NOSIZE);
-    const int treeRight = pageLeft - AfxScaleForDpi(kTreeGap, m_nDpi);
+    const int treeRight = pageLeft - AfxScaleForDpi(kTreeGap, dpi);
     if (GetChildRect(m_PageTree.m_hWnd, &rect) && rect.right > treeRight)
         m_PageTree.SetWindowPos(nullptr, 0, 0, treeRight - rect.left, rect.bottom - rect.top,
                                 flags | SWP_NOMOVE);
@@ -158,41 +168,32 @@ bool CKVX_USB_CPLView::GetChildRect(HWND child, RECT* rect) const
     return true;
 }
 
-void CKVX_USB_CPLView::RescaleForDpi(UINT dpi)
+void CKVX_USB_CPLView::OnDpiLayout(UINT oldDpi, UINT newDpi)
 {
-    if (m_bFirstUpdate)
-        return;
-    const UINT oldDpi = m_nDpi;
-    m_nDpi = dpi;
-    // The window keeps the place the system gave it, at the size of the form, as when made.
-    ResizeParentToFit(FALSE);
+    CFormView::OnDpiLayout(oldDpi, newDpi);
     PlacePages(0);
     KeepTreeLeftOfPages();
-    if (dpi == oldDpi)
-        return;
-    LoadTreeImages(dpi);
-    for (CDialogPage* page : Pages())
-        page->RescaleForDpi(oldDpi, dpi);
+    if (!m_bFirstUpdate)
+        LoadTreeImages(newDpi);
 }
 
-LRESULT CKVX_USB_CPLView::OnDpiChangedAfterParent(WPARAM, LPARAM)
+LRESULT CKVX_USB_CPLView::OnSystemChange(WPARAM wParam, LPARAM)
 {
-    // Windows tells the children after their frame, which has laid out the form and the pages
-    // at the new DPI already (the system's own rescaling is off for them): the lengths given
-    // in pixels are placed exactly again.
-    RescaleForDpi(AfxGetWindowDpi(m_hWnd));
-    return 0;
+    // Its frame passes on what the system tells top-level windows.
+    if (!m_bFirstUpdate && AfxIsColourChange(GetCurrentMessage()->message, wParam))
+        LoadTreeImages(GetLayoutDpi());
+    return Default();
 }
 
 void CKVX_USB_CPLView::LoadTreeImages(UINT dpi)
 {
-    // Each icon at the size drawn for this scale, not one size stretched by the list.
+    // Each icon at the size drawn for this scale, not one size stretched by the list, and in
+    // the user's colours: on the tree's window colour, in its text colour under high contrast.
     const int size = AfxScaleForDpi(kTreeIconSize, dpi);
-    m_ImageList.Create(size, size, ILC_COLOR, 6, 1);
-    for (UINT id : kTreeIcons) {
+    m_ImageList.Create(size, size, ILC_COLOR32 | ILC_MASK, 6, 1);
+    for (const auto& id : kTreeIcons) {
         const CIconHandle icon(
-            static_cast<HICON>(::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id),
-                                            IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+            AfxLoadIconForColours(id.colours, id.oneColour, size, COLOR_WINDOWTEXT));
         m_ImageList.Add(icon.Get()); // the list keeps its own copy
     }
     m_PageTree.SetImageList(&m_ImageList, TVSIL_NORMAL);
@@ -200,7 +201,7 @@ void CKVX_USB_CPLView::LoadTreeImages(UINT dpi)
 
 void CKVX_USB_CPLView::BuildTree()
 {
-    LoadTreeImages(m_nDpi);
+    LoadTreeImages(GetLayoutDpi());
     for (const TreeItem& entry : kTreeItems) {
         HTREEITEM item =
             m_PageTree.InsertItem(AfxLoadString(entry.caption).c_str(), entry.image, entry.image);

@@ -64,10 +64,6 @@ public:
     // Selects the page's tree item, as a click would. Asked before the tree exists (by the
     // frame, for -asio), the page becomes the one the first update starts with.
     void ShowPage(CPageCode page);
-    // The view now sits on a screen of this DPI: the pages' origin, the tree's icons and
-    // every page's lengths in pixels follow (its frame tells it once the form and the pages
-    // have their fonts and controls at that DPI, and Windows again after the frame).
-    void RescaleForDpi(UINT dpi);
 
     CTreeCtrlEx m_PageTree;
     HTREEITEM m_hOutputChannelsItem = nullptr;
@@ -88,7 +84,11 @@ protected:
     LRESULT OnDriverNotify(WPARAM wParam, LPARAM lParam);
     BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
     void OnTimer(UINT_PTR nIDEvent);
-    LRESULT OnDpiChangedAfterParent(WPARAM wParam, LPARAM lParam);
+    // The user's colours changed (high contrast on or off): the tree's icons follow.
+    LRESULT OnSystemChange(WPARAM wParam, LPARAM lParam);
+    // The form at the new DPI, then the pages' origin, the tree's width and its icons; the
+    // pages lay themselves out after it.
+    void OnDpiLayout(UINT oldDpi, UINT newDpi) override;
 
     DECLARE_MESSAGE_MAP()
 
@@ -108,11 +108,13 @@ private:
     // Every page at the page origin, scaled to the view's DPI.
     void PlacePages(UINT flags);
     // The tree and the separator line end left of the pages, with the room they have at
-    // 96 DPI, whatever the template's font makes of them.
+    // 96 DPI, whatever the template's font makes of them (at most the template's own width:
+    // each layout of the form starts from the template).
     void KeepTreeLeftOfPages();
     bool GetChildRect(HWND child, RECT* rect) const;
     void BuildTree();
-    // The tree's icons at the size for this DPI, replacing those it had.
+    // The tree's icons at the size for this DPI and in the user's colours, replacing those it
+    // had.
     void LoadTreeImages(UINT dpi);
     bool IsChannelPage(const CDialogPage& page) const;
     // Both channel pages show the driver's display-name option alike: it is read once for
@@ -122,7 +124,6 @@ private:
     void DriverStateChanged() override { RefreshFromDriver(); }
 
     bool m_bFirstUpdate = true;
-    UINT m_nDpi = kAfxDefaultDpi; // the DPI the pixel lengths are laid out for
     CPageCode m_StartPage = PAGE_DEVICES;
     // What the driver reports that no page shows yet: the display-name option of both
     // channel pages, and the device count of the status bar.

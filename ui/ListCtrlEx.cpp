@@ -29,7 +29,7 @@ void CListCtrlEx::RescaleColumns(UINT oldDpi, UINT newDpi)
         // A width as given is scaled from its 96-DPI value, so that rounding never drifts.
         const bool asGiven = width == AfxScaleForDpi(m_columnWidths[i], oldDpi);
         SetColumnWidth(column, asGiven ? AfxScaleForDpi(m_columnWidths[i], newDpi)
-                                       : AfxRescaleForDpi(width, oldDpi, newDpi));
+                                       : AfxScaleBetweenDpis(width, oldDpi, newDpi));
     }
 }
 

@@ -84,3 +84,49 @@ draw32 icon146 -fill white -stroke '#1f5fa8' -strokewidth 3 -draw 'circle 16,16 
 draw icon146 16 -fill '#1f5fa8' -draw 'circle 7.5,7.5 7.5,0.5' -fill white -draw 'circle 7.5,7.5 7.5,2' \
   -fill '#2f353c' -draw 'rectangle 7,3 8,8' -draw 'rectangle 8,7 11,8'
 pack icon146
+
+# High-contrast drawings (-hc): the same subjects as outlines and solid marks in black alone on
+# transparent. The panel draws them in the system's text colour, keeping only each pixel's
+# coverage, so they stand out on whatever background a high-contrast scheme gives.
+line32='-fill none -stroke black -strokewidth 2'
+solid='-stroke none -fill black'
+
+draw32 icon128-hc $line32 -draw 'roundrectangle 2,2 29,29 5,5' \
+  -draw 'line 9,7 9,24' -draw 'line 16,7 16,24' -draw 'line 23,7 23,24' \
+  $solid -draw 'rectangle 6,17 12,20' -draw 'rectangle 13,9 19,12' -draw 'rectangle 20,14 26,17'
+draw icon128-hc 16 -fill none -stroke black -draw 'rectangle 0,0 15,15' \
+  -draw 'line 4,3 4,13' -draw 'line 8,3 8,13' -draw 'line 12,3 12,13' \
+  $solid -draw 'rectangle 3,9 5,10' -draw 'rectangle 7,4 9,5' -draw 'rectangle 11,7 13,8'
+pack icon128-hc
+
+draw32 icon130-hc $line32 -draw 'roundrectangle 3,10 28,22 2,2' $solid -draw 'rectangle 20,14 25,18'
+draw icon130-hc 16 -fill none -stroke black -draw 'rectangle 1,5 14,11' \
+  $solid -draw 'rectangle 10,7 12,9'
+pack icon130-hc
+
+draw32 icon131-hc $line32 -draw 'roundrectangle 2,9 29,23 2,2' -draw 'circle 9,16 9,12.5' \
+  -draw 'circle 17,16 17,12.5' $solid -draw 'rectangle 23,12 26,15'
+draw icon131-hc 16 -fill none -stroke black -draw 'rectangle 0,3 15,12' \
+  -draw 'rectangle 2,6 4,9' -draw 'rectangle 7,6 9,9' $solid -draw 'rectangle 12,6 13,7'
+pack icon131-hc
+
+draw32 icon132-hc $solid -draw 'rectangle 3,7 28,8' -draw 'rectangle 3,15 28,16' -draw 'rectangle 3,23 28,24' \
+  -draw 'rectangle 17,4 21,11' -draw 'rectangle 7,12 11,19' -draw 'rectangle 21,20 25,27'
+draw icon132-hc 16 $solid -draw 'line 1,3 14,3' -draw 'line 1,8 14,8' -draw 'line 1,13 14,13' \
+  -draw 'rectangle 9,1 11,5' -draw 'rectangle 3,6 5,10' -draw 'rectangle 10,11 12,15'
+pack icon132-hc
+
+draw32 icon135-hc $line32 -draw 'circle 16,16 16,5' $solid -draw 'circle 16,16 16,12'
+draw icon135-hc 16 -fill none -stroke black -draw 'circle 7.5,7.5 7.5,1' $solid -draw 'rectangle 6,6 9,9'
+pack icon135-hc
+
+draw32 icon136-hc $line32 -draw 'circle 16,16 16,3' \
+  $solid -draw 'circle 10,13 10,10.5' -draw 'circle 22,13 22,10.5' -draw 'circle 16,22 16,19.5'
+draw icon136-hc 16 -fill none -stroke black -draw 'circle 7.5,7.5 7.5,0.5' \
+  $solid -draw 'rectangle 4,5 5,6' -draw 'rectangle 10,5 11,6' -draw 'rectangle 7,10 8,11'
+pack icon136-hc
+
+draw32 icon146-hc $line32 -draw 'circle 16,16 16,3' -draw 'line 16,16 16,8' -draw 'line 16,16 22,19'
+draw icon146-hc 16 -fill none -stroke black -draw 'circle 7.5,7.5 7.5,0.5' \
+  $solid -draw 'rectangle 7,3 8,8' -draw 'rectangle 8,7 11,8'
+pack icon146-hc

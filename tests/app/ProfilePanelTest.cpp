@@ -22,6 +22,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_sim.Start("demo")) << m_sim.Log(); // the panel inherits its pipe
+        // The rate is the user's to choose, as these loads change it.
+        ASSERT_EQ(m_sim.Run({"set", "mode", "manual"}).exitCode, 0);
         ASSERT_EQ(m_driver.Open(KVX_USB_DEVICE_NAME), 0u);
         m_file = SimDriverProcess::TempPath("panel.kvxsettings");
         m_panel.reset(new CPanelProcess(""));

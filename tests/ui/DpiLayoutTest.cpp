@@ -348,6 +348,23 @@ TEST_F(DpiLayoutTest, PixelLengthsAreThoseAt96DpiScaled)
     EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), mask.bmWidth) << "the tray icon";
 }
 
+// What the system suggests on a change of DPI: the window where it is, its size scaled.
+RECT SuggestedRect(UINT from, UINT to)
+{
+    RECT rect;
+    GetWindowRect(DpiLayoutTest::Frame().m_hWnd, &rect);
+    rect.right = rect.left + MulDiv(rect.right - rect.left, int(to), int(from));
+    rect.bottom = rect.top + MulDiv(rect.bottom - rect.top, int(to), int(from));
+    return rect;
+}
+
+// The frame's DPI changes from one to the other as Wine never changes it: no size asked first.
+void ChangeDpi(UINT from, UINT to)
+{
+    RECT suggested = SuggestedRect(from, to);
+    DpiLayoutTest::Frame().SendMessage(WM_DPICHANGED, MAKEWPARAM(to, to), LPARAM(&suggested));
+}
+
 TEST_F(DpiLayoutTest, ADpiChangeTakesTheSuggestedPlaceAndLaysOutAgain)
 {
     const UINT dpi = Dpi();
@@ -358,15 +375,12 @@ TEST_F(DpiLayoutTest, ADpiChangeTakesTheSuggestedPlaceAndLaysOutAgain)
     const LONG ratesDropped = DroppedHeight(rates);
     // To another scale and back, the window staying on the bench's screen.
     for (const UINT to : {dpi == 144 ? 120u : 144u, dpi}) {
-        RECT suggested = before;
-        suggested.right = before.left + MulDiv(before.right - before.left, int(to), int(dpi));
-        suggested.bottom = before.top + MulDiv(before.bottom - before.top, int(to), int(dpi));
-        Frame().SendMessage(WM_DPICHANGED, MAKEWPARAM(to, to), LPARAM(&suggested));
+        ChangeDpi(to == dpi ? (dpi == 144 ? 120u : 144u) : dpi, to);
         // Where the system put it, as large as the form is at that scale.
         RECT now;
         GetWindowRect(Frame().m_hWnd, &now);
-        EXPECT_EQ(suggested.left, now.left) << to << " DPI";
-        EXPECT_EQ(suggested.top, now.top) << to << " DPI";
+        EXPECT_EQ(before.left, now.left) << to << " DPI";
+        EXPECT_EQ(before.top, now.top) << to << " DPI";
         ExpectLaidOutFor(to);
         // Fonts made anew for that DPI, the controls grown with them and still clean.
         EXPECT_NEAR(MulDiv(statusFontHeight, int(to), int(dpi)),
@@ -381,10 +395,141 @@ TEST_F(DpiLayoutTest, ADpiChangeTakesTheSuggestedPlaceAndLaysOutAgain)
             ExpectCleanLayout(page->m_hWnd);
         }
     }
-    // Windows tells the view after the frame: a page moved meanwhile is placed exactly again.
-    View().m_DevicesPage.SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+// Each window of the frame, the frame first, as a line: class, id, rectangle on the screen and
+// font height; each list's column widths and the status bar's part edges.
+BOOL CALLBACK AddWindow(HWND hwnd, LPARAM windows)
+{
+    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<std::string> LayoutOf(HWND frame)
+{
+    std::vector<HWND> windows = {frame};
+    EnumChildWindows(frame, AddWindow, LPARAM(&windows));
+    std::vector<std::string> lines;
+    for (HWND hwnd : windows) {
+        RECT r;
+        GetWindowRect(hwnd, &r);
+        std::string line = Describe(hwnd) + " " + std::to_string(r.left) + "," +
+                           std::to_string(r.top) + "-" + std::to_string(r.right) + "," +
+                           std::to_string(r.bottom) + " font " + std::to_string(FontHeight(hwnd));
+        if (ClassOf(hwnd) == WC_LISTVIEWA)
+            for (int column = 0; column < 4; ++column)
+                line += " " + std::to_string(ListView_GetColumnWidth(hwnd, column));
+        int edges[4] = {};
+        if (ClassOf(hwnd) == STATUSCLASSNAMEA)
+            for (int i = 0, n = int(SendMessageA(hwnd, SB_GETPARTS, 4, LPARAM(edges))); i < n; ++i)
+                line += " " + std::to_string(edges[i]);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void ExpectSameLayout(const std::vector<std::string>& expected,
+                      const std::vector<std::string>& seen)
+{
+    ASSERT_EQ(expected.size(), seen.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(expected[i], seen[i]);
+}
+
+TEST_F(DpiLayoutTest, ARoundTripOfScalesEndsWithTheLayoutItStartedWith)
+{
+    // 96 -> 144 -> 120 -> 96 from 96 DPI; from another scale through the same three and back.
+    const UINT dpi = Dpi();
+    const std::vector<std::string> before = LayoutOf(Frame().m_hWnd);
+    UINT from = dpi;
+    for (const UINT to : {144u, 120u, 96u, dpi}) {
+        if (to == from)
+            continue;
+        ChangeDpi(from, to);
+        from = to;
+    }
+    ExpectSameLayout(before, LayoutOf(Frame().m_hWnd));
+    // Told again of the DPI it has (Windows tells the children after their frame): nothing moves.
     View().SendMessage(WM_DPICHANGED_AFTERPARENT);
-    ExpectLaidOutFor(dpi);
+    ChangeDpi(dpi, dpi);
+    ExpectSameLayout(before, LayoutOf(Frame().m_hWnd));
+}
+
+// Counts the changes of the frame's size while it lives.
+class FrameSizeChanges {
+public:
+    FrameSizeChanges()
+    {
+        s_count = 0;
+        RECT rect;
+        GetWindowRect(DpiLayoutTest::Frame().m_hWnd, &rect);
+        s_size = {rect.right - rect.left, rect.bottom - rect.top};
+        m_hook = SetWindowsHookExA(WH_CALLWNDPROC, Hook, nullptr, GetCurrentThreadId());
+    }
+    ~FrameSizeChanges() { UnhookWindowsHookEx(m_hook); }
+    int Count() const { return s_count; }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
+    {
+        const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && call->message == WM_WINDOWPOSCHANGING &&
+            call->hwnd == DpiLayoutTest::Frame().m_hWnd) {
+            const WINDOWPOS* pos = reinterpret_cast<const WINDOWPOS*>(call->lParam);
+            if (!(pos->flags & SWP_NOSIZE) && (pos->cx != s_size.cx || pos->cy != s_size.cy)) {
+                s_size = {pos->cx, pos->cy};
+                ++s_count;
+            }
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static int s_count;
+    static SIZE s_size;
+    HHOOK m_hook;
+};
+int FrameSizeChanges::s_count = 0;
+SIZE FrameSizeChanges::s_size = {0, 0};
+
+TEST_F(DpiLayoutTest, TheFrameIsSizedOnceAndSaysItsSizeBeforehand)
+{
+    const UINT dpi = Dpi(), other = dpi == 144 ? 120 : 144;
+    const HWND frame = Frame().m_hWnd;
+    // As Wine does it, nothing asked first: the frame holds its content at once.
+    SIZE client = {};
+    for (const UINT to : {other, dpi}) {
+        FrameSizeChanges changes;
+        ChangeDpi(to == other ? dpi : other, to);
+        EXPECT_EQ(1, changes.Count()) << "to " << to << " DPI";
+        if (to == other) {
+            RECT rect;
+            GetClientRect(frame, &rect);
+            client = {rect.right, rect.bottom};
+        }
+    }
+    // As per-monitor v2 does it: the size asked first is the one the frame is given, the
+    // same client area within the borders Windows draws at that DPI.
+    for (const UINT to : {other, dpi}) {
+        const UINT from = to == other ? dpi : other;
+        const RECT linear = SuggestedRect(from, to);
+        SIZE size = {linear.right - linear.left, linear.bottom - linear.top};
+        FrameSizeChanges changes;
+        ASSERT_TRUE(Frame().SendMessage(WM_GETDPISCALEDSIZE, to, LPARAM(&size)));
+        RECT suggested = {linear.left, linear.top, linear.left + size.cx, linear.top + size.cy};
+        Frame().SendMessage(WM_DPICHANGED, MAKEWPARAM(to, to), LPARAM(&suggested));
+        EXPECT_EQ(1, changes.Count()) << "to " << to << " DPI";
+        RECT now;
+        GetWindowRect(frame, &now);
+        EXPECT_EQ(size.cx, now.right - now.left);
+        EXPECT_EQ(size.cy, now.bottom - now.top);
+        if (to == other) {
+            RECT borders = {0, 0, 0, 0};
+            ASSERT_TRUE(AfxAdjustWindowRectForDpi(&borders, Frame().GetStyle(), TRUE,
+                                                  Frame().GetExStyle(), to));
+            EXPECT_EQ(client.cx, size.cx - (borders.right - borders.left));
+            EXPECT_EQ(client.cy, size.cy - (borders.bottom - borders.top));
+        }
+        ExpectLaidOutFor(to);
+    }
 }
 
 } // namespace

@@ -66,8 +66,9 @@ void CDlgPgASIOSettings::SetToolTipWidth(UINT dpi)
     m_ToolTip.SetMaxTipWidth(AfxScaleForDpi(180, dpi)); // long tips wrap
 }
 
-void CDlgPgASIOSettings::RescaleForDpi(UINT, UINT newDpi)
+void CDlgPgASIOSettings::OnDpiLayout(UINT oldDpi, UINT newDpi)
 {
+    CDialogPage::OnDpiLayout(oldDpi, newDpi);
     if (m_ToolTip.m_hWnd)
         SetToolTipWidth(newDpi);
 }

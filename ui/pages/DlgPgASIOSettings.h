@@ -17,7 +17,7 @@ public:
     BOOL PreTranslateMessage(MSG* pMsg) override;
     // The drop-out count is read only while the page can be seen on the screen.
     void FollowScreenVisibility() override;
-    void RescaleForDpi(UINT oldDpi, UINT newDpi) override;
+    void OnDpiLayout(UINT oldDpi, UINT newDpi) override;
 
     CButton m_AsioApplyButton;
     CSliderCtrl m_WdmSlider;

@@ -24,8 +24,11 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
-    void RescaleForDpi(UINT oldDpi, UINT newDpi) override
+    // The list is only attached (no messages of its own pass through the page's code):
+    // its columns follow here.
+    void OnDpiLayout(UINT oldDpi, UINT newDpi) override
     {
+        CDialogPage::OnDpiLayout(oldDpi, newDpi);
         m_ChannelList.RescaleColumns(oldDpi, newDpi);
     }
     void OnRefresh() override { FillChannelList(); }
