@@ -15,6 +15,8 @@ const char* StatusName(DWORD status)
         return "KVX_USB_E_NOT_OPEN";
     case KVX_USB_E_INTERFACE_VERSION:
         return "KVX_USB_E_INTERFACE_VERSION";
+    case KVX_USB_E_NOT_RESPONDING:
+        return "KVX_USB_E_NOT_RESPONDING";
     case KVX_USB_E_STREAMING_ACTIVE:
         return "KVX_USB_E_STREAMING_ACTIVE";
     case ERROR_INVALID_FUNCTION:
@@ -71,6 +73,22 @@ const char* StatusName(DWORD status)
         return "ERROR_NOT_FOUND";
     case ERROR_TIMEOUT:
         return "ERROR_TIMEOUT";
+    default:
+        return "";
+    }
+}
+
+const char* StatusMeaning(DWORD status)
+{
+    switch (status) {
+    case KVX_USB_E_THREAD:
+        return "a thread of the panel could not be started or ended";
+    case KVX_USB_E_NOT_OPEN:
+        return "the driver's control device is not open";
+    case KVX_USB_E_INTERFACE_VERSION:
+        return "the driver speaks another interface version";
+    case KVX_USB_E_NOT_RESPONDING:
+        return "the driver does not respond";
     default:
         return "";
     }
