@@ -97,6 +97,7 @@ DWORD CDriverConnection::Reconnect()
     m_bNotRespondingUntold = false;
     if (m_hWnd)
         ::KillTimer(m_hWnd, kAnswerTimerId);
+    m_Drain.Cancel(); // the host reads everything below
     if (theDrv.IsOpen())
         theDrv.Close();
     DWORD status = theDrv.Open(m_pszDeviceName);

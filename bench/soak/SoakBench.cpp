@@ -376,7 +376,8 @@ public:
                 break;
         }
         r.runs = std::to_string(stalls) + " of " + std::to_string(count) + " stalls of " +
-                 std::to_string(stallMs) + " ms; the status bar said so in " + std::to_string(told);
+                 std::to_string(stallMs) + " ms; \"Driver not responding.\" shown in " +
+                 std::to_string(told);
         End(r);
     }
 
