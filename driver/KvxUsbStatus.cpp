@@ -15,6 +15,8 @@ const char* StatusName(DWORD status)
         return "KVX_USB_E_NOT_OPEN";
     case KVX_USB_E_INTERFACE_VERSION:
         return "KVX_USB_E_INTERFACE_VERSION";
+    case KVX_USB_E_NOT_RESPONDING:
+        return "KVX_USB_E_NOT_RESPONDING";
     case KVX_USB_E_STREAMING_ACTIVE:
         return "KVX_USB_E_STREAMING_ACTIVE";
     case ERROR_INVALID_FUNCTION:
@@ -106,6 +108,7 @@ const char* StatusSentence(DWORD status)
     case ERROR_BUSY:
     case ERROR_NOT_READY:
         return "the device is busy; try again";
+    case KVX_USB_E_NOT_RESPONDING:
     case ERROR_TIMEOUT:
     case ERROR_SEM_TIMEOUT:
         return "the driver does not respond";

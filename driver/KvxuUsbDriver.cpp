@@ -1,9 +1,5 @@
 #include "KvxuUsbDriver.h"
 
-#include <cstdio>
-#include <cstring>
-
-#include "DeviceIo.h"
 #include "ScopedHandle.h"
 
 CKvxuUsbDriver::CKvxuUsbDriver()
@@ -20,72 +16,72 @@ CKvxuUsbDriver::~CKvxuUsbDriver()
 DWORD CKvxuUsbDriver::Open(const char* deviceName)
 {
     CCriticalSectionLock lock(m_Lock);
-    if (m_hDevice)
-        return 0; // the open handle stays, whatever name was asked for
-    DWORD status = OpenWithoutVersionCheck(deviceName);
+    if (m_Channel.IsOpen() && !m_bVersionUnanswered)
+        return 0; // the open channel stays, whatever name was asked for
+    // A channel whose version check went unanswered is asked again, not opened anew.
+    DWORD status = m_Channel.Open(deviceName);
     if (status != 0)
         return status;
 
     // Zeroed: a driver that answers with fewer bytes than the version fails the check.
     _KVX_USB_DRIVER_INFO info = {};
+    m_bVersionUnanswered = false;
     status = GetDriverInfo(&info);
     if (status == 0 && info.InterfaceVersionMajor != KVX_USB_INTERFACE_VERSION_MAJOR)
         status = KVX_USB_E_INTERFACE_VERSION;
-    if (status != 0)
-        CloseHandleLocked();
+    m_bVersionUnanswered = status == KVX_USB_E_NOT_RESPONDING;
+    if (status != 0 && !m_bVersionUnanswered)
+        m_Channel.Close();
     return status;
 }
 
 DWORD CKvxuUsbDriver::OpenWithoutVersionCheck(const char* deviceName)
 {
     CCriticalSectionLock lock(m_Lock);
-    if (m_hDevice)
-        return 0;
-    // A longer name would not fit the path; it is refused before any device call.
-    if (!deviceName || std::strlen(deviceName) > MAX_DEVICE_NAME)
-        return ERROR_FILENAME_EXCED_RANGE;
-
-    char path[300];
-    std::snprintf(path, sizeof path, "\\\\.\\%s", deviceName);
-    HANDLE device = DeviceIo().Open(path);
-    if (device == INVALID_HANDLE_VALUE)
-        return GetLastError();
-    m_hDevice = device;
-    return 0;
+    return m_Channel.Open(deviceName);
 }
 
 void CKvxuUsbDriver::Close()
 {
     CCriticalSectionLock lock(m_Lock);
-    CloseHandleLocked();
-}
-
-void CKvxuUsbDriver::CloseHandleLocked()
-{
-    if (m_hDevice) {
-        DeviceIo().Close(m_hDevice);
-        m_hDevice = nullptr;
-    }
+    m_Channel.Close();
+    m_bVersionUnanswered = false;
 }
 
 bool CKvxuUsbDriver::IsOpen() const
 {
     CCriticalSectionLock lock(m_Lock);
-    return m_hDevice != nullptr;
+    return m_Channel.IsOpen();
+}
+
+bool CKvxuUsbDriver::IsResponding() const
+{
+    CCriticalSectionLock lock(m_Lock);
+    return m_Channel.IsResponding();
+}
+
+void CKvxuUsbDriver::SetNotRespondingHandler(std::function<void()> handler)
+{
+    CCriticalSectionLock lock(m_Lock);
+    m_NotResponding = std::move(handler);
 }
 
 DWORD CKvxuUsbDriver::IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
                                 DWORD* bytesReturned)
 {
-    CCriticalSectionLock lock(m_Lock);
-    if (!m_hDevice)
-        return KVX_USB_E_NOT_OPEN;
-    DWORD count = 0;
-    DWORD status = 0;
-    if (!DeviceIo().Control(m_hDevice, code, in, inSize, out, outSize, &count))
-        status = GetLastError();
-    if (bytesReturned)
-        *bytesReturned = count;
+    DWORD status;
+    std::function<void()> notResponding;
+    {
+        CCriticalSectionLock lock(m_Lock);
+        // A driver whose version is not known yet is asked nothing else.
+        status = m_bVersionUnanswered
+                     ? KVX_USB_E_NOT_RESPONDING
+                     : m_Channel.Request(code, in, inSize, out, outSize, bytesReturned);
+        if (status == KVX_USB_E_NOT_RESPONDING)
+            notResponding = m_NotResponding;
+    }
+    if (notResponding)
+        notResponding();
     return status;
 }
 

@@ -1,19 +1,24 @@
 // The channel to the driver's control device and its catalogue of operations. Every
-// operation is one synchronous request under the channel's recursive lock and returns a
-// status: 0, a system error code, or one of the codes below.
+// operation is one request under the channel's recursive lock, bounded in time
+// (CBoundedChannel), and returns a status: 0, a system error code, or one of the codes below.
 #pragma once
 
 #include <cstring>
+#include <functional>
 
 #include <windows.h>
 
+#include "BoundedChannel.h"
 #include "KvxUsbCatalogue.h"
 #include "KvxUsbRecords.h"
 
 enum : DWORD {
-    KVX_USB_E_THREAD = 0xE0000001,            // notification thread not started or not ended
+    KVX_USB_E_THREAD = 0xE0000001,            // a channel's or the notification's thread not
+                                              // started, or not ended
     KVX_USB_E_NOT_OPEN = 0xE0000013,          // channel closed; no device call was made
     KVX_USB_E_INTERFACE_VERSION = 0xE0000014, // driver's interface major version is not 2
+    KVX_USB_E_NOT_RESPONDING = 0xE0000015,    // the driver does not respond: a request ran out
+                                              // of time, or one that did is still unanswered
     KVX_USB_E_STREAMING_ACTIVE = 0xE0000047,  // the driver refuses the change while streaming
 };
 
@@ -34,12 +39,21 @@ public:
     CKvxuUsbDriver(const CKvxuUsbDriver&) = delete;
     CKvxuUsbDriver& operator=(const CKvxuUsbDriver&) = delete;
 
+    // A version check that runs out of time leaves the channel open, held by that request,
+    // and returns KVX_USB_E_NOT_RESPONDING (closing it would leave a thread with the driver
+    // for every try); the channel then serves nothing until Open asks again and is answered.
     DWORD Open(const char* deviceName);
     // Opens the control device without asking for its interface version: for the driver
     // self-test, which checks that version among its findings. Everything else uses Open.
     DWORD OpenWithoutVersionCheck(const char* deviceName);
     void Close();
     bool IsOpen() const;
+    // False from a request's timeout until the driver has completed that request; until then
+    // every request fails at once with KVX_USB_E_NOT_RESPONDING.
+    bool IsResponding() const;
+    // Called, on the requesting thread and outside the lock, whenever a request ends with
+    // KVX_USB_E_NOT_RESPONDING (also each one refused at once): a quick note, no request.
+    void SetNotRespondingHandler(std::function<void()> handler);
     DWORD IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
                     DWORD* bytesReturned = nullptr);
 
@@ -81,8 +95,8 @@ private:
         std::memset(record, 0, sizeof *record);
         return IoControl(code, in, inSize, record, sizeof *record);
     }
-    void CloseHandleLocked();
-
     mutable CRITICAL_SECTION m_Lock;
-    HANDLE m_hDevice = nullptr;
+    CBoundedChannel m_Channel;
+    bool m_bVersionUnanswered = false; // Open's check ran out of time
+    std::function<void()> m_NotResponding;
 };

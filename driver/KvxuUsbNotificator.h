@@ -28,6 +28,8 @@ public:
     DWORD Stop();
     // Takes the next queued change record; fails once the driver's queue is empty.
     using CKvxuUsbDriver::GetNotification;
+    // False while a request of its channel waits for a driver that does not respond.
+    using CKvxuUsbDriver::IsResponding;
     bool IsRunning() const { return bool(m_hThread); }
 
 private:

@@ -250,14 +250,38 @@ int Invalid(CVerbOutput& output, const std::string& message)
     return KVX_EXIT_INVALID;
 }
 
-bool OpenDriver(CKvxuUsbDriver& driver, CVerbOutput& output)
-{
-    const DWORD status = driver.Open(KVX_USB_DEVICE_NAME);
-    if (status != 0)
-        output.err +=
-            "no driver: the control device cannot be opened, " + StatusText(status) + "\n";
-    return status == 0;
-}
+// The driver as a verb uses it. One that stops answering ends the verb with exit 2: what was
+// read is then not the driver's whole state, and nothing is saved from it.
+class CVerbDriver {
+public:
+    bool Open(CVerbOutput& output)
+    {
+        m_driver.SetNotRespondingHandler([this] { m_stalled = true; });
+        const DWORD status = m_driver.Open(KVX_USB_DEVICE_NAME);
+        if (status == KVX_USB_E_NOT_RESPONDING)
+            output.err += std::string("no driver: ") + StatusSentence(status) + ", " +
+                          StatusText(status) + "\n";
+        else if (status != 0)
+            output.err +=
+                "no driver: the control device cannot be opened, " + StatusText(status) + "\n";
+        return status == 0;
+    }
+
+    // True, said in output, once a request has found the driver not answering.
+    bool Stalled(CVerbOutput& output) const
+    {
+        if (m_stalled)
+            output.err += std::string("stopped: ") + StatusSentence(KVX_USB_E_NOT_RESPONDING) +
+                          ", " + StatusText(KVX_USB_E_NOT_RESPONDING) + "\n";
+        return m_stalled;
+    }
+
+    CKvxuUsbDriver& Driver() { return m_driver; }
+
+private:
+    CKvxuUsbDriver m_driver;
+    bool m_stalled = false;
+};
 
 void ReportNotes(const std::vector<std::string>& notes, CVerbOutput& output)
 {
@@ -322,12 +346,14 @@ int ProfileVerbSave(const CVerbArguments& given, CVerbOutput& output)
         return KVX_EXIT_INVALID;
     if (arguments.size() != 1)
         return Invalid(output, "save takes one file name");
-    CKvxuUsbDriver driver;
-    if (!OpenDriver(driver, output))
+    CVerbDriver driver;
+    if (!driver.Open(output))
         return KVX_EXIT_INVALID;
     std::vector<std::string> notes;
-    CProfile profile = ReadProfileFromDriver(driver, notes);
+    CProfile profile = ReadProfileFromDriver(driver.Driver(), notes);
     profile.information.tool = "kvxuctl " KVX_VERSION_TEXT;
+    if (driver.Stalled(output))
+        return KVX_EXIT_INVALID;
     std::string error;
     if (!SaveProfileFile(arguments[0], profile, error))
         return Invalid(output, error);
@@ -351,13 +377,14 @@ int ProfileVerbLoad(const CVerbArguments& given, CVerbOutput& output)
     std::string error;
     if (!LoadProfileFile(arguments[0], profile, error))
         return Invalid(output, "refused, nothing was sent: " + ConsoleText(error));
-    CKvxuUsbDriver driver;
-    if (!OpenDriver(driver, output))
+    CVerbDriver driver;
+    if (!driver.Open(output))
         return KVX_EXIT_INVALID;
     CLoadOptions load;
     load.matchByOrder = options["--match-by-order"];
-    return Report(LoadProfile(driver, profile, load, options["--dry-run"]), options["--json"],
-                  output);
+    const int status = Report(LoadProfile(driver.Driver(), profile, load, options["--dry-run"]),
+                              options["--json"], output);
+    return driver.Stalled(output) ? KVX_EXIT_INVALID : status;
 }
 
 int ProfileVerbCheck(const CVerbArguments& arguments, CVerbOutput& output)
@@ -392,12 +419,14 @@ int ProfileVerbGet(const CVerbArguments& given, CVerbOutput& output)
     const CSettingDescriptor* only = arguments.empty() ? nullptr : FindSettingCommand(arguments[0]);
     if (!arguments.empty() && !only)
         return Invalid(output, "no setting named " + arguments[0] + " (see help)");
-    CKvxuUsbDriver driver;
-    if (!OpenDriver(driver, output))
+    CVerbDriver driver;
+    if (!driver.Open(output))
         return KVX_EXIT_INVALID;
     std::vector<std::string> notes;
-    CProfile profile = ReadProfileFromDriver(driver, notes);
+    CProfile profile = ReadProfileFromDriver(driver.Driver(), notes);
     profile.information.tool = "kvxuctl " KVX_VERSION_TEXT;
+    if (driver.Stalled(output))
+        return KVX_EXIT_INVALID;
     ReportNotes(notes, output);
     // The profile file's own form: a script reads typed values, and a file load takes it.
     if (options["--json"])
@@ -428,10 +457,12 @@ int ProfileVerbSet(const CVerbArguments& given, CVerbOutput& output)
     // The checks a file gets; their key names are the file's.
     if (!CheckProfile(profile, error))
         return Invalid(output, std::string(setting->command) + ": " + ConsoleText(error));
-    CKvxuUsbDriver driver;
-    if (!OpenDriver(driver, output))
+    CVerbDriver driver;
+    if (!driver.Open(output))
         return KVX_EXIT_INVALID;
-    return Report(LoadProfile(driver, profile, CLoadOptions(), false), options["--json"], output);
+    const int status =
+        Report(LoadProfile(driver.Driver(), profile, CLoadOptions(), false), options["--json"], output);
+    return driver.Stalled(output) ? KVX_EXIT_INVALID : status;
 }
 
 std::string ProfileVerbsHelp()

@@ -85,7 +85,7 @@ std::string StatusSeen(const CBoundedChannel& channel, DWORD status)
 {
     if (status == 0)
         return "SUCCESS";
-    if (status == ERROR_TIMEOUT && channel.TimedOut())
+    if (status == KVX_USB_E_NOT_RESPONDING && channel.TimedOut())
         return "no answer within " + std::to_string(channel.TimeoutMs()) +
                " ms; the checks after it were not made";
     return StatusText(status);

@@ -1,11 +1,12 @@
 // The support report: prints everything the driver reports, or the status that stopped
 // it, as text or (--json) as JSON for a support ticket. Exits as every tool does: 2 when the
-// control device cannot be opened.
+// control device cannot be opened or the driver stops answering.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "ExitStatus.h"
+#include "KvxUsbStatus.h"
 #include "KvxVersion.h"
 #include "KvxuUsbDriver.h"
 #include "SupportReport.h"
@@ -34,6 +35,8 @@ int main(int argc, char** argv)
 
     // A channel of its own: the tool shares nothing with a running control panel.
     CKvxuUsbDriver driver;
+    bool notResponding = false;
+    driver.SetNotRespondingHandler([&notResponding] { notResponding = true; });
     DWORD status = driver.Open(KVX_USB_DEVICE_NAME);
     CReportNode report;
     report.Text("tool", "Support report", "kvxuinfo " KVX_VERSION_TEXT);
@@ -46,5 +49,11 @@ int main(int argc, char** argv)
             report.children.push_back(std::move(node));
     }
     Print(json ? RenderJson(report) : RenderText(report));
+    // What could be read is printed; the report is not whole.
+    if (notResponding) {
+        std::fprintf(stderr, "kvxuinfo: %s (%s)\n", StatusSentence(KVX_USB_E_NOT_RESPONDING),
+                     StatusText(KVX_USB_E_NOT_RESPONDING).c_str());
+        return KVX_EXIT_INVALID;
+    }
     return status == 0 ? KVX_EXIT_OK : KVX_EXIT_INVALID;
 }

@@ -73,6 +73,7 @@ void CChangeDrain::Cancel()
 {
     m_Host.CancelDrain();
     m_bDrainScheduled = false;
+    m_bRefreshPending = false;
 }
 
 bool CChangeDrain::IsSettled() const

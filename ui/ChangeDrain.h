@@ -41,7 +41,8 @@ public:
     void OnNotice();
     // Takes one batch, refreshes when due, and schedules what is left.
     void Drain();
-    // Forgets a scheduled drain (the window is going).
+    // Forgets a scheduled drain and the refresh it waits for (the window is going, or
+    // everything is read again).
     void Cancel();
     // The last batch found the queue empty, and no refresh or batch waits.
     bool IsSettled() const;

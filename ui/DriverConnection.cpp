@@ -18,11 +18,17 @@ const UINT_PTR kReconnectTimerId = 0x4B02;
 const UINT kReconnectIntervalMs = 1000;
 const int kReconnectTries = 5;
 
+// While the driver does not respond, whether it has answered is looked at this often; the
+// first look, which tells the host, comes as soon as the window is free.
+const UINT_PTR kAnswerTimerId = 0x4B03;
+const UINT kAnswerCheckMs = 250;
+
 } // namespace
 
 CDriverConnection::CDriverConnection(IDriverConnectionHost& host, const char* deviceName)
     : m_Host(host), m_pszDeviceName(deviceName)
 {
+    theDrv.SetNotRespondingHandler([this] { NoteNotResponding(); });
     theDrv.Open(m_pszDeviceName);
     if (theDrv.IsOpen())
         StartNotification();
@@ -30,6 +36,7 @@ CDriverConnection::CDriverConnection(IDriverConnectionHost& host, const char* de
 
 CDriverConnection::~CDriverConnection()
 {
+    theDrv.SetNotRespondingHandler(nullptr);
     theDrv.Close();
 }
 
@@ -43,13 +50,17 @@ void CDriverConnection::Attach(HWND window, UINT noticeMessage)
     else
         StartNotification();
     ScheduleReconnectIfNeeded();
+    if (m_bNotResponding)
+        ::SetTimer(m_hWnd, kAnswerTimerId, USER_TIMER_MINIMUM, nullptr);
 }
 
 void CDriverConnection::Detach()
 {
     m_Drain.Cancel();
-    if (m_hWnd)
+    if (m_hWnd) {
         ::KillTimer(m_hWnd, kReconnectTimerId);
+        ::KillTimer(m_hWnd, kAnswerTimerId);
+    }
     m_Notificator.Stop();
     m_Notificator.SetTarget(nullptr, 0, 0, 0);
     m_DeviceNotification.Unregister();
@@ -58,17 +69,35 @@ void CDriverConnection::Detach()
 
 DWORD CDriverConnection::StartNotification()
 {
+    if (m_bNotResponding)
+        return KVX_USB_E_NOT_RESPONDING;
     m_Notificator.SetTarget(m_hWnd, m_nNoticeMessage, 0, 0);
-    return m_Notificator.Start(m_pszDeviceName);
+    const DWORD status = m_Notificator.Start(m_pszDeviceName);
+    if (status == KVX_USB_E_NOT_RESPONDING)
+        NoteNotResponding();
+    return status;
 }
 
 bool CDriverConnection::IsConnected() const
 {
-    return theDrv.IsOpen() && m_Notificator.IsRunning();
+    return theDrv.IsOpen() && m_Notificator.IsRunning() && !m_bNotResponding;
+}
+
+CDriverState CDriverConnection::State() const
+{
+    if (m_bNotResponding)
+        return CDriverState::NotResponding;
+    return theDrv.IsOpen() ? CDriverState::Connected : CDriverState::Closed;
 }
 
 DWORD CDriverConnection::Reconnect()
 {
+    // A request still held by the driver is left to its channel's thread, which ends with it.
+    m_bNotResponding = false;
+    m_bNotRespondingUntold = false;
+    if (m_hWnd)
+        ::KillTimer(m_hWnd, kAnswerTimerId);
+    m_Drain.Cancel(); // the host reads everything below
     if (theDrv.IsOpen())
         theDrv.Close();
     DWORD status = theDrv.Open(m_pszDeviceName);
@@ -86,7 +115,7 @@ DWORD CDriverConnection::Reconnect()
 bool CDriverConnection::Settle()
 {
     // A batch or refresh that waits for its timer is left to it: the pacing stays as it is.
-    if (!m_Drain.IsIdle())
+    if (m_bNotResponding || !m_Drain.IsIdle())
         return false;
     m_Drain.OnNotice();
     return m_Drain.IsSettled();
@@ -94,10 +123,14 @@ bool CDriverConnection::Settle()
 
 bool CDriverConnection::OnTimer(UINT_PTR id)
 {
-    if (id == kDrainTimerId)
+    if (id == kDrainTimerId && !m_bNotResponding)
         m_Drain.Drain();
+    else if (id == kDrainTimerId)
+        m_Drain.Cancel();
     else if (id == kReconnectTimerId)
         RetryConnection();
+    else if (id == kAnswerTimerId)
+        CheckForAnswer();
     else
         return false;
     return true;
@@ -120,14 +153,16 @@ void CDriverConnection::OnInterfaceBroadcast(UINT eventType, const std::string& 
 
 void CDriverConnection::ScheduleReconnectIfNeeded()
 {
-    if (m_hWnd && !IsConnected() && (theDrv.IsOpen() || m_nReconnectTriesLeft > 0))
+    // While the driver does not respond, the answer timer tries instead.
+    if (m_hWnd && !IsConnected() && !m_bNotResponding &&
+        (theDrv.IsOpen() || m_nReconnectTriesLeft > 0))
         ::SetTimer(m_hWnd, kReconnectTimerId, kReconnectIntervalMs, nullptr);
 }
 
 void CDriverConnection::RetryConnection()
 {
     ::KillTimer(m_hWnd, kReconnectTimerId);
-    if (IsConnected())
+    if (IsConnected() || m_bNotResponding)
         return;
     if (theDrv.IsOpen()) {
         // Changes may have gone unheard meanwhile.
@@ -141,9 +176,52 @@ void CDriverConnection::RetryConnection()
     ScheduleReconnectIfNeeded();
 }
 
+void CDriverConnection::OnNotice()
+{
+    // A notice while the driver does not respond: its records are read after the reconnect.
+    if (!m_bNotResponding)
+        m_Drain.OnNotice();
+}
+
+void CDriverConnection::NoteNotResponding()
+{
+    if (m_bNotResponding)
+        return;
+    m_bNotResponding = true;
+    m_bNotRespondingUntold = true;
+    // When the notification's channel ran out of time, the shared channel is closed, so
+    // that the pages' requests fail at once instead of waiting on the driver again.
+    if (theDrv.IsResponding())
+        theDrv.Close();
+    if (m_hWnd)
+        ::SetTimer(m_hWnd, kAnswerTimerId, USER_TIMER_MINIMUM, nullptr);
+}
+
+void CDriverConnection::CheckForAnswer()
+{
+    if (!m_bNotResponding) {
+        ::KillTimer(m_hWnd, kAnswerTimerId);
+        return;
+    }
+    if (m_bNotRespondingUntold) {
+        m_bNotRespondingUntold = false;
+        m_Drain.Cancel();
+        ::KillTimer(m_hWnd, kReconnectTimerId);
+        ::SetTimer(m_hWnd, kAnswerTimerId, kAnswerCheckMs, nullptr);
+        m_Host.DriverStateChanged();
+        return;
+    }
+    // Each channel's thread is free again once the driver completed what it held.
+    if (theDrv.IsResponding() && m_Notificator.IsResponding())
+        Reconnect();
+}
+
 bool CDriverConnection::TakeChangeRecord(_KVX_USB_NOTIFICATION* record)
 {
-    return m_Notificator.GetNotification(record) == 0;
+    const DWORD status = m_Notificator.GetNotification(record);
+    if (status == KVX_USB_E_NOT_RESPONDING)
+        NoteNotResponding();
+    return status == 0;
 }
 
 bool CDriverConnection::ScheduleDrain(UINT ms)

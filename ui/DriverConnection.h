@@ -4,6 +4,10 @@
 // driver's change records drained and paced (CChangeDrain). It knows no page: it tells its
 // host when what the driver reports may have changed, and the host decides what to read.
 //
+// A request that runs out of time makes the connection not responding: the host is told, as
+// when the driver goes, every request fails at once until the driver has answered the one it
+// holds, and then the connection reconnects, so that everything is read again.
+//
 // It works through the host's window: timers, notices and broadcasts arrive as that
 // window's messages, which the window hands on to it.
 #pragma once
@@ -16,6 +20,9 @@
 #include "ChangeDrain.h"
 #include "DriverInterfaceNotification.h"
 #include "KvxuUsbNotificator.h"
+
+// The driver as the connection has it: not open, open, or holding a request past its bound.
+enum class CDriverState { Closed, Connected, NotResponding };
 
 class IDriverConnectionHost {
 public:
@@ -50,13 +57,14 @@ public:
     DWORD Reconnect();
     // The driver open and its changes heard.
     bool IsConnected() const;
+    CDriverState State() const;
     // Takes the change records queued now, as a notice would, and says whether the host has
     // heard every change the driver reported: the queue found empty, and nothing waits for
     // a timer.
     bool Settle();
 
     // The window's messages, handed on.
-    void OnNotice() { m_Drain.OnNotice(); }
+    void OnNotice();
     // False for a timer that is not the connection's.
     bool OnTimer(UINT_PTR id);
     void OnInterfaceBroadcast(UINT eventType, const std::string& interfaceName);
@@ -67,6 +75,12 @@ private:
     // for as long as the driver is open but its changes go unheard.
     void ScheduleReconnectIfNeeded();
     void RetryConnection();
+    // A request of either channel ran out of time, or was refused because one had. Called
+    // from within requests: it only notes the state and leaves the rest to the timer.
+    void NoteNotResponding();
+    // On the answer timer: tells the host once, then reconnects when the driver has answered
+    // every request it held.
+    void CheckForAnswer();
 
     bool TakeChangeRecord(_KVX_USB_NOTIFICATION* record) override;
     void RefreshForChanges() override { m_Host.DriverStateChanged(); }
@@ -79,6 +93,8 @@ private:
     HWND m_hWnd = nullptr;
     UINT m_nNoticeMessage = 0;
     int m_nReconnectTriesLeft = 0; // after an arrival that could not be connected
+    bool m_bNotResponding = false;
+    bool m_bNotRespondingUntold = false; // the host has not been told yet
     CChangeDrain m_Drain{*this};
     CKvxuUsbNotificator m_Notificator;
     CDriverInterfaceNotification m_DeviceNotification;

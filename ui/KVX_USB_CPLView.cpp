@@ -276,6 +276,15 @@ void CKVX_USB_CPLView::RefreshWhatIsSeen()
     if (m_bDeviceCountStale)
         m_DevicesPage.RefreshDeviceCount();
     m_bDeviceCountStale = false;
+    ShowDriverState();
+}
+
+void CKVX_USB_CPLView::ShowDriverState()
+{
+    if (m_Connection.State() != CDriverState::NotResponding)
+        return;
+    if (IStatusHost* host = GetStatusHost())
+        host->SetDeviceCountText(AfxLoadString(IDS_DRIVER_NOT_RESPONDING).c_str());
 }
 
 void CKVX_USB_CPLView::RefreshPage(CDialogPage& page)

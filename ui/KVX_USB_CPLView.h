@@ -57,6 +57,8 @@ public:
     // shows every change the driver reported: the queue found empty and no refresh or batch
     // waiting for its timer. For those who must wait until the panel is up to date.
     bool SettleChanges() { return m_Connection.Settle(); }
+    // Open, closed, or not responding: for the status bar and the tray.
+    CDriverState DriverState() const { return m_Connection.State(); }
     // The window it sits in was shown, hidden, minimised or restored: pages that poll the
     // driver do so only while they can be seen, and a page shown again re-reads what it
     // missed.
@@ -104,6 +106,8 @@ private:
     // The page shown re-reads the driver if it missed a change, and the device count follows.
     void RefreshWhatIsSeen();
     void RefreshPage(CDialogPage& page);
+    // While the driver does not respond, the device count's pane says so.
+    void ShowDriverState();
     void CreatePages();
     // Every page at the page origin, scaled to the view's DPI.
     void PlacePages(UINT flags);

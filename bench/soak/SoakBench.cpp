@@ -1,12 +1,14 @@
 // Soak of the control panel against its stand-in driver: faults on every operation while
 // the pages are cycled, hard kills and restarts of the stand-in, plug/unplug cycles, a storm
-// of change records and a crowd of starts with -exit. For each phase it prints the
-// failures, the longest time the main window did not answer, and the panel's memory and
-// handles before and after. Every loop has a count and a time limit.
-//   bash bench/soak/soak.sh [BUILD] [--short] [--race] [--storm]
+// of change records, a crowd of starts with -exit and a driver that stops answering. For each
+// phase it prints the failures, the longest time the main window did not answer, and the
+// panel's threads, memory and handles before and after. Every loop has a count and a time
+// limit.
+//   bash bench/soak/soak.sh [BUILD] [--short] [--race] [--storm] [--stall]
 // or on a started bench:
-//   scripts/wine-bench.sh run BUILD BUILD/bench/soak/soak_bench.exe [--short] [--race] [--storm]
-// --race runs the starts-and-exit phase alone, --storm the storms at demo and maximal alone.
+//   scripts/wine-bench.sh run BUILD BUILD/bench/soak/soak_bench.exe [--short] [--race] ...
+// --race runs the starts-and-exit phase alone, --storm the storms at demo and maximal alone,
+// --stall the stalls alone.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -47,12 +49,15 @@ struct Limits {
     int raceStarts;
     int exitPairs; // a start with an -exit at once after it
     DWORD exitPairsMs;
+    int stalls; // short stalls in a row, then one of 5 s and one of 30 s
+    DWORD stallMs;
 };
 
 // The panel leaves a storm's window free between refreshes, so fewer requests come per second
 // to meet the faults: the fault phase has time for that.
-const Limits kFull = {10000, 330000, 100, 150000, 100, 90000, 5000, 90000, 20, 100, 300000};
-const Limits kShort = {250, 15000, 3, 10000, 3, 8000, 500, 8000, 5, 10, 30000};
+const Limits kFull = {10000, 330000, 100, 150000, 100, 90000, 5000,
+                      90000, 20,     100, 300000, 20,  3000};
+const Limits kShort = {250, 15000, 3, 10000, 3, 8000, 500, 8000, 5, 10, 30000, 2, 2000};
 
 const DWORD kSettleMs = 6000;  // for the panel to show what the stand-in holds
 const DWORD kAnswerMs = 30000; // a message the soak itself sends the panel
@@ -87,6 +92,12 @@ int PanelDeviceCount(HWND frame)
     if (text.empty() || !isdigit(static_cast<unsigned char>(text[0])))
         return -1;
     return std::atoi(text.c_str());
+}
+
+bool PanelSaysNotResponding(HWND frame)
+{
+    HWND bar = FindStatusBar(frame);
+    return bar && RemoteStatusText(bar, 1) == "Driver not responding.";
 }
 
 bool Answers(HWND window, DWORD timeoutMs)
@@ -324,6 +335,50 @@ public:
             return "after an unplug: " + wrong;
         wrong = WaitForPanel(m_devices.size(), true, kSettleMs);
         return wrong.empty() ? wrong : "after a plug: " + wrong;
+    }
+
+    // Short stalls in a row (for leaks), then one of 5 s and one of 30 s (a full run).
+    void StallPhases()
+    {
+        Stalls("stalls", m_limits.stalls, m_limits.stallMs);
+        if (m_limits.stalls < kFull.stalls)
+            return;
+        Stalls("stall 5 s", 1, 5000);
+        Stalls("stall 30 s", 1, 30000);
+    }
+
+    // The stand-in stops answering for stallMs, count times in a row. Each stall is met by
+    // a change record and by the pages cycled while it lasts; after each the panel must show
+    // the stand-in's devices, have its event registered and hear changes again.
+    void Stalls(const std::string& name, int count, DWORD stallMs)
+    {
+        PhaseResult r;
+        Begin(r, name.c_str());
+        int stalls = 0, told = 0;
+        const DWORD limitMs = count * (stallMs + 3 * kSettleMs);
+        for (; stalls < count && !Expired(limitMs); ++stalls) {
+            Cmd({"fault", "stall", std::to_string(stallMs)});
+            const DWORD end = Now() + stallMs;
+            Cmd({"notify", "3", "0", "0"});
+            bool said = false;
+            while (LONG(end - Now()) > 0) {
+                CyclePages(m_frame);
+                said = said || PanelSaysNotResponding(m_frame);
+                Pause(100);
+            }
+            told += said ? 1 : 0;
+            std::string wrong = WaitForPanel(m_devices.size(), true, 2 * kSettleMs);
+            if (wrong.empty())
+                wrong = CheckHearsChanges();
+            if (!wrong.empty())
+                r.Fail("stall " + std::to_string(stalls + 1) + ": " + wrong);
+            if (!m_panel->Running())
+                break;
+        }
+        r.runs = std::to_string(stalls) + " of " + std::to_string(count) + " stalls of " +
+                 std::to_string(stallMs) + " ms; \"Driver not responding.\" shown in " +
+                 std::to_string(told);
+        End(r);
     }
 
     void Begin(PhaseResult& r, const char* name, bool fresh = true)
@@ -729,8 +784,9 @@ public:
 
     int Report()
     {
-        std::printf("\n%-15s %8s %10s  %-22s %-18s %-14s %s\n", "phase", "failures", "unanswered",
-                    "RSS kB before->after", "fds before->after", "handles", "time");
+        std::printf("\n%-15s %8s %10s  %-22s %-18s %-14s %-12s %s\n", "phase", "failures",
+                    "unanswered", "RSS kB before->after", "fds before->after", "handles", "threads",
+                    "time");
         int failures = 0;
         for (const PhaseResult& r : m_results) {
             failures += r.failures;
@@ -738,16 +794,18 @@ public:
             if (r.watched)
                 std::snprintf(unanswered, sizeof unanswered, "%lu ms",
                               static_cast<unsigned long>(r.longestMs));
-            char rss[40] = "n/a", fds[40] = "n/a", handles[40] = "n/a";
+            char rss[40] = "n/a", fds[40] = "n/a", handles[40] = "n/a", threads[40] = "n/a";
             if (r.measured) {
                 std::snprintf(rss, sizeof rss, "%ld->%ld", r.before.rssKb, r.after.rssKb);
                 std::snprintf(fds, sizeof fds, "%ld->%ld", r.before.fds, r.after.fds);
                 std::snprintf(handles, sizeof handles, "%lu->%lu",
                               static_cast<unsigned long>(r.before.handles),
                               static_cast<unsigned long>(r.after.handles));
+                std::snprintf(threads, sizeof threads, "%ld->%ld", r.before.threads,
+                              r.after.threads);
             }
-            std::printf("%-15s %8d %10s  %-22s %-18s %-14s %.1f s\n", r.name.c_str(), r.failures,
-                        unanswered, rss, fds, handles, r.elapsedMs / 1000.0);
+            std::printf("%-15s %8d %10s  %-22s %-18s %-14s %-12s %.1f s\n", r.name.c_str(),
+                        r.failures, unanswered, rss, fds, handles, threads, r.elapsedMs / 1000.0);
             std::printf("    %s\n", r.runs.c_str());
             for (const std::string& note : r.info)
                 std::printf("    note: %s\n", note.c_str());
@@ -759,8 +817,8 @@ public:
         if (!m_faultNever.empty())
             std::printf("operations whose faults did not fire (not requested while armed):%s\n",
                         m_faultNever.c_str());
-        std::printf("handles: GetProcessHandleCount; RSS and fds: /proc of the Unix process "
-                    "(-1: not found)\n");
+        std::printf("handles: GetProcessHandleCount; threads: the process's in a snapshot; RSS "
+                    "and fds: /proc of the Unix process (-1: not found)\n");
         std::printf("%s: %d failure(s)\n", failures ? "SOAK FAILED" : "SOAK CLEAN", failures);
         return failures ? 1 : 0;
     }
@@ -782,7 +840,7 @@ private:
 
 int main(int argc, char** argv)
 {
-    bool shortRun = false, raceOnly = false, stormOnly = false;
+    bool shortRun = false, raceOnly = false, stormOnly = false, stallOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--short") == 0) {
             shortRun = true;
@@ -790,8 +848,10 @@ int main(int argc, char** argv)
             raceOnly = true;
         } else if (std::strcmp(argv[i], "--storm") == 0) {
             stormOnly = true;
+        } else if (std::strcmp(argv[i], "--stall") == 0) {
+            stallOnly = true;
         } else {
-            std::printf("usage: soak_bench [--short] [--race] [--storm]\n");
+            std::printf("usage: soak_bench [--short] [--race] [--storm] [--stall]\n");
             return 2;
         }
     }
@@ -808,17 +868,20 @@ int main(int argc, char** argv)
         soak.StopAll();
         return 1;
     }
-    if (!raceOnly) {
-        if (!stormOnly) {
-            soak.Faults();
-            soak.Restarts();
-            soak.Plugs();
-        }
+    const bool all = !raceOnly && !stormOnly && !stallOnly;
+    if (all) {
+        soak.Faults();
+        soak.Restarts();
+        soak.Plugs();
+    }
+    if (all || stallOnly)
+        soak.StallPhases();
+    if (all || stormOnly) {
         soak.Storm("demo");
         if (!shortRun)
             soak.Storm("maximal");
     }
-    if (!stormOnly)
+    if (all || raceOnly)
         soak.Race();
     soak.StopAll();
     const int rc = soak.Report();

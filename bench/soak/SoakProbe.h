@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <atomic>
@@ -24,7 +25,23 @@ struct Usage {
     SIZE_T workingSetKb = 0;
     long rssKb = -1;
     long fds = -1;
+    long threads = -1;
 };
+
+// The threads of a process, from a system snapshot; -1 when none could be taken.
+inline long CountThreads(DWORD processId)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    long n = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        n += entry.th32OwnerProcessID == processId ? 1 : 0;
+    CloseHandle(snapshot);
+    return n;
+}
 
 inline std::string ReadWholeFile(const std::string& path)
 {
@@ -77,6 +94,7 @@ inline Usage MeasureProcess(HANDLE process, const std::string& exePath,
 {
     Usage u;
     GetProcessHandleCount(process, &u.handles);
+    u.threads = CountThreads(GetProcessId(process));
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
     if (GetProcessMemoryInfo(process, &counters, sizeof counters))

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The soak of the control panel, with one command:
-#   bash bench/soak/soak.sh [BUILD] [--short] [--race] [--storm]
+#   bash bench/soak/soak.sh [BUILD] [--short] [--race] [--storm] [--stall]
 # BUILD (default build/) must be built (scripts/build.sh). Starts that tree's Wine bench,
 # runs soak_bench.exe (about 11 minutes, every phase bounded; --short: under a minute;
-# --race: the starts-and-exit phase alone; --storm: the storms alone), prints its figures and stops the bench
+# --race: the starts-and-exit phase alone; --storm: the storms alone; --stall: the stalls
+# alone), prints its figures and stops the bench
 # again; exits 1 when a phase failed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -11,7 +12,7 @@ build=$root/build
 args=()
 for a in "$@"; do
   case $a in
-    --short|--race|--storm) args+=("$a") ;;
+    --short|--race|--storm|--stall) args+=("$a") ;;
     *) build=$a ;;
   esac
 done

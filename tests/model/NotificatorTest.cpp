@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <set>
+#include <vector>
 
 #include "FakeDriverModel.h"
 #include "KvxuUsbNotificator.h"
@@ -13,13 +14,15 @@
 
 namespace {
 
-// The one thread that appeared since `before`, opened to be suspended and waited for.
-HANDLE OpenNewThread(const std::set<DWORD>& before)
+// The threads that appeared since `before` (the wait thread and its channel's), opened to
+// be suspended and waited for.
+std::vector<HANDLE> OpenNewThreads(const std::set<DWORD>& before)
 {
+    std::vector<HANDLE> threads;
     for (DWORD id : ThreadsOfThisProcess())
         if (!before.count(id))
-            return OpenThread(SYNCHRONIZE | THREAD_SUSPEND_RESUME, FALSE, id);
-    return nullptr;
+            threads.push_back(OpenThread(SYNCHRONIZE | THREAD_SUSPEND_RESUME, FALSE, id));
+    return threads;
 }
 
 class NotificatorTest : public ::testing::Test {
@@ -151,9 +154,10 @@ TEST_F(NotificatorTest, DestroyedWhileRunningEndsQuietly)
     EXPECT_FALSE(other.WaitForNotices(2, 100));
 }
 
-// A wait thread that cannot run (suspended here) makes Stop give up after its limit. The
-// thread then keeps its own events and no target: the object starts again with fresh
-// events and is destroyed, and the old thread still ends cleanly once it runs.
+// A wait thread that cannot run (suspended here, with its channel's) makes Stop give up after
+// its limit. The thread then keeps its own events and no target: the object starts again
+// with fresh events and is destroyed, and the old threads still end cleanly once they run,
+// the channel's closing its handle.
 TEST_F(NotificatorTest, StopThatTimesOutLeavesTheThreadItsOwnState)
 {
     auto owner = std::make_unique<CKvxuUsbNotificator>();
@@ -162,15 +166,17 @@ TEST_F(NotificatorTest, StopThatTimesOutLeavesTheThreadItsOwnState)
     ASSERT_EQ(0u, owner->Start(KVX_USB_DEVICE_NAME));
     model.QueueNotification(2);
     ASSERT_TRUE(window.WaitForNotices(1)); // the thread is back in its wait
-    HANDLE stuck = OpenNewThread(before);
-    ASSERT_NE(nullptr, stuck);
-    ASSERT_NE(DWORD(-1), SuspendThread(stuck));
+    const std::vector<HANDLE> stuck = OpenNewThreads(before);
+    ASSERT_EQ(2u, stuck.size());
+    for (HANDLE thread : stuck) {
+        ASSERT_NE(nullptr, thread);
+        ASSERT_NE(DWORD(-1), SuspendThread(thread));
+    }
 
     const DWORD start = GetTickCount();
     EXPECT_EQ(DWORD(KVX_USB_E_THREAD), owner->Stop());
     EXPECT_GE(GetTickCount() - start, CKvxuUsbNotificator::STOP_TIMEOUT_MS - 100);
     EXPECT_FALSE(owner->IsRunning());
-    EXPECT_EQ(0, device.openHandles);
 
     // Fresh events: the new thread is not ended by the old one's pending stop signal.
     ASSERT_EQ(0u, owner->Start(KVX_USB_DEVICE_NAME));
@@ -179,9 +185,12 @@ TEST_F(NotificatorTest, StopThatTimesOutLeavesTheThreadItsOwnState)
     EXPECT_EQ(0u, owner->Stop());
     owner.reset();
 
-    ResumeThread(stuck);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(stuck, 5000));
-    CloseHandle(stuck);
+    for (HANDLE thread : stuck) {
+        ResumeThread(thread);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
+        CloseHandle(thread);
+    }
+    EXPECT_EQ(0, device.openHandles);
     EXPECT_FALSE(window.WaitForNotices(3, 100));
 }
 

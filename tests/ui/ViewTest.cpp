@@ -8,10 +8,14 @@
 #include <windows.h>
 #include <dbt.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "DeviceNotification.h"
 #include "Drv.h"
@@ -79,6 +83,41 @@ public:
         EXPECT_EQ(0, Count("GetStreamBufferDepth")) << "buffer settings page\n" << Text();
         EXPECT_EQ(0, Count("GetSynchModeInfo")) << "synchronisation page\n" << Text();
     }
+};
+
+// The longest time the window left a message unanswered, polled with WM_NULL from a thread
+// of its own while the test thread runs the window.
+class UnansweredWatch {
+public:
+    explicit UnansweredWatch(HWND window)
+        : m_stop(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          m_thread([this, window] { Watch(window); })
+    {
+    }
+    ~UnansweredWatch() { Stop(); }
+    DWORD Stop()
+    {
+        SetEvent(m_stop);
+        if (m_thread.joinable())
+            m_thread.join();
+        CloseHandle(std::exchange(m_stop, nullptr));
+        return m_longestMs;
+    }
+
+private:
+    void Watch(HWND window)
+    {
+        while (WaitForSingleObject(m_stop, 20) == WAIT_TIMEOUT) {
+            const DWORD start = GetTickCount();
+            DWORD_PTR result = 0;
+            SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
+            m_longestMs = std::max<DWORD>(m_longestMs, GetTickCount() - start);
+        }
+    }
+
+    HANDLE m_stop;
+    std::atomic<DWORD> m_longestMs{0};
+    std::thread m_thread;
 };
 
 // A device-interface broadcast record that ends exactly where readable memory ends, so that
@@ -567,6 +606,34 @@ TEST_F(ViewTest, AReconnectKeepsChangesHeardAndTheDisplayNameOptionCurrent)
     EXPECT_EQ(BST_UNCHECKED, Outputs().m_AsioNamesCheck.GetCheck());
     EXPECT_EQ(BST_UNCHECKED, view.m_InputChannelsPage.m_AsioNamesCheck.GetCheck());
     Devices();
+}
+
+// A driver that stops answering: the window answers within a request's bound all along, the
+// status bar says so and the pages show nothing, as with no driver; once the driver answers
+// again everything is read again and its changes are heard.
+TEST_F(ViewTest, AStalledDriverNeverHoldsTheWindowAndIsReadAgainWhenItAnswers)
+{
+    CKVX_USB_CPLView& view = View();
+    CListCtrlEx& list = Devices().m_DeviceList;
+    ASSERT_TRUE(WaitForSettledView(view));
+    ASSERT_EQ(2, Rows(list));
+    UnansweredWatch watch(g_hFrame);
+    Sim({"fault", "stall", "5000"});
+    Sim({"set", "name", "1", "Renamed In Stall"}); // its change record is read, and held
+    EXPECT_TRUE(PumpUntil([&] { return DeviceCountText() == "Driver not responding."; }));
+    EXPECT_EQ(CDriverState::NotResponding, view.DriverState());
+    EXPECT_EQ(0, Rows(list));
+    // Another page shown meanwhile asks nothing of the driver, and waits for nothing.
+    EXPECT_EQ(0, LookAt(view, view.m_SyncPage, PAGE_SYNCHRONISATION).m_RateList.GetCount());
+    EXPECT_TRUE(PumpUntil([&] { return view.DriverState() == CDriverState::Connected; }, 15000));
+    Devices();
+    EXPECT_TRUE(PumpUntil([&] { return list.GetItemText(0, 0) == "Renamed In Stall"; }));
+    EXPECT_EQ("2 Device(s) connected.", DeviceCountText());
+    const DWORD longest = watch.Stop();
+    EXPECT_LT(longest, 2000u) << "the window went unanswered for " << longest << " ms";
+    Sim({"set", "name", "1", "Model B Studio"});
+    EXPECT_TRUE(PumpUntil([&] { return list.GetItemText(0, 0) == "Model B Studio"; }))
+        << "a change after the stall was not heard";
 }
 
 TEST_F(ViewTest, QuitStopsTheNotificationThreadAndLeavesNoThreadBehind)
