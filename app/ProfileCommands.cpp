@@ -120,7 +120,9 @@ void CProfileCommands::Tell(UINT format, const std::string& detail, UINT icon) c
     const size_t at = text.find("%s");
     if (at != std::string::npos)
         text.replace(at, 2, detail);
-    ::MessageBoxA(m_Owner, text.c_str(), AfxLoadString(IDS_MAIN_TITLE).c_str(), MB_OK | icon);
+    // A caption of its own: another start looks for the main window by its title.
+    ::MessageBoxA(m_Owner, text.c_str(), AfxLoadString(IDS_PROFILE_BOX_CAPTION).c_str(),
+                  MB_OK | icon);
 }
 
 bool CProfileCommands::SaveSettings()

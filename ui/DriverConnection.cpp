@@ -67,6 +67,11 @@ bool CDriverConnection::IsConnected() const
     return theDrv.IsOpen() && m_Notificator.IsRunning();
 }
 
+CConnectionState CDriverConnection::State() const
+{
+    return theDrv.IsOpen() ? CConnectionState::Connected : CConnectionState::Closed;
+}
+
 DWORD CDriverConnection::Reconnect()
 {
     if (theDrv.IsOpen())

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "ChangeDrain.h"
+#include "ConnectionState.h"
 #include "DriverInterfaceNotification.h"
 #include "KvxuUsbNotificator.h"
 
@@ -50,6 +51,8 @@ public:
     DWORD Reconnect();
     // The driver open and its changes heard.
     bool IsConnected() const;
+    // How the panel stands with the driver, as the user is told.
+    CConnectionState State() const;
     // Takes the change records queued now, as a notice would, and says whether the host has
     // heard every change the driver reported: the queue found empty, and nothing waits for
     // a timer.

@@ -2,7 +2,8 @@
 // x = 140, the selected page. It owns the five pages and keeps what is seen in step with the
 // driver: when its driver connection reports that the driver's state may have changed, the
 // page shown re-reads the driver at once, with the device count of the status bar, and every
-// other page re-reads when it is next shown. While the window is hidden nothing is read.
+// other page re-reads when it is next shown. While the window is hidden only the device count
+// is read, which the tray icon's tip tells.
 #pragma once
 
 #include "Afx.h"
@@ -101,7 +102,8 @@ private:
     CDialogPage* ShownPage();
     // The view shown and its window neither hidden nor minimised.
     bool IsSeenOnScreen() const;
-    // The page shown re-reads the driver if it missed a change, and the device count follows.
+    // The page shown re-reads the driver if it missed a change, and the device count follows,
+    // seen in the tray when the window is not.
     void RefreshWhatIsSeen();
     void RefreshPage(CDialogPage& page);
     void CreatePages();
@@ -119,15 +121,17 @@ private:
     // both. A failed read keeps what they show, and is tried again with the next page.
     void ShowDriversAsioNameOption();
 
-    void DriverStateChanged() override { RefreshFromDriver(); }
+    void DriverStateChanged() override;
+    // The window around the view tells the driver's state (the tray icon's tip).
+    void ReportConnectionState();
 
     bool m_bFirstUpdate = true;
     UINT m_nDpi = kAfxDefaultDpi; // the DPI the pixel lengths are laid out for
     CPageCode m_StartPage = PAGE_DEVICES;
     // What the driver reports that no page shows yet: the display-name option of both
-    // channel pages, and the device count of the status bar.
+    // channel pages, and the device count of the status bar and the tray (none read yet).
     bool m_bAsioNameOptionStale = false;
-    bool m_bDeviceCountStale = false;
+    bool m_bDeviceCountStale = true;
     CDriverConnection m_Connection{*this, KVX_USB_DEVICE_NAME};
 };
 
