@@ -22,8 +22,10 @@ bool HasSwitch(const char* cmdLine, const char* switchText)
 // still starting, and how often it looks.
 const DWORD kRunningWindowWaitMs = 5000;
 const DWORD kPollMs = 20;
-// How long -exit waits for the running instance to show its window and end.
+// How long -exit waits for the running instance to show its window and end, and how often it
+// asks again when a request to quit did not take.
 const DWORD kExitWaitMs = 10000;
+const DWORD kQuitAgainMs = 1000;
 // How long -exit keeps the mutex, once no instance holds it, for starts that began before it
 // but have not reached the mutex yet: they find it taken meanwhile and end.
 const DWORD kStartsInFlightWaitMs = 3000;
@@ -47,16 +49,39 @@ bool InstanceMutexExists()
     return bool(mutex);
 }
 
+// The main window of a running instance, by its class and its title: never one of its boxes,
+// whatever their caption.
+HWND FindMainWindow(const std::string& title)
+{
+    return ::FindWindowA(KVX_MAIN_FRAME_CLASS, title.c_str());
+}
+
 // The running instance's main window. An instance that holds the mutex but has not made its
 // window yet gets a few seconds; without an instance there is nothing to wait for.
 HWND FindRunningInstance(const std::string& title)
 {
     HWND running = nullptr;
     PollUntil(kRunningWindowWaitMs, [&] {
-        running = ::FindWindowA(nullptr, title.c_str());
+        running = FindMainWindow(title);
         return running || !InstanceMutexExists();
     });
     return running;
+}
+
+void AskToQuit(HWND running)
+{
+    ::PostMessageA(running, WM_COMMAND, ID_APP_QUIT, 0);
+}
+
+// Asks another account's instance, whose mutex is not ours to wait on, and waits for its window
+// to go. True when there was none, or it went.
+bool EndVisibleInstance(const std::string& title)
+{
+    HWND running = FindMainWindow(title);
+    if (!running)
+        return true;
+    AskToQuit(running);
+    return PollUntil(kExitWaitMs, [&] { return !::IsWindow(running); });
 }
 
 // The running instance owns the mutex from its first moment to its end, so this thread gets
@@ -67,50 +92,50 @@ bool TakeOverMutex(HANDLE mutex)
     return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
 }
 
-// Asks the running instance to quit, once its window exists, and waits until it has ended.
-// Meanwhile this start holds a handle to the mutex, so that no other start can become the
-// instance: one that had begun before this -exit, even one that reaches the mutex only
-// later, finds it taken, hands over to nobody and ends.
-void EndRunningInstance(const std::string& title)
+// Asks the running instance to quit, once its window exists, and again each second while it
+// runs on, and waits until it has ended. Meanwhile this start holds a handle to the mutex, so
+// that no other start can become the instance: one that had begun before this -exit, even
+// one that reaches the mutex only later, finds it taken, hands over to nobody and ends.
+// False when an instance runs on.
+bool EndRunningInstance(const std::string& title)
 {
     CKernelHandle mutex(::CreateMutexA(nullptr, FALSE, kInstanceMutexName));
     CKernelHandle mark(MarkMutexReached(kInstanceMutexName));
-    if (!mutex) {
-        // Not ours to open (another account's instance): ask what can be seen, as it is.
-        if (HWND running = ::FindWindowA(nullptr, title.c_str()))
-            ::PostMessageA(running, WM_COMMAND, ID_APP_QUIT, 0);
-        return;
-    }
+    if (!mutex)
+        return EndVisibleInstance(title);
     HWND asked = nullptr;
+    DWORD askedAt = 0;
     const bool ended = PollUntil(kExitWaitMs, [&] {
         if (TakeOverMutex(mutex.Get()))
             return true;
-        HWND running = ::FindWindowA(nullptr, title.c_str());
-        if (running && running != asked) {
-            ::PostMessageA(running, WM_COMMAND, ID_APP_QUIT, 0);
+        HWND running = FindMainWindow(title);
+        if (running && (running != asked || ::GetTickCount() - askedAt >= kQuitAgainMs)) {
+            AskToQuit(running);
             asked = running;
+            askedAt = ::GetTickCount();
         }
         return false;
     });
     if (!ended)
-        return; // an instance that does not end is left as it is
+        return false; // an instance that does not end is left as it is
     PollUntil(kStartsInFlightWaitMs, [] { return !EarlierStartInFlight(kInstanceMutexName); });
     ::ReleaseMutex(mutex.Get());
+    return true;
 }
 
-// Brings the running instance (or its open pop-up, such as the about box) to the front,
-// restored, and with -asio on its buffer settings page. The asynchronous forms post to the
-// other process, so a hung instance cannot hold this start.
+// Brings the running instance (or its open pop-up, such as the about box) to the front, its
+// main window restored, and with -asio on its buffer settings page. The asynchronous forms
+// post to the other process, so a hung instance cannot hold this start.
 void HandOverToRunningInstance(const std::string& title, bool asioPage)
 {
-    HWND running = FindRunningInstance(title);
-    if (!running)
+    HWND frame = FindRunningInstance(title);
+    if (!frame)
         return;
-    HWND popup = ::GetLastActivePopup(running);
-    if (::IsIconic(running))
-        ::ShowWindowAsync(running, SW_RESTORE);
+    HWND popup = ::GetLastActivePopup(frame);
+    if (::IsIconic(frame))
+        ::ShowWindowAsync(frame, SW_RESTORE);
     if (asioPage)
-        ::PostMessageA(running, WM_SHOW_ASIO_SETTINGS, 0, 0);
+        ::PostMessageA(frame, WM_SHOW_ASIO_SETTINGS, 0, 0);
     ::ShowWindowAsync(popup, SW_SHOW);
     ::SetForegroundWindow(popup);
 }
@@ -129,7 +154,8 @@ BOOL CKVX_USB_CPLApp::InitInstance()
     const std::string title = AfxLoadString(IDS_MAIN_TITLE);
 
     if (HasSwitch(cmdLine, "-exit")) {
-        EndRunningInstance(title);
+        // The exit status tells an installer whether the panel's files are free.
+        m_nExitCode = EndRunningInstance(title) ? 0 : 1;
         return FALSE;
     }
     // Taken first, before the windows and the driver: -exit and other starts see this start

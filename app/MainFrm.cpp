@@ -5,7 +5,15 @@
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
 #include "ScopedHandle.h"
+#include "TrayTip.h"
 #include "resource.h"
+
+namespace {
+
+// Broadcast by a shell that (re)starts its notification area: every icon must be added anew.
+const UINT kTaskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
+
+} // namespace
 
 BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
 ON_WM_CREATE()
@@ -16,6 +24,8 @@ ON_MESSAGE(WM_SHOW_ASIO_SETTINGS, OnShowAsioSettings)
 ON_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
 ON_MESSAGE(WM_SYSCOLORCHANGE, OnSystemChange)
 ON_MESSAGE(WM_SETTINGCHANGE, OnSystemChange)
+ON_REGISTERED_MESSAGE(kTaskbarCreated, OnTaskbarCreated)
+ON_MESSAGE(WM_POWERBROADCAST, OnPowerBroadcast)
 ON_COMMAND(ID_APP_OPEN, OnAppOpen)
 ON_COMMAND(ID_APP_QUIT, OnAppQuit)
 ON_COMMAND(ID_APP_HIDE, OnAppHide)
@@ -27,6 +37,10 @@ END_MESSAGE_MAP()
 BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs)
 {
     if (!CFrameWnd::PreCreateWindow(cs))
+        return FALSE;
+    // A class of its own, by which another start tells it from the panel's boxes.
+    cs.lpszClass = AfxRegisterWndClassNamed(KVX_MAIN_FRAME_CLASS);
+    if (!cs.lpszClass)
         return FALSE;
     // Fixed size, no maximise box, and a title that stays as set (no document name in it).
     cs.dwExStyle &= ~WS_EX_CLIENTEDGE;
@@ -47,11 +61,15 @@ int CMainFrame::OnCreate(LPCREATESTRUCT lpcs)
     if (theApp.m_bAsioPage)
         if (CKVX_USB_CPLView* view = SettingsView())
             view->ShowPage(PAGE_SETTINGS);
-    const std::string title = AfxLoadString(IDS_MAIN_TITLE);
-    SetWindowText(title.c_str());
-    // Without a tray the program still runs and can be quit from its File menu.
+    m_strPanelName = AfxLoadString(IDS_MAIN_TITLE);
+    SetWindowText(m_strPanelName.c_str());
+    // The tip tells the driver's state once the view has read it.
+    m_strTrayTip = m_strPanelName;
     m_trayIcon.Init(m_hWnd, TRAY_ICON_ID);
-    m_trayIcon.Add(theApp.m_hTrayIcon.Get(), title.c_str());
+    AddTrayIcon();
+    // An elevated panel hears a restarted shell too, which runs with less privilege.
+    if (kTaskbarCreated)
+        ::ChangeWindowMessageFilterEx(m_hWnd, kTaskbarCreated, MSGFLT_ALLOW, nullptr);
     // Shown only when the application first activates the frame with its show command.
     ShowWindow(SW_HIDE);
     return 0;
@@ -83,10 +101,61 @@ void CMainFrame::SetStatusText(LPCSTR text)
     m_wndStatusBar.SetWindowText(text);
 }
 
-void CMainFrame::SetDeviceCountText(LPCSTR text)
+void CMainFrame::SetDeviceCount(size_t devices)
 {
-    m_wndStatusBar.SetPaneText(1, text, TRUE);
+    m_nDevices = devices;
+    ShowConnection();
+}
+
+void CMainFrame::SetConnectionState(CConnectionState state)
+{
+    m_ConnectionState = state;
+    ShowConnection();
+}
+
+// The status bar's second pane and the tray icon's tip: the device count, or that the
+// driver does not respond, when the pages show no more than with the driver closed.
+void CMainFrame::ShowConnection()
+{
+    const std::string text =
+        m_ConnectionState == CConnectionState::NotResponding
+            ? AfxLoadString(IDS_DRIVER_NOT_RESPONDING)
+            : std::to_string(m_nDevices) + " " + AfxLoadString(IDS_DEVICES_CONNECTED);
+    m_wndStatusBar.SetPaneText(1, text.c_str(), TRUE);
     m_wndStatusBar.UpdateWindow();
+    UpdateTrayTip();
+}
+
+void CMainFrame::AddTrayIcon()
+{
+    // Without a tray the program still runs and can be quit from its File menu.
+    m_trayIcon.Add(theApp.m_hTrayIcon.Get(), m_strTrayTip.c_str());
+}
+
+void CMainFrame::UpdateTrayTip()
+{
+    const std::string tip = TrayTipText(m_strPanelName, m_nDevices, m_ConnectionState);
+    if (tip == m_strTrayTip)
+        return; // each change is a round trip to the shell
+    m_strTrayTip = tip;
+    m_trayIcon.SetTip(tip.c_str());
+}
+
+LRESULT CMainFrame::OnTaskbarCreated(WPARAM, LPARAM)
+{
+    // The shell restarted and knows no icon any more; without this one a panel started with
+    // -hide could not be reached at all.
+    AddTrayIcon();
+    return 0;
+}
+
+LRESULT CMainFrame::OnPowerBroadcast(WPARAM wParam, LPARAM)
+{
+    // Devices may come back from sleep in another state, without a change record for each
+    // difference: read again as after a reconnect, once per resume.
+    if (m_ResumeFilter.IsNewResume(wParam))
+        RefreshPages();
+    return TRUE;
 }
 
 void CMainFrame::OnDestroy()

@@ -1,11 +1,15 @@
 // The main window: a fixed-size frame around the settings view, with the menu, a two-pane
 // status bar and the tray icon. The close box only hides it; only Quit ends the program.
+// It keeps its tray icon when the shell restarts, and has the pages read the driver again
+// when the machine resumes from sleep.
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "Afx.h"
 #include "ProfileCommands.h"
+#include "ResumeFilter.h"
 #include "StatusHost.h"
 #include "TrayIcon.h"
 
@@ -17,8 +21,10 @@ public:
 
     // Pane 0: the caption of the page shown (menu prompts and "Ready" also go there).
     void SetStatusText(LPCSTR text) override;
-    // Pane 1: the device count, written by the devices page.
-    void SetDeviceCountText(LPCSTR text) override;
+    // Pane 1 and the tray icon's tip: the device count, written by the devices page.
+    void SetDeviceCount(size_t devices) override;
+    // The tray icon's tip tells the driver's state, written by the view.
+    void SetConnectionState(CConnectionState state) override;
 
     CStatusBar m_wndStatusBar; // pane 1 shows the device count, written by the devices page
 
@@ -33,6 +39,8 @@ protected:
     LRESULT OnSystemChange(WPARAM wParam, LPARAM lParam);
     // The status bar's panes, given in pixels, at the new DPI.
     void OnDpiLayout(UINT oldDpi, UINT newDpi) override;
+    LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPowerBroadcast(WPARAM wParam, LPARAM lParam);
     void OnAppOpen();
     void OnAppQuit();
     void OnAppHide();
@@ -48,10 +56,19 @@ private:
     void LayOutPanes(UINT dpi);
     CKVX_USB_CPLView* SettingsView() const;
     void ShowTrayMenu();
+    // Adds the tray icon with the tip it has now: at creation, and again for a new shell.
+    void AddTrayIcon();
+    void ShowConnection();
+    void UpdateTrayTip();
 
     void RefreshPages();
 
     CTrayIcon m_trayIcon;
+    std::string m_strPanelName; // the title, which the tray tip begins with
+    std::string m_strTrayTip;
+    size_t m_nDevices = 0;
+    CConnectionState m_ConnectionState = CConnectionState::Connected;
+    CResumeFilter m_ResumeFilter;
 
 public:
     // Settings profiles of the File and the tray menu; made with the window.

@@ -162,7 +162,8 @@ int CProfileCommands::Tell(UINT format, const std::string& detail, UINT icon) co
     const size_t at = text.find("%s");
     if (at != std::string::npos)
         text.replace(at, 2, detail);
-    return ::MessageBoxA(m_Owner, text.c_str(), AfxLoadString(IDS_MAIN_TITLE).c_str(),
+    // A caption of its own: another start looks for the main window by its title.
+    return ::MessageBoxA(m_Owner, text.c_str(), AfxLoadString(IDS_PROFILE_BOX_CAPTION).c_str(),
                          MB_OK | icon);
 }
 

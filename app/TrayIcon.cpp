@@ -4,10 +4,12 @@
 #include <string.h>
 
 #include "AppMessages.h"
+#include "TrayTip.h"
 
 // The record form every shell since Windows 2000 understands, with a 128-byte tip.
 static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V2_SIZE == 488,
               "the 488-byte notification-icon record of 32-bit programs");
+static_assert(sizeof(NOTIFYICONDATAA::szTip) == kTrayTipMaxChars + 1, "the tip's field");
 
 void CTrayIcon::Init(HWND owner, UINT iconId)
 {
@@ -30,9 +32,25 @@ NOTIFYICONDATAA CTrayIcon::AddRecord(HICON icon, const char* tip) const
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_TRAY_NOTIFY;
     data.hIcon = icon;
+    CopyTip(data, tip);
+    return data;
+}
+
+void CTrayIcon::CopyTip(NOTIFYICONDATAA& data, const char* tip)
+{
     if (tip)
         lstrcpynA(data.szTip, tip, sizeof data.szTip);
-    return data;
+}
+
+BOOL CTrayIcon::SetTip(const char* tip)
+{
+    if (!m_hWndOwner)
+        return FALSE;
+    NOTIFYICONDATAA data;
+    Prepare(data);
+    data.uFlags = NIF_TIP;
+    CopyTip(data, tip);
+    return Shell_NotifyIconA(NIM_MODIFY, &data);
 }
 
 BOOL CTrayIcon::Add(HICON icon, const char* tip)

@@ -17,11 +17,14 @@ public:
     NOTIFYICONDATAA AddRecord(HICON icon, const char* tip) const;
     // Shows another icon in its place; the shell's success flag.
     BOOL SetIcon(HICON icon);
+    // Changes the tip of the icon added (cut to 127 characters); the shell's success flag.
+    BOOL SetTip(const char* tip);
     // Removes the icon; the shell's success flag.
     BOOL Remove();
 
 private:
     void Prepare(NOTIFYICONDATAA& data) const;
+    static void CopyTip(NOTIFYICONDATAA& data, const char* tip);
 
     HWND m_hWndOwner = nullptr;
     UINT m_nIconId = 0;

@@ -108,6 +108,14 @@ protected:
         return true;                                                                               \
     }
 
+// A message registered at run time (RegisterWindowMessage), kept in a variable: LRESULT
+// memberFxn(WPARAM, LPARAM). A registration that failed (0) matches nothing.
+#define ON_REGISTERED_MESSAGE(nMessageVariable, memberFxn)                                         \
+    if ((nMessageVariable) != 0 && message == (UINT)(nMessageVariable)) {                          \
+        lResult = memberFxn(wParam, lParam);                                                       \
+        return true;                                                                               \
+    }
+
 // Menu item, accelerator or button click with this id: void memberFxn().
 #define ON_COMMAND(id, memberFxn)                                                                  \
     if (AfxIsCommand(message, wParam, lParam, (UINT)(id))) {                                       \
@@ -215,6 +223,11 @@ inline bool AfxIsCommand(UINT message, WPARAM wParam, LPARAM lParam, UINT nID)
     return HIWORD(wParam) == 0 || (lParam == 0 && HIWORD(wParam) == 1);
 }
 
+// Registers a window class of this name whose windows are bound like those of the
+// framework's own class: for a top-level window that other programs find by its class, as
+// a second start finds the main frame. Returns the name, or null when it cannot be registered.
+LPCSTR AfxRegisterWndClassNamed(LPCSTR lpszClassName);
+
 // Registers the common control classes once (templates and wrappers need them).
 void AfxEnsureCommonControls();
 
@@ -247,7 +260,8 @@ public:
     static CWnd* FromHandlePermanent(HWND hWnd);
 
     // Creates a window. lpszClassName null: the framework's own window class (bound at
-    // WM_NCCREATE); a system or control class: created, then subclassed and bound.
+    // WM_NCCREATE), as is a class of AfxRegisterWndClassNamed; a system or control class:
+    // created, then subclassed and bound.
     bool CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle,
                   int x, int y, int nWidth, int nHeight, HWND hWndParent, UINT_PTR nIDorHMenu);
     bool CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle,

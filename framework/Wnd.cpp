@@ -108,19 +108,39 @@ const char* CWnd::WndClassName()
 {
     static const char name[] = "KvxFrameworkWnd";
     static bool registered = false;
-    if (!registered) {
-        WNDCLASSEXA wc = {};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = WndProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-        wc.lpszClassName = name;
-        registered = RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }
+    if (!registered)
+        registered = AfxRegisterWndClassNamed(name) != nullptr;
     return name;
 }
+
+LPCSTR AfxRegisterWndClassNamed(LPCSTR lpszClassName)
+{
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = CWnd::WndProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
+    wc.lpszClassName = lpszClassName;
+    if (RegisterClassExA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS)
+        return lpszClassName;
+    return nullptr;
+}
+
+namespace {
+
+// Windows of a class whose procedure is the framework's are bound at WM_NCCREATE; any other
+// class is created first and subclassed then.
+bool HasFrameworkProc(LPCSTR lpszClassName)
+{
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    return ::GetClassInfoExA(::GetModuleHandleA(nullptr), lpszClassName, &wc) &&
+           wc.lpfnWndProc == CWnd::WndProc;
+}
+
+} // namespace
 
 void CWnd::Bind(HWND hWnd, Kind kind, bool bOwnsWindow)
 {
@@ -173,7 +193,7 @@ bool CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     cs.lpCreateParams = this;
     if (!PreCreateWindow(cs))
         return false;
-    bool ours = cs.lpszClass == WndClassName();
+    bool ours = cs.lpszClass == WndClassName() || HasFrameworkProc(cs.lpszClass);
     HWND hWnd = ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, cs.style, cs.x, cs.y,
                                   cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance,
                                   ours ? this : cs.lpCreateParams);

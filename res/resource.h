@@ -119,8 +119,9 @@
 #define IDS_MS 61225
 #define IDS_DEVICE_RANKING_HELP 61226
 
-// Titles of the family: only the model B title is used, as window title, tray tip, the
-// key by which a second start finds the running instance, and in the about box.
+// Titles of the family: only the model B title is used, as window title, the start of the
+// tray tip, with the frame's class the key by which a second start finds the running
+// instance, and in the about box.
 #define IDS_TITLE_MODEL_A 61234
 #define IDS_MAIN_TITLE 61261
 #define IDS_TITLE_MODEL_C 61262
@@ -179,3 +180,13 @@
 #define IDC_PROFILE_LIST_LABEL 1305
 #define IDC_PROFILE_REASON_LABEL 1306
 #define IDC_PROFILE_NOTES_LABEL 1307
+
+// The shell around the panel: the caption of the settings profiles' message boxes (never the
+// main window's title, by which another start finds the running instance), and the tray
+// icon's tip after the title.
+#define IDS_PROFILE_BOX_CAPTION 61340
+#define IDS_TRAY_NO_DEVICE 61341
+#define IDS_TRAY_ONE_DEVICE 61342
+#define IDS_TRAY_DEVICES 61343
+#define IDS_TRAY_DRIVER_CLOSED 61344
+#define IDS_TRAY_NOT_RESPONDING 61345

@@ -83,11 +83,11 @@ bool CDriverConnection::IsConnected() const
     return theDrv.IsOpen() && m_Notificator.IsRunning() && !m_bNotResponding;
 }
 
-CDriverState CDriverConnection::State() const
+CConnectionState CDriverConnection::State() const
 {
     if (m_bNotResponding)
-        return CDriverState::NotResponding;
-    return theDrv.IsOpen() ? CDriverState::Connected : CDriverState::Closed;
+        return CConnectionState::NotResponding;
+    return theDrv.IsOpen() ? CConnectionState::Connected : CConnectionState::Closed;
 }
 
 DWORD CDriverConnection::Reconnect()

@@ -18,11 +18,9 @@
 #include <string>
 
 #include "ChangeDrain.h"
+#include "ConnectionState.h"
 #include "DriverInterfaceNotification.h"
 #include "KvxuUsbNotificator.h"
-
-// The driver as the connection has it: not open, open, or holding a request past its bound.
-enum class CDriverState { Closed, Connected, NotResponding };
 
 class IDriverConnectionHost {
 public:
@@ -57,7 +55,8 @@ public:
     DWORD Reconnect();
     // The driver open and its changes heard.
     bool IsConnected() const;
-    CDriverState State() const;
+    // How the panel stands with the driver, as the user is told.
+    CConnectionState State() const;
     // Takes the change records queued now, as a notice would, and says whether the host has
     // heard every change the driver reported: the queue found empty, and nothing waits for
     // a timer.

@@ -101,6 +101,7 @@ void CKVX_USB_CPLView::OnInitialUpdate()
     HideAllPages();
     m_bFirstUpdate = false;
     ShowPage(m_StartPage);
+    ReportConnectionState();
 }
 
 void CKVX_USB_CPLView::ShowPage(CPageCode page)
@@ -267,24 +268,17 @@ bool CKVX_USB_CPLView::IsSeenOnScreen() const
 
 void CKVX_USB_CPLView::RefreshWhatIsSeen()
 {
-    if (m_bFirstUpdate || !IsSeenOnScreen())
+    if (m_bFirstUpdate)
         return;
-    CDialogPage* page = ShownPage();
+    CDialogPage* page = IsSeenOnScreen() ? ShownPage() : nullptr;
     if (page && page->IsStale())
         RefreshPage(*page);
-    // One read of the device list, not the devices page's whole load.
+    // One read of the device list, not the devices page's whole load. The tray icon shows
+    // the count while the window is hidden.
     if (m_bDeviceCountStale)
         m_DevicesPage.RefreshDeviceCount();
     m_bDeviceCountStale = false;
-    ShowDriverState();
-}
-
-void CKVX_USB_CPLView::ShowDriverState()
-{
-    if (m_Connection.State() != CDriverState::NotResponding)
-        return;
-    if (IStatusHost* host = GetStatusHost())
-        host->SetDeviceCountText(AfxLoadString(IDS_DRIVER_NOT_RESPONDING).c_str());
+    ReportConnectionState();
 }
 
 void CKVX_USB_CPLView::RefreshPage(CDialogPage& page)
@@ -299,6 +293,18 @@ void CKVX_USB_CPLView::RefreshPage(CDialogPage& page)
 bool CKVX_USB_CPLView::IsChannelPage(const CDialogPage& page) const
 {
     return &page == &m_InputChannelsPage || &page == &m_OutputChannelsPage;
+}
+
+void CKVX_USB_CPLView::DriverStateChanged()
+{
+    ReportConnectionState();
+    RefreshFromDriver();
+}
+
+void CKVX_USB_CPLView::ReportConnectionState()
+{
+    if (IStatusHost* host = dynamic_cast<IStatusHost*>(GetParentFrame()))
+        host->SetConnectionState(m_Connection.State());
 }
 
 LRESULT CKVX_USB_CPLView::OnDriverNotify(WPARAM, LPARAM)

@@ -2,7 +2,8 @@
 // x = 140, the selected page. It owns the five pages and keeps what is seen in step with the
 // driver: when its driver connection reports that the driver's state may have changed, the
 // page shown re-reads the driver at once, with the device count of the status bar, and every
-// other page re-reads when it is next shown. While the window is hidden nothing is read.
+// other page re-reads when it is next shown. While the window is hidden only the device count
+// is read, which the tray icon's tip tells.
 #pragma once
 
 #include "Afx.h"
@@ -58,7 +59,7 @@ public:
     // waiting for its timer. For those who must wait until the panel is up to date.
     bool SettleChanges() { return m_Connection.Settle(); }
     // Open, closed, or not responding: for the status bar and the tray.
-    CDriverState DriverState() const { return m_Connection.State(); }
+    CConnectionState DriverState() const { return m_Connection.State(); }
     // The window it sits in was shown, hidden, minimised or restored: pages that poll the
     // driver do so only while they can be seen, and a page shown again re-reads what it
     // missed.
@@ -103,11 +104,10 @@ private:
     CDialogPage* ShownPage();
     // The view shown and its window neither hidden nor minimised.
     bool IsSeenOnScreen() const;
-    // The page shown re-reads the driver if it missed a change, and the device count follows.
+    // The page shown re-reads the driver if it missed a change, and the device count follows,
+    // seen in the tray when the window is not.
     void RefreshWhatIsSeen();
     void RefreshPage(CDialogPage& page);
-    // While the driver does not respond, the device count's pane says so.
-    void ShowDriverState();
     void CreatePages();
     // Every page at the page origin, scaled to the view's DPI.
     void PlacePages(UINT flags);
@@ -125,14 +125,16 @@ private:
     // both. A failed read keeps what they show, and is tried again with the next page.
     void ShowDriversAsioNameOption();
 
-    void DriverStateChanged() override { RefreshFromDriver(); }
+    void DriverStateChanged() override;
+    // The window around the view tells the driver's state (the tray icon's tip).
+    void ReportConnectionState();
 
     bool m_bFirstUpdate = true;
     CPageCode m_StartPage = PAGE_DEVICES;
     // What the driver reports that no page shows yet: the display-name option of both
-    // channel pages, and the device count of the status bar.
+    // channel pages, and the device count of the status bar and the tray (none read yet).
     bool m_bAsioNameOptionStale = false;
-    bool m_bDeviceCountStale = false;
+    bool m_bDeviceCountStale = true;
     CDriverConnection m_Connection{*this, KVX_USB_DEVICE_NAME};
 };
 

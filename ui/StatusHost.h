@@ -1,15 +1,22 @@
 // What the settings view and its pages may ask of the window that hosts them: the texts of
-// its status bar. The main frame implements it; nothing in ui/ knows the frame itself.
+// its status bar and what its tray icon tells. The main frame implements it; nothing in ui/
+// knows the frame itself.
 #pragma once
 
 #include <windows.h>
+
+#include <cstddef>
+
+#include "ConnectionState.h"
 
 class IStatusHost {
 public:
     // The first pane: the caption of the page shown.
     virtual void SetStatusText(LPCSTR text) = 0;
-    // The second pane: the device count, redrawn at once.
-    virtual void SetDeviceCountText(LPCSTR text) = 0;
+    // The number of connected devices: the second pane, redrawn at once, and the tray icon's tip.
+    virtual void SetDeviceCount(size_t devices) = 0;
+    // The driver's state changed, or may have: the tray icon's tip follows.
+    virtual void SetConnectionState(CConnectionState state) = 0;
 
 protected:
     ~IStatusHost() = default;

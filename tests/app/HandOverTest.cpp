@@ -1,7 +1,7 @@
 // A second start of the control panel against a stand-in for the running instance: this
-// test holds the single-instance mutex and a window with the main title, and watches what
-// a real second process does to it. Asked to quit, the stand-in lets go of the mutex, as a
-// panel that ends does.
+// test holds the single-instance mutex and a window of the main frame's class with the main
+// title, and watches what a real second process does to it. Asked to quit, the stand-in lets
+// go of the mutex, as a panel that ends does.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -56,7 +56,7 @@ protected:
         WNDCLASSA windowClass = {};
         windowClass.lpfnWndProc = RecordingProc;
         windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "HandOverTestRunningInstance";
+        windowClass.lpszClassName = kMainFrameClass;
         RegisterClassA(&windowClass);
         g_instanceMutex = CreateMutexA(nullptr, TRUE, kMutexName);
         ASSERT_TRUE(g_instanceMutex);
@@ -121,12 +121,12 @@ TEST_F(HandOverTest, PlainStartRestoresAMinimisedWindowWithoutAskingForAPage)
 TEST_F(HandOverTest, BringsTheRunningInstancesOpenPopupToTheFront)
 {
     ShowWindow(m_hWnd, SW_SHOW);
-    HWND popup = CreateWindowExA(0, "HandOverTestRunningInstance", "About Control Panel",
+    HWND popup = CreateWindowExA(0, kMainFrameClass, "About Control Panel",
                                  WS_POPUP | WS_CAPTION | WS_VISIBLE, 40, 40, 200, 100, m_hWnd,
                                  nullptr, nullptr, nullptr);
-    HWND elsewhere = CreateWindowExA(0, "HandOverTestRunningInstance", "another program",
-                                     WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 300, 200, 100, nullptr,
-                                     nullptr, nullptr, nullptr);
+    HWND elsewhere =
+        CreateWindowExA(0, kMainFrameClass, "another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                        300, 300, 200, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(popup && elsewhere);
     SetForegroundWindow(popup);
     SetForegroundWindow(elsewhere);
@@ -140,18 +140,53 @@ TEST_F(HandOverTest, BringsTheRunningInstancesOpenPopupToTheFront)
     DestroyWindow(popup);
 }
 
-// -exit asks once, and returns only when the instance has let go of the mutex.
-TEST_F(HandOverTest, ExitPostsQuitOnceAndNothingElseAndWaitsForTheEnd)
+// -exit asks, again when the request did not take, and returns only when the instance has
+// let go of the mutex.
+TEST_F(HandOverTest, ExitAsksToQuitUntilTheInstanceEndsAndNothingElse)
 {
     g_endOnQuit = false;
     CPanelProcess exitStart("-hide -EXIT -asio");
-    ASSERT_TRUE(PumpUntil([&] { return Count(WM_COMMAND, ID_APP_QUIT) > 0; }));
-    EXPECT_EQ(STILL_ACTIVE, exitStart.WaitForExit(300)) << "it did not wait for the end";
+    ASSERT_TRUE(PumpUntil([&] { return Count(WM_COMMAND, ID_APP_QUIT) >= 2; }))
+        << "asked once only";
+    EXPECT_EQ(STILL_ACTIVE, exitStart.WaitForExit(0)) << "it did not wait for the end";
     EndInstance();
     EXPECT_EQ(0u, exitStart.WaitForExit());
-    EXPECT_EQ(1, Count(WM_COMMAND, ID_APP_QUIT));
     EXPECT_EQ(0, Count(WM_SHOW_ASIO_SETTINGS, 0));
     EXPECT_FALSE(IsWindowVisible(m_hWnd));
+}
+
+// An installer must not go on while the panel's files are in use.
+TEST_F(HandOverTest, ExitFailsWhenTheInstanceRunsOn)
+{
+    g_endOnQuit = false;
+    EXPECT_EQ(1u, RunPanel("-exit", 20000));
+    EXPECT_GE(Count(WM_COMMAND, ID_APP_QUIT), 2);
+}
+
+// A box of the running instance that carries the main title, above its minimised main
+// window: every request goes to the main window, which is restored.
+TEST_F(HandOverTest, ABoxWithTheMainTitleIsNeverTakenForTheMainWindow)
+{
+    WNDCLASSA boxClass = {};
+    boxClass.lpfnWndProc = RecordingProc;
+    boxClass.hInstance = GetModuleHandleA(nullptr);
+    boxClass.lpszClassName = "HandOverTestBox";
+    RegisterClassA(&boxClass);
+    ShowWindow(m_hWnd, SW_SHOWMINNOACTIVE);
+    HWND box = CreateWindowExA(WS_EX_TOPMOST, boxClass.lpszClassName, kMainTitle,
+                               WS_POPUP | WS_CAPTION | WS_VISIBLE, 40, 40, 200, 100, m_hWnd,
+                               nullptr, boxClass.hInstance, nullptr);
+    ASSERT_TRUE(box);
+    ASSERT_EQ(box, FindWindowA(nullptr, kMainTitle)) << "the box must come first by title";
+
+    SecondStart("-asio");
+    EXPECT_FALSE(IsIconic(m_hWnd));
+    SecondStart("-exit");
+    for (const Received& r : g_received)
+        EXPECT_EQ(m_hWnd, r.hwnd) << "message " << r.message << " went to the box";
+    EXPECT_EQ(1, Count(WM_SHOW_ASIO_SETTINGS, 0));
+    EXPECT_EQ(1, Count(WM_COMMAND, ID_APP_QUIT));
+    DestroyWindow(box);
 }
 
 // An instance that holds the mutex but whose window comes only later (it is still starting)
@@ -166,9 +201,8 @@ TEST_F(HandOverTest, SecondStartsWaitForTheWindowOfAnInstanceStillStarting)
         ASSERT_TRUE(second.Started());
         PumpUntil([] { return false; }, 700); // the second start looks and finds no window
         EXPECT_TRUE(second.Running()) << arguments << ": gave up while an instance was starting";
-        m_hWnd =
-            CreateWindowExA(0, "HandOverTestRunningInstance", kMainTitle, WS_OVERLAPPEDWINDOW, 20,
-                            20, 300, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        m_hWnd = CreateWindowExA(0, kMainFrameClass, kMainTitle, WS_OVERLAPPEDWINDOW, 20, 20, 300,
+                                 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         EXPECT_EQ(0u, second.WaitForExit(8000)) << arguments;
         PumpUntil([] { return false; }, 100);
         if (std::string(arguments) == "-exit")

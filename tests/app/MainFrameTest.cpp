@@ -112,7 +112,7 @@ TEST_F(MainFrameTest, TrayMenuOpensAndQuits)
         EXPECT_EQ(items[i].id, GetMenuItemID(popup, i));
     }
     // The device count pane is the frame's second one.
-    Frame().SetDeviceCountText("7 Device(s) connected.");
+    Frame().SetDeviceCount(7);
     EXPECT_EQ("7 Device(s) connected.", Frame().m_wndStatusBar.GetPaneText(1));
 }
 

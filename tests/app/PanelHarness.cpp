@@ -7,6 +7,7 @@
 #include <vector>
 
 const char* const kMainTitle = "Volmar Model B USB Control Panel";
+const char* const kMainFrameClass = "KvxUsbControlPanelFrame";
 
 std::string PanelExePath()
 {
@@ -70,36 +71,39 @@ bool CPanelProcess::Running() const
 
 namespace {
 
+// A top-level window of the process by its class, its title or both (null: any), and
+// whether it must be visible.
 struct WindowSearch {
     DWORD processId;
-    const char* className; // null: the main title instead
+    const char* className;
+    const char* title;
+    bool visible;
     HWND found;
 };
+
+bool Matches(const char* wanted, const std::string& seen)
+{
+    return !wanted || seen == wanted;
+}
 
 BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param)
 {
     WindowSearch& search = *reinterpret_cast<WindowSearch*>(param);
     DWORD owner = 0;
     GetWindowThreadProcessId(hwnd, &owner);
-    if (owner != search.processId)
+    char className[256] = "", title[256] = "";
+    GetClassNameA(hwnd, className, sizeof className);
+    GetWindowTextA(hwnd, title, sizeof title);
+    if (owner != search.processId || !Matches(search.className, className) ||
+        !Matches(search.title, title) || (search.visible && !IsWindowVisible(hwnd)))
         return TRUE;
-    char text[256] = "";
-    if (search.className) {
-        GetClassNameA(hwnd, text, sizeof text);
-        if (lstrcmpA(text, search.className) != 0 || !IsWindowVisible(hwnd))
-            return TRUE;
-    } else {
-        GetWindowTextA(hwnd, text, sizeof text);
-        if (lstrcmpA(text, kMainTitle) != 0)
-            return TRUE;
-    }
     search.found = hwnd;
     return FALSE;
 }
 
-HWND FindTopLevel(DWORD processId, const char* className)
+HWND FindTopLevel(DWORD processId, const char* className, const char* title, bool visible)
 {
-    WindowSearch search = {processId, className, nullptr};
+    WindowSearch search = {processId, className, title, visible, nullptr};
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -108,7 +112,12 @@ HWND FindTopLevel(DWORD processId, const char* className)
 
 HWND CPanelProcess::MainWindow() const
 {
-    return FindTopLevel(m_process.dwProcessId, nullptr);
+    return FindTopLevel(m_process.dwProcessId, kMainFrameClass, kMainTitle, false);
+}
+
+HWND CPanelProcess::VisibleWindow(const char* title) const
+{
+    return FindTopLevel(m_process.dwProcessId, nullptr, title, true);
 }
 
 HWND CPanelProcess::WaitForMainWindow(bool visible, DWORD timeoutMs)
@@ -217,5 +226,91 @@ HWND FindStatusBar(HWND frame)
 
 HWND FindOpenMenu(DWORD processId)
 {
-    return FindTopLevel(processId, "#32768");
+    return FindTopLevel(processId, "#32768", nullptr, true);
+}
+
+namespace {
+
+struct DescendantSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchId(HWND hwnd, LPARAM param)
+{
+    DescendantSearch& search = *reinterpret_cast<DescendantSearch*>(param);
+    if (GetDlgCtrlID(hwnd) != search.id)
+        return TRUE;
+    search.found = hwnd;
+    return FALSE;
+}
+
+} // namespace
+
+HWND FindDescendant(HWND window, int id)
+{
+    DescendantSearch search = {id, nullptr};
+    EnumChildWindows(window, MatchId, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool SelectTreeItem(HWND tree, int position)
+{
+    auto next = [&](WPARAM relation, HTREEITEM item) {
+        return reinterpret_cast<HTREEITEM>(
+            SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+    };
+    HTREEITEM item = next(TVGN_ROOT, nullptr);
+    for (int i = 0; i < position && item; ++i)
+        item = next(TVGN_NEXT, item);
+    DWORD_PTR selected = 0;
+    return item &&
+           SendMessageTimeoutA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item),
+                               SMTO_NORMAL, kRemoteAnswerMs, &selected) &&
+           selected;
+}
+
+namespace {
+
+// The tip of the tooltip's tool number index, and the window the tool stands for.
+std::string RemoteToolText(HWND tooltip, int index, HWND* toolWindow)
+{
+    const size_t textSize = 1024;
+    std::vector<char> buffer(sizeof(TTTOOLINFOA) + textSize);
+    TTTOOLINFOA request = {};
+    request.cbSize = sizeof request;
+    memcpy(buffer.data(), &request, sizeof request);
+    std::vector<char> answer = SendWithRemoteBuffer(
+        tooltip, TTM_ENUMTOOLSA, index, buffer, [](std::vector<char>& local, char* remote) {
+            reinterpret_cast<TTTOOLINFOA*>(local.data())->lpszText = remote + sizeof(TTTOOLINFOA);
+        });
+    if (answer.empty())
+        return std::string();
+    answer.back() = '\0';
+    *toolWindow = reinterpret_cast<const TTTOOLINFOA*>(answer.data())->hwnd;
+    return std::string(answer.data() + sizeof(TTTOOLINFOA));
+}
+
+} // namespace
+
+HWND BenchTrayIcon(const std::string& tip)
+{
+    // Wine's standalone tray: a window with an icon window for each icon shown, and a
+    // tooltip of its own whose tools are those icon windows.
+    HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
+    if (!tray)
+        return nullptr;
+    for (HWND tooltip = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr); tooltip;
+         tooltip = FindWindowExA(nullptr, tooltip, TOOLTIPS_CLASSA, nullptr)) {
+        if (GetWindow(tooltip, GW_OWNER) != tray)
+            continue;
+        const int tools = int(SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0));
+        for (int i = 0; i < tools; ++i) {
+            HWND icon = nullptr;
+            if (RemoteToolText(tooltip, i, &icon) == tip && GetParent(icon) == tray &&
+                IsWindowVisible(icon))
+                return icon;
+        }
+    }
+    return nullptr;
 }

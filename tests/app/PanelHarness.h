@@ -29,8 +29,10 @@ public:
     // Pumps until the process has ended; its exit code, or STILL_ACTIVE on timeout.
     DWORD WaitForExit(DWORD timeoutMs = 10000);
     bool Running() const;
-    // The process's top-level window with the main title; null until it exists.
+    // The process's main window, by its class and the main title; null until it exists.
     HWND MainWindow() const;
+    // A visible top-level window of the process with this title (a box, a dialog), or null.
+    HWND VisibleWindow(const char* title) const;
     // Pumps until the main window exists and is visible (or hidden, if visible is false).
     HWND WaitForMainWindow(bool visible = true, DWORD timeoutMs = 10000);
 
@@ -67,4 +69,16 @@ HWND FindStatusBar(HWND frame);
 // A visible pop-up menu window of the given process, or null.
 HWND FindOpenMenu(DWORD processId);
 
+// The control with this id among the window's descendants (a page's button), or null.
+HWND FindDescendant(HWND window, int id);
+
+// Selects the tree's item at this position from the top, as a click would.
+bool SelectTreeItem(HWND tree, int position);
+
+// The icon window that the bench's tray (Wine's standalone tray window, on a display without
+// a system tray) shows with this tip, or null when it shows none.
+HWND BenchTrayIcon(const std::string& tip);
+
+// How another start finds the running panel: its main window's title and class.
 extern const char* const kMainTitle;
+extern const char* const kMainFrameClass;

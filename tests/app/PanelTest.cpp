@@ -217,7 +217,9 @@ TEST(PanelStartTest, HideWithAsioStartsHiddenOnTheSettingsPage)
         tree = FindPageTree(frame);
         return tree != nullptr && TrayIconExists(frame, TRAY_ICON_ID);
     }));
-    EXPECT_EQ("Settings", RemoteSelectedTreeText(tree));
+    std::string selected;
+    EXPECT_TRUE(PumpUntil([&] { return (selected = RemoteSelectedTreeText(tree)) == "Settings"; }))
+        << selected;
     EXPECT_FALSE(IsWindowVisible(frame));
 
     EXPECT_EQ(0u, RunPanel("-HIDE")); // a hidden second start changes nothing

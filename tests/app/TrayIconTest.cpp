@@ -61,6 +61,17 @@ TEST_F(TrayIconTest, TheTipIsTheTitleCutAt127Characters)
     EXPECT_EQ(std::string(127, 'a'), cut.szTip);
 }
 
+TEST_F(TrayIconTest, TheTipChangesOnlyOnAnIconAdded)
+{
+    CTrayIcon icon;
+    EXPECT_FALSE(icon.SetTip("tip"));
+    icon.Init(m_hWnd, TRAY_ICON_ID);
+    EXPECT_FALSE(icon.SetTip("tip")) << "no icon yet";
+    ASSERT_TRUE(icon.Add(m_hIcon, "first"));
+    EXPECT_TRUE(icon.SetTip(std::string(400, 'x').c_str()));
+    EXPECT_TRUE(icon.Remove());
+}
+
 TEST_F(TrayIconTest, OverlongTipAndNoTipAreAccepted)
 {
     CTrayIcon icon;

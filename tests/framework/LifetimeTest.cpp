@@ -265,3 +265,47 @@ TEST_F(LifetimeTest, ControlsTakenByHandleAreNotBoundAndFollowANewWindow)
 }
 
 } // namespace
+
+// A class of its own name (a main window that other programs look for by its class) binds
+// its windows at creation, as the framework's own class does, and a registered message
+// reaches its map; one that failed to register (0) matches nothing, not even WM_NULL.
+TEST_F(LifetimeTest, AWindowOfANamedClassIsBoundFromItsCreation)
+{
+    const char* name = AfxRegisterWndClassNamed("KvxLifetimeTestNamedClass");
+    ASSERT_STREQ("KvxLifetimeTestNamedClass", name);
+    EXPECT_EQ(name, AfxRegisterWndClassNamed(name)) << "a second registration is no failure";
+    CFirstMessageWnd wnd;
+    ASSERT_TRUE(wnd.CreateEx(0, name, "named", WS_POPUP, 0, 0, 50, 50, nullptr, 0));
+    EXPECT_EQ(wnd.m_firstMessage, (UINT)WM_NCCREATE) << "subclassed after creation";
+    char className[64] = "";
+    GetClassNameA(wnd.m_hWnd, className, sizeof className);
+    EXPECT_STREQ(name, className);
+    EXPECT_EQ(wnd.SendMessage(WM_PING), 5);
+}
+
+namespace {
+
+UINT g_registered = 0;
+
+class CRegisteredMessageWnd : public CLoggedWnd {
+public:
+    LRESULT OnRegistered(WPARAM, LPARAM) { return 9; }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CRegisteredMessageWnd, CLoggedWnd)
+ON_REGISTERED_MESSAGE(g_registered, OnRegistered)
+END_MESSAGE_MAP()
+
+} // namespace
+
+TEST_F(LifetimeTest, ARegisteredMessageReachesItsHandlerAndAFailedOneNothing)
+{
+    CRegisteredMessageWnd wnd;
+    ASSERT_TRUE(wnd.Create());
+    g_registered = RegisterWindowMessageA("KvxLifetimeTestMessage");
+    ASSERT_NE(0u, g_registered);
+    EXPECT_EQ(9, wnd.SendMessage(g_registered));
+    g_registered = 0;
+    EXPECT_EQ(0, wnd.SendMessage(WM_NULL));
+}

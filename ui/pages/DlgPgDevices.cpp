@@ -1,6 +1,5 @@
 #include "DlgPgDevices.h"
 
-#include <cstdio>
 #include <vector>
 
 #include "Drv.h"
@@ -185,10 +184,6 @@ void CDlgPgDevices::OnEditName()
 
 void CDlgPgDevices::ShowDeviceCount(size_t devices)
 {
-    IStatusHost* host = GetStatusHost();
-    if (!host)
-        return;
-    char count[16];
-    std::snprintf(count, sizeof count, "%i ", int(devices));
-    host->SetDeviceCountText((count + AfxLoadString(IDS_DEVICES_CONNECTED)).c_str());
+    if (IStatusHost* host = GetStatusHost())
+        host->SetDeviceCount(devices);
 }
