@@ -31,6 +31,7 @@
 #include "SimDriverProcess.h"
 #include "SimTrace.h"
 #include "SubDlgNameEdit.h"
+#include "WindowText.h"
 #include "resource.h"
 
 CKVX_USB_CPLApp theApp;
@@ -40,20 +41,6 @@ namespace {
 
 SimDriverProcess* g_sim = nullptr;
 std::string g_tracePath;
-
-std::string ClassOf(HWND hwnd)
-{
-    char name[64] = "";
-    GetClassNameA(hwnd, name, sizeof name);
-    return name;
-}
-
-std::string TextOf(HWND hwnd)
-{
-    char text[512] = "";
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
-}
 
 std::string Narrow(BSTR text)
 {

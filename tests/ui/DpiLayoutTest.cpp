@@ -20,26 +20,13 @@
 #include "MessagePump.h"
 #include "SettledView.h"
 #include "SimDriverProcess.h"
+#include "WindowText.h"
 #include "resource.h"
 
 CKVX_USB_CPLApp theApp;
 CDrv theDrv;
 
 namespace {
-
-std::string ClassOf(HWND hwnd)
-{
-    char name[64] = "";
-    GetClassNameA(hwnd, name, sizeof name);
-    return name;
-}
-
-std::string TextOf(HWND hwnd)
-{
-    char text[512] = "";
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
-}
 
 // A control's name in a failure message: its class, id and text.
 std::string Describe(HWND hwnd)
