@@ -89,16 +89,8 @@ private:
     bool WantedWordIs(CSettingId id, const char* word) const
     {
         uint32_t value = 0;
-        const CProfileNumber& number = NumberOf(id);
-        return (m_profile.*number.member) && ValueOfWord(Describe(id), word, value) &&
-               *(m_profile.*number.member) == value;
-    }
-
-    static const CProfileNumber& NumberOf(CSettingId id)
-    {
-        const std::vector<CProfileNumber>& numbers = ProfileNumbers();
-        return *std::find_if(numbers.begin(), numbers.end(),
-                             [id](const CProfileNumber& n) { return n.id == id; });
+        const std::optional<uint32_t>& wanted = m_profile.*FindProfileNumber(id)->member;
+        return wanted && ValueOfWord(Describe(id), word, value) && *wanted == value;
     }
 
     void PlanStep(CSettingId id)

@@ -192,6 +192,14 @@ const std::vector<CProfileNumber>& ProfileNumbers()
     return numbers;
 }
 
+const CProfileNumber* FindProfileNumber(CSettingId id)
+{
+    for (const CProfileNumber& number : ProfileNumbers())
+        if (number.id == id)
+            return &number;
+    return nullptr;
+}
+
 const std::vector<CLoadStep>& LoadOrder()
 {
     using I = CSettingId;

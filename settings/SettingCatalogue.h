@@ -73,6 +73,8 @@ struct CProfileNumber {
     std::optional<uint32_t> CProfile::*member;
 };
 const std::vector<CProfileNumber>& ProfileNumbers();
+// The entry of that setting, or nullptr for one a profile holds otherwise.
+const CProfileNumber* FindProfileNumber(CSettingId id);
 
 // ---- values ----
 

@@ -72,14 +72,6 @@ std::string NumberArgument(const CSettingDescriptor& setting, uint32_t value)
     return word ? word : std::to_string(value);
 }
 
-const CProfileNumber* NumberSetting(CSettingId id)
-{
-    for (const CProfileNumber& number : ProfileNumbers())
-        if (number.id == id)
-            return &number;
-    return nullptr;
-}
-
 // The lines of one setting, each its values as arguments.
 std::vector<std::string> PrintSetting(const CSettingDescriptor& setting, const CProfile& p)
 {
@@ -90,7 +82,7 @@ std::vector<std::string> PrintSetting(const CSettingDescriptor& setting, const C
                 lines.push_back(Argument(device.serial) + " " + std::to_string(channel.index) +
                                 " " + Argument(channel.name));
     };
-    if (const CProfileNumber* number = NumberSetting(setting.id)) {
+    if (const CProfileNumber* number = FindProfileNumber(setting.id)) {
         if (const std::optional<uint32_t>& value = p.*number->member)
             lines.push_back(NumberArgument(setting, *value));
         return lines;
@@ -138,7 +130,7 @@ CProfile OnlySetting(const CProfile& p, CSettingId id)
 {
     CProfile only;
     only.information = p.information;
-    if (const CProfileNumber* number = NumberSetting(id)) {
+    if (const CProfileNumber* number = FindProfileNumber(id)) {
         only.*number->member = p.*number->member;
         return only;
     }
@@ -178,7 +170,7 @@ bool ParseSetting(const CSettingDescriptor& setting, const CValues& v, CProfile&
                   std::string& error)
 {
     uint32_t number = 0;
-    if (const CProfileNumber* member = NumberSetting(setting.id)) {
+    if (const CProfileNumber* member = FindProfileNumber(setting.id)) {
         const bool words = !setting.domain.words.empty();
         const bool ok = v.size() == 1 && (words ? ValueOfWord(setting, v[0], number)
                                                 : ParseWhole(v[0], number));
