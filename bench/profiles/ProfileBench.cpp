@@ -64,13 +64,14 @@ int main(int argc, char** argv)
         std::printf("the stand-in driver did not start:\n%s", sim.Log().c_str());
         return 1;
     }
+    // Counted from the open on: the driver's channel takes the device I/O it opens with.
+    CountingDeviceIo requests;
     CKvxuUsbDriver driver;
     if (driver.Open(KVX_USB_DEVICE_NAME) != 0) {
         std::printf("the stand-in could not be opened\n");
         return 1;
     }
     const std::string file = SimDriverProcess::TempPath("bench.kvxsettings");
-    CountingDeviceIo requests;
     CFigures save, load;
     std::vector<double> singles;
     CProfile original;
