@@ -31,6 +31,22 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000
     }
 }
 
+// Delivers the next message, waiting at most timeoutMs for one; false when none came.
+inline bool PumpOneMessage(DWORD timeoutMs)
+{
+    MSG msg;
+    const DWORD start = GetTickCount();
+    while (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+}
+
 // Delivers messages until the handle is signalled or timeoutMs have passed.
 inline bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs)
 {
