@@ -28,6 +28,7 @@
 #include "MessagePump.h"
 #include "ProfileDlg.h"
 #include "SettledView.h"
+#include "PanelInProcess.h"
 #include "SimDriverProcess.h"
 #include "SimTrace.h"
 #include "SubDlgNameEdit.h"
@@ -258,11 +259,7 @@ protected:
         g_sim = new SimDriverProcess;
         g_tracePath = SimDriverProcess::TempPath("accessibility-trace.txt");
         DeleteFileA(g_tracePath.c_str());
-        ASSERT_TRUE(g_sim->Start("demo", {"--trace", g_tracePath})) << g_sim->Log();
-        static char commandLine[] = "";
-        ASSERT_TRUE(AfxWinInit(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL));
-        ASSERT_TRUE(theApp.InitInstance()) << "another panel holds the instance mutex?";
-        PumpUntil([] { return false; }, 0);
+        StartPanelInProcess(*g_sim, "demo", {"--trace", g_tracePath});
     }
     static void TearDownTestSuite()
     {

@@ -19,6 +19,7 @@
 #include "ProfileDlg.h"
 #include "MessagePump.h"
 #include "SettledView.h"
+#include "PanelInProcess.h"
 #include "SimDriverProcess.h"
 #include "WindowText.h"
 #include "resource.h"
@@ -217,12 +218,8 @@ class DpiLayoutTest : public ::testing::Test {
 public:
     static void SetUpTestSuite()
     {
-        g_sim = new SimDriverProcess; // before anything opens the driver
-        ASSERT_TRUE(g_sim->Start()) << g_sim->Log();
-        static char commandLine[] = "";
-        ASSERT_TRUE(AfxWinInit(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL));
-        ASSERT_TRUE(theApp.InitInstance()) << "another panel holds the instance mutex?";
-        ASSERT_TRUE(WaitForSettledView(View()));
+        g_sim = new SimDriverProcess;
+        StartPanelInProcess(*g_sim);
     }
     static void TearDownTestSuite()
     {

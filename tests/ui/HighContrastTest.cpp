@@ -19,6 +19,7 @@
 #include "MainFrm.h"
 #include "MessagePump.h"
 #include "SettledView.h"
+#include "PanelInProcess.h"
 #include "SimDriverProcess.h"
 
 CKVX_USB_CPLApp theApp;
@@ -120,11 +121,7 @@ public:
     static void SetUpTestSuite()
     {
         g_sim = new SimDriverProcess;
-        ASSERT_TRUE(g_sim->Start()) << g_sim->Log();
-        static char commandLine[] = "";
-        ASSERT_TRUE(AfxWinInit(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL));
-        ASSERT_TRUE(theApp.InitInstance()) << "another panel holds the instance mutex?";
-        ASSERT_TRUE(WaitForSettledView(View()));
+        StartPanelInProcess(*g_sim);
     }
     static void TearDownTestSuite()
     {
