@@ -17,9 +17,9 @@ out=$(cd "$(dirname "$out")" && pwd)/$(basename "$out")
 cd "$stage"
 wixl -a "$arch" -D Version="$version" -D VersionText="$major.$minor$patch" \
   -D ProductCode="$productCode" -D ProgramFiles="$programFiles" -o "$out" "$source"
-# The start at logon only with STARTATLOGON=1 (the default); the old version removed before the
-# new one is installed, so that what the old one wrote never outlives it; and the two public
-# properties passed on to the part of the installation that runs as the system.
+# The start at logon only with STARTATLOGON=1 (the default); the old version removed before the new one is installed, so that what the old one
+# wrote never outlives it; and the two public properties passed on to the part of the
+# installation that runs as the system.
 msibuild "$out" \
   -q "UPDATE Component SET Condition = 'STARTATLOGON = \"1\"' WHERE Component = 'StartAtLogon'" \
   -q "UPDATE InstallExecuteSequence SET Sequence = 1501 WHERE Action = 'RemoveExistingProducts'" \

@@ -76,14 +76,14 @@ protected:
 
     static DWORD RunSetup(const std::string& setup)
     {
-        return Run(Quoted(setup) + " /S");
+        return RunToEnd(Quoted(setup) + " /S");
     }
 
     // The uninstaller runs on from a copy in the temporary folder while the one started
     // returns, so its end shows only in what it removes.
     static bool Uninstall()
     {
-        if (Run(Quoted(InstallDir() + "\\Uninstall.exe") + " /S", 30000) != 0)
+        if (RunToEnd(Quoted(InstallDir() + "\\Uninstall.exe") + " /S", 30000) != 0)
             return false;
         return PumpUntil([] { return !KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey); }, 30000) &&
                PumpUntil([] { return !Exists(InstallDir()); }, 10000);
@@ -129,7 +129,7 @@ TEST_F(InstallerTest, SilentSetupStartsAtLogonForEveryUserHiddenAndUninstallRemo
     EXPECT_EQ(atLogon.Id(), ProcessOf(frame));
     // A second start at logon (a per-user value an older version left in another hive) ends
     // at once and brings no window up.
-    EXPECT_EQ(0u, Run(RunAtLogonCommand(), 15000));
+    EXPECT_EQ(0u, RunToEnd(RunAtLogonCommand(), 15000));
     EXPECT_FALSE(IsWindowVisible(frame));
 
     ASSERT_TRUE(Uninstall());
@@ -164,7 +164,7 @@ TEST_F(InstallerTest, UpdateOverARunningPanelStartsItAgainHiddenAndTakesThePerUs
 TEST_F(InstallerTest, SetupWithoutTheStartAtLogonRemovesAnEarlierOne)
 {
     ASSERT_EQ(0u, RunSetup(OlderSetupPath()));
-    ASSERT_EQ(0u, Run(Quoted(SetupPath()) + " /S /STARTATLOGON=0"));
+    ASSERT_EQ(0u, RunToEnd(Quoted(SetupPath()) + " /S /STARTATLOGON=0"));
     ExpectInstalled(KVX_VERSION_TEXT, false);
     ASSERT_TRUE(Uninstall());
     ExpectRemoved();

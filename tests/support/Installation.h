@@ -30,9 +30,11 @@ inline std::string InstallDir()
     return Folder(CSIDL_PROGRAM_FILES) + "\\Volmar\\Model B USB Control Panel";
 }
 
-inline std::string ShortcutPath()
+// The Start-menu shortcut for all users; with the user's, where Wine's msiexec puts it (it takes
+// the user's folder for ProgramMenuFolder even when ALLUSERS=1, which Windows does not).
+inline std::string ShortcutPath(int csidl = CSIDL_COMMON_PROGRAMS)
 {
-    return Folder(CSIDL_COMMON_PROGRAMS) + "\\" + kTitle + ".lnk";
+    return Folder(csidl) + "\\" + kTitle + ".lnk";
 }
 
 inline bool Exists(const std::string& path)
@@ -116,12 +118,12 @@ inline std::string RunAtLogonCommand()
 
 // The programs, the shortcut and the start at logon: for every user (HKLM) when chosen, never
 // in the hive of whoever ran the setup.
-inline void ExpectProgramsInstalled(bool startsAtLogon)
+inline void ExpectProgramsInstalled(bool startsAtLogon, int shortcutFolder = CSIDL_COMMON_PROGRAMS)
 {
     for (const char* file :
          {"kvxucpl.exe", "kvxuinfo.exe", "kvxuctl.exe", "kvx-usb-settings.schema.json"})
         EXPECT_TRUE(Exists(InstallDir() + "\\" + file)) << file;
-    EXPECT_TRUE(Exists(ShortcutPath())) << ShortcutPath();
+    EXPECT_TRUE(Exists(ShortcutPath(shortcutFolder))) << ShortcutPath(shortcutFolder);
     if (startsAtLogon)
         EXPECT_EQ(RunAtLogonCommand(), RegText(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
     else
@@ -135,6 +137,7 @@ inline void ExpectNothingLeft()
     EXPECT_FALSE(Exists(InstallDir()));
     EXPECT_FALSE(Exists(Folder(CSIDL_PROGRAM_FILES) + "\\Volmar"));
     EXPECT_FALSE(Exists(ShortcutPath()));
+    EXPECT_FALSE(Exists(ShortcutPath(CSIDL_PROGRAMS)));
     EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
     EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kRunKey, kRunValue));
 }
@@ -181,7 +184,7 @@ private:
 };
 
 // Runs the command line and pumps until it ended: its exit code, or STILL_ACTIVE.
-inline DWORD Run(const std::string& commandLine, DWORD timeoutMs = 60000)
+inline DWORD RunToEnd(const std::string& commandLine, DWORD timeoutMs = 60000)
 {
     CProcess process(commandLine);
     return process.WaitForExit(timeoutMs);
