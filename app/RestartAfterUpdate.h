@@ -6,6 +6,5 @@
 #pragma once
 
 // Registers this process for a restart after an update only (not after a crash, a hang or a
-// reboot: the start at logon covers that). False where the system has no Restart Manager
-// (before Vista) or refused.
+// reboot: the start at logon covers that). False when the system refused.
 bool RegisterRestartAfterUpdate();

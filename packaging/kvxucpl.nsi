@@ -139,9 +139,9 @@ FunctionEnd
 
 ; Ends the panels of every session that run the installed kvxucpl.exe through Restart Manager,
 ; which asks each to close and later, with RmRestart, starts again those that registered for
-; it, each in its own session with the command line it registered ("-hide"). Windows before
-; Vista has no Restart Manager; Wine has one that does nothing: there, EndRunningPanel ends the
-; panel of this session.
+; it, each in its own session with the command line it registered ("-hide"). An earlier panel,
+; which does not quit when asked, and Wine's Restart Manager, which does nothing, leave the
+; panel of this session to EndRunningPanel.
 Function ${un}EndPanelsThroughRestartManager
   StrCpy $RmSession ""
   ${IfNot} ${FileExists} "$INSTDIR\kvxucpl.exe"
@@ -162,7 +162,7 @@ Function ${un}EndPanelsThroughRestartManager
   ${EndIf}
   System::Free $4
   System::Free $3
-  ${Log} "Restart Manager: panels using $INSTDIR\kvxucpl.exe asked to end: $0."
+  ${Log} "Restart Manager: panels using $INSTDIR\kvxucpl.exe asked to end (status $0)."
 FunctionEnd
 
 ; Pushed 1: the panels Restart Manager ended start again; 0: they do not. Ends the session.
@@ -171,7 +171,7 @@ Function ${un}EndRestartManagerSession
   ${If} $RmSession != ""
     ${If} $0 == 1
       System::Call 'rstrtmgr::RmRestart(i $RmSession, i 0, p 0) i .r0'
-      ${Log} "Restart Manager: ended panels started again: $0."
+      ${Log} "Restart Manager: ended panels started again (status $0)."
     ${EndIf}
     System::Call 'rstrtmgr::RmEndSession(i $RmSession) i .r0'
     StrCpy $RmSession ""

@@ -9,6 +9,7 @@
 
 #include "Installation.h"
 #include "KvxVersion.h"
+#include "SimDriverProcess.h"
 #include "TrayProbe.h"
 
 namespace {
@@ -74,10 +75,7 @@ protected:
             Uninstall();
     }
 
-    static DWORD RunSetup(const std::string& setup)
-    {
-        return RunToEnd(Quoted(setup) + " /S");
-    }
+    static DWORD RunSetup(const std::string& setup) { return RunToEnd(Quoted(setup) + " /S"); }
 
     // The uninstaller runs on from a copy in the temporary folder while the one started
     // returns, so its end shows only in what it removes.
@@ -155,6 +153,11 @@ TEST_F(InstallerTest, UpdateOverARunningPanelStartsItAgainHiddenAndTakesThePerUs
     // Started again by the setup, from the files it installed: hidden, with its tray icon.
     HWND restarted = WaitForHiddenPanel(running.Id());
     ASSERT_TRUE(restarted) << "the panel was not started again";
+    // Its log, where a deployment tool finds it, says so.
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string log = SimDriverProcess::ReadFileText(std::string(temp) + "kvxucpl-setup.log");
+    EXPECT_NE(std::string::npos, log.find("Starting the control panel again, hidden.")) << log;
 
     ASSERT_TRUE(Uninstall());
     EXPECT_TRUE(PumpUntil([] { return RunningPanel() == nullptr; }, 15000));

@@ -163,16 +163,16 @@ TEST_F(MsiTest, AProfileIsLoadedIntoTheDriverAndOneThatDoesNotLoadRefusesTheInst
     const std::string depthBefore = AsioDepth();
     ASSERT_NE("asio-depth 8000", depthBefore);
 
-    const std::string refused = WriteProfile(
-        "kvx-msi-bad.kvxsettings",
-        R"({"format": "kvx-usb-settings", "version": 1, "asioBufferDepthUs": 8500})");
+    const std::string refused =
+        WriteProfile("kvx-msi-bad.kvxsettings",
+                     R"({"format": "kvx-usb-settings", "version": 1, "asioBufferDepthUs": 8500})");
     EXPECT_TRUE(InstallFailed(Msiexec("/i " + Quoted(MsiPath()) + " PROFILE=" + Quoted(refused))));
     ExpectRemoved({});
     EXPECT_EQ(depthBefore, AsioDepth());
 
-    const std::string profile = WriteProfile(
-        "kvx-msi.kvxsettings",
-        R"({"format": "kvx-usb-settings", "version": 1, "asioBufferDepthUs": 8000})");
+    const std::string profile =
+        WriteProfile("kvx-msi.kvxsettings",
+                     R"({"format": "kvx-usb-settings", "version": 1, "asioBufferDepthUs": 8000})");
     ASSERT_EQ(0u, Msiexec("/i " + Quoted(MsiPath()) + " PROFILE=" + Quoted(profile)));
     ExpectInstalled(KVX_MSI_VERSION);
     EXPECT_EQ("asio-depth 8000", AsioDepth());

@@ -86,7 +86,8 @@ inline bool RegValueExists(HKEY root, const char* key, const char* name)
     HKEY h = nullptr;
     if (RegOpenKeyExA(root, key, 0, KEY_READ, &h) != ERROR_SUCCESS)
         return false;
-    const bool found = RegQueryValueExA(h, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    const bool found =
+        RegQueryValueExA(h, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     RegCloseKey(h);
     return found;
 }
