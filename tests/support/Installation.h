@@ -63,8 +63,8 @@ inline std::string DistPath(const std::string& package)
     return dir + "\\dist\\" + package;
 }
 
-// A string value of the key, or "" (and missing set) when it is not there.
-inline std::string RegText(HKEY root, const char* key, const char* name, bool* missing = nullptr)
+// A string value of the key, or "" when it is not there.
+inline std::string RegText(HKEY root, const char* key, const char* name)
 {
     char value[1024] = {};
     DWORD size = sizeof value - 1;
@@ -76,20 +76,7 @@ inline std::string RegText(HKEY root, const char* key, const char* name, bool* m
                  type == REG_SZ;
     if (h)
         RegCloseKey(h);
-    if (missing)
-        *missing = !found;
     return found ? std::string(value) : std::string();
-}
-
-inline bool RegValueExists(HKEY root, const char* key, const char* name)
-{
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
-    const bool found =
-        RegQueryValueExA(h, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(h);
-    return found;
 }
 
 inline bool KeyExists(HKEY root, const char* key)
@@ -128,8 +115,8 @@ inline void ExpectProgramsInstalled(bool startsAtLogon, int shortcutFolder = CSI
     if (startsAtLogon)
         EXPECT_EQ(RunAtLogonCommand(), RegText(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
     else
-        EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
-    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kRunKey, kRunValue));
+        EXPECT_EQ("", RegText(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
+    EXPECT_EQ("", RegText(HKEY_CURRENT_USER, kRunKey, kRunValue));
 }
 
 // Nothing of the installation is left: folders (the maker's too), shortcut, start at logon.
@@ -139,8 +126,8 @@ inline void ExpectNothingLeft()
     EXPECT_FALSE(Exists(Folder(CSIDL_PROGRAM_FILES) + "\\Volmar"));
     EXPECT_FALSE(Exists(ShortcutPath()));
     EXPECT_FALSE(Exists(ShortcutPath(CSIDL_PROGRAMS)));
-    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
-    EXPECT_FALSE(RegValueExists(HKEY_CURRENT_USER, kRunKey, kRunValue));
+    EXPECT_EQ("", RegText(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
+    EXPECT_EQ("", RegText(HKEY_CURRENT_USER, kRunKey, kRunValue));
 }
 
 // A started process; ended and closed by the destructor if still running.
