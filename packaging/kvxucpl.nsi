@@ -68,7 +68,7 @@ AllowSkipFiles off
 
 !define MUI_COMPONENTSPAGE_NODESC
 ; The finish page starts the panel (its box is ticked); a silent setup has no pages and
-; starts nothing.
+; starts only the panels it ended.
 !define MUI_FINISHPAGE_RUN "$INSTDIR\kvxucpl.exe"
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY

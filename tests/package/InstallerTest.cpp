@@ -1,6 +1,7 @@
-// The setup program, run silently as an administrator would: what it installs, the start at
-// logon hidden in the tray, a running panel ended by setup and by uninstall, everything it
-// made gone afterwards and nothing else, and a reinstall over an older version.
+// The setup program, run silently as a deployment tool would: what it installs, the start at
+// logon for every user, hidden in the tray, a running panel ended by the setup and started again
+// hidden, or ended by the uninstaller, everything it made gone afterwards and nothing else, and
+// an update over an older version that takes away the per-user start at logon of old.
 #include <gtest/gtest.h>
 
 #include <windows.h>
