@@ -147,7 +147,7 @@ TEST_F(MsiTest, InstallsUpgradesFromThePreviousVersionAndUninstallsSilently)
     ExpectRemoved({olderCode, code});
 }
 
-TEST_F(MsiTest, AProfileIsLoadedIntoTheDriverAndOneThatDoesNotLoadRefusesTheInstallation)
+TEST_F(MsiTest, AProfileIsLoadedIntoTheDriverOneThatDoesNotLoadRefusesTheInstallation)
 {
     SimDriverProcess sim; // msiexec, and kvxuctl under it, inherit its pipe's name
     ASSERT_TRUE(sim.Start()) << sim.Log();
@@ -167,6 +167,12 @@ TEST_F(MsiTest, AProfileIsLoadedIntoTheDriverAndOneThatDoesNotLoadRefusesTheInst
     ASSERT_EQ(0u, Msiexec("/i " + Quoted(MsiPath()) + " PROFILE=" + Quoted(profile)));
     ExpectInstalled(KVX_MSI_VERSION);
     EXPECT_EQ("asio-depth 8000", AsioDepth());
+
+    // No driver yet (it is deployed after this package): the installation stays all the same.
+    ASSERT_TRUE(sim.Stop());
+    RemoveLeftovers();
+    ASSERT_EQ(0u, Msiexec("/i " + Quoted(MsiPath()) + " PROFILE=" + Quoted(profile)));
+    ExpectInstalled(KVX_MSI_VERSION);
     DeleteFileA(refused.c_str());
     DeleteFileA(profile.c_str());
 }
