@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
 # Builds the Windows Installer package from the staged files: wixl reads kvxucpl.wxs, then
 # msibuild sets in the tables what wixl 0.101 does not take from the source.
-#   build-msi.sh OUTPUT VERSION PRODUCT_CODE STAGE_DIR [x64]
+#   build-msi.sh OUTPUT VERSION PRODUCT_CODE STAGE_DIR ICON [x64]
 # VERSION is the installer's three-part version (1.0.1); the text users see goes in with it.
+# ICON is the panel's icon, for Add/Remove Programs.
 # x64: a package of the 64-bit build, which only the bench of a machine without a 32-bit
 # system-call layer makes; the product ships 32-bit.
 set -euo pipefail
-out=$1 version=$2 productCode=$3 stage=$4 arch=${5:-x86}
+out=$1 version=$2 productCode=$3 stage=$4 icon=$5 arch=${6:-x86}
 programFiles=ProgramFilesFolder
 [ "$arch" = x64 ] && programFiles=ProgramFiles64Folder
 source=$(cd "$(dirname "$0")" && pwd)/kvxucpl.wxs
 IFS=. read -r major minor patch <<<"$version"
 mkdir -p "$(dirname "$out")"
 out=$(cd "$(dirname "$out")" && pwd)/$(basename "$out")
-# wixl finds the files named in the source in its working directory.
-cd "$stage"
+# wixl finds the files named in the source in its working directory: the staged ones and the icon.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+ln -s "$stage"/* "$work"/
+ln -s "$icon" "$work/kvxucpl.ico"
+cd "$work"
 wixl -a "$arch" -D Version="$version" -D VersionText="$major.$minor$patch" \
   -D ProductCode="$productCode" -D ProgramFiles="$programFiles" -o "$out" "$source"
 # The start at logon only with STARTATLOGON=1 (the default); the old version removed before the new one is installed, so that what the old one
