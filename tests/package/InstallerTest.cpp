@@ -17,8 +17,6 @@ namespace {
 
 using namespace installation;
 
-const char kUninstallKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VolmarModelBUsbControlPanel";
 const UINT kTrayIconId = 0x42424242;
 
 std::string SetupPath()
@@ -73,40 +71,30 @@ protected:
     void RemoveLeftovers()
     {
         if (Exists(InstallDir() + "\\Uninstall.exe"))
-            Uninstall();
+            UninstallSetupProgram();
     }
 
     static DWORD RunSetup(const std::string& setup) { return RunToEnd(Quoted(setup) + " /S"); }
-
-    // The uninstaller runs on from a copy in the temporary folder while the one started
-    // returns, so its end shows only in what it removes.
-    static bool Uninstall()
-    {
-        if (RunToEnd(Quoted(InstallDir() + "\\Uninstall.exe") + " /S", 30000) != 0)
-            return false;
-        return PumpUntil([] { return !KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey); }, 30000) &&
-               PumpUntil([] { return !Exists(InstallDir()); }, 10000);
-    }
 
     static void ExpectInstalled(const char* version, bool startsAtLogon = true)
     {
         ExpectProgramsInstalled(startsAtLogon);
         const std::string dir = InstallDir();
         EXPECT_TRUE(Exists(dir + "\\Uninstall.exe"));
-        EXPECT_EQ(kTitle, RegText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"));
-        EXPECT_EQ(version, RegText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"));
-        EXPECT_EQ("Volmar", RegText(HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher"));
+        EXPECT_EQ(kTitle, RegText(HKEY_LOCAL_MACHINE, kSetupUninstallKey, "DisplayName"));
+        EXPECT_EQ(version, RegText(HKEY_LOCAL_MACHINE, kSetupUninstallKey, "DisplayVersion"));
+        EXPECT_EQ("Volmar", RegText(HKEY_LOCAL_MACHINE, kSetupUninstallKey, "Publisher"));
         EXPECT_EQ(Quoted(dir + "\\Uninstall.exe"),
-                  RegText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"));
+                  RegText(HKEY_LOCAL_MACHINE, kSetupUninstallKey, "UninstallString"));
         DWORD sizeKiB = 0;
-        EXPECT_TRUE(RegDword(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize", &sizeKiB));
+        EXPECT_TRUE(RegDword(HKEY_LOCAL_MACHINE, kSetupUninstallKey, "EstimatedSize", &sizeKiB));
         EXPECT_GT(sizeKiB, 100u); // the two executables alone are several hundred KiB
     }
 
     static void ExpectRemoved()
     {
         ExpectNothingLeft();
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSetupUninstallKey));
     }
 };
 
@@ -131,7 +119,7 @@ TEST_F(InstallerTest, SilentSetupStartsAtLogonForEveryUserHiddenAndUninstallRemo
     EXPECT_EQ(0u, RunToEnd(RunAtLogonCommand(), 15000));
     EXPECT_FALSE(IsWindowVisible(frame));
 
-    ASSERT_TRUE(Uninstall());
+    ASSERT_TRUE(UninstallSetupProgram());
     EXPECT_NE(DWORD(STILL_ACTIVE), atLogon.WaitForExit(15000)) << "the running panel was not ended";
     ExpectRemoved();
     EXPECT_EQ("C:\\other.exe", RegText(HKEY_CURRENT_USER, kRunKey, "KvxTestOtherProgram"));
@@ -160,7 +148,7 @@ TEST_F(InstallerTest, UpdateOverARunningPanelStartsItAgainHiddenAndTakesThePerUs
     const std::string log = SimDriverProcess::ReadFileText(std::string(temp) + "kvxucpl-setup.log");
     EXPECT_NE(std::string::npos, log.find("Starting the control panel again, hidden.")) << log;
 
-    ASSERT_TRUE(Uninstall());
+    ASSERT_TRUE(UninstallSetupProgram());
     EXPECT_TRUE(PumpUntil([] { return RunningPanel() == nullptr; }, 15000));
     ExpectRemoved();
 }
@@ -170,7 +158,7 @@ TEST_F(InstallerTest, SetupWithoutTheStartAtLogonRemovesAnEarlierOne)
     ASSERT_EQ(0u, RunSetup(OlderSetupPath()));
     ASSERT_EQ(0u, RunToEnd(Quoted(SetupPath()) + " /S /STARTATLOGON=0"));
     ExpectInstalled(KVX_VERSION_TEXT, false);
-    ASSERT_TRUE(Uninstall());
+    ASSERT_TRUE(UninstallSetupProgram());
     ExpectRemoved();
 }
 

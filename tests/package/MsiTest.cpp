@@ -18,8 +18,6 @@ namespace {
 using namespace installation;
 
 const char kUpgradeCode[] = "{3C1B6E52-9A4D-4F27-8E10-6B5D2C7A9F43}";
-const char kSetupUninstallKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VolmarModelBUsbControlPanel";
 // Windows Installer ends with 1603 when an installation fails; Wine's msiexec with 1627 when a
 // custom action failed it.
 bool InstallFailed(DWORD exitCode)
@@ -105,8 +103,7 @@ protected:
         for (const Product& product : InstalledProducts())
             Msiexec("/x " + product.code);
         if (Exists(InstallDir() + "\\Uninstall.exe"))
-            RunToEnd(Quoted(InstallDir() + "\\Uninstall.exe") + " /S");
-        PumpUntil([] { return !KeyExists(HKEY_LOCAL_MACHINE, kSetupUninstallKey); }, 30000);
+            UninstallSetupProgram();
     }
 
     // One version installed, with its entry in Add/Remove Programs.

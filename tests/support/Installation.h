@@ -17,6 +17,9 @@ namespace installation {
 const char kTitle[] = "Volmar Model B USB Control Panel";
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kRunValue[] = "VolmarModelBUsbControlPanel";
+// The setup program's entry in Add/Remove Programs.
+const char kSetupUninstallKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VolmarModelBUsbControlPanel";
 
 inline std::string Folder(int csidl)
 {
@@ -176,6 +179,16 @@ inline DWORD RunToEnd(const std::string& commandLine, DWORD timeoutMs = 60000)
 {
     CProcess process(commandLine);
     return process.WaitForExit(timeoutMs);
+}
+
+// Runs the setup program's uninstaller silently. It runs on from a copy in the temporary folder
+// while the one started returns, so its end shows only in what it removes.
+inline bool UninstallSetupProgram()
+{
+    if (RunToEnd(Quoted(InstallDir() + "\\Uninstall.exe") + " /S", 30000) != 0)
+        return false;
+    return PumpUntil([] { return !KeyExists(HKEY_LOCAL_MACHINE, kSetupUninstallKey); }, 30000) &&
+           PumpUntil([] { return !Exists(InstallDir()); }, 10000);
 }
 
 // The panel's main window, hidden or not, whoever started it; null when none runs.
