@@ -5,6 +5,7 @@
 #include "KVX_USB_CPLDoc.h"
 #include "KVX_USB_CPLView.h"
 #include "MainFrm.h"
+#include "RestartAfterUpdate.h"
 #include "AppMessages.h"
 #include "StartsInFlight.h"
 #include "resource.h"
@@ -185,6 +186,7 @@ BOOL CKVX_USB_CPLApp::InitInstance()
     CCommandLineInfo cmdInfo;
     if (!ProcessShellCommand(cmdInfo))
         return FALSE;
+    RegisterRestartAfterUpdate();
     m_pMainWnd->UpdateWindow();
     return TRUE;
 }

@@ -26,6 +26,7 @@ ON_MESSAGE(WM_SYSCOLORCHANGE, OnSystemChange)
 ON_MESSAGE(WM_SETTINGCHANGE, OnSystemChange)
 ON_REGISTERED_MESSAGE(kTaskbarCreated, OnTaskbarCreated)
 ON_MESSAGE(WM_POWERBROADCAST, OnPowerBroadcast)
+ON_MESSAGE(WM_ENDSESSION, OnEndSession)
 ON_COMMAND(ID_APP_OPEN, OnAppOpen)
 ON_COMMAND(ID_APP_QUIT, OnAppQuit)
 ON_COMMAND(ID_APP_HIDE, OnAppHide)
@@ -156,6 +157,15 @@ LRESULT CMainFrame::OnPowerBroadcast(WPARAM wParam, LPARAM)
     if (m_ResumeFilter.IsNewResume(wParam))
         RefreshPages();
     return TRUE;
+}
+
+LRESULT CMainFrame::OnEndSession(WPARAM wParam, LPARAM)
+{
+    // Restart Manager ends the panel this way before an update replaces its files, and a
+    // logoff too: it quits as with Quit, its tray icon removed.
+    if (wParam)
+        OnAppQuit();
+    return 0;
 }
 
 void CMainFrame::OnDestroy()

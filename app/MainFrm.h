@@ -41,6 +41,7 @@ protected:
     void OnDpiLayout(UINT oldDpi, UINT newDpi) override;
     LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
     LRESULT OnPowerBroadcast(WPARAM wParam, LPARAM lParam);
+    LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
     void OnAppOpen();
     void OnAppQuit();
     void OnAppHide();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the release packages into dist/: the setup program kvxucpl-VERSION-setup.exe and
-# kvxucpl-VERSION.zip with the executables, VERSION being the CMake project's.
+# Builds the release packages into dist/: the setup program kvxucpl-VERSION-setup.exe, the
+# Windows Installer package kvxucpl-VERSION.msi and kvxucpl-VERSION.zip with the executables,
+# VERSION being the CMake project's.
 # Extra arguments go to CMake, as with build.sh. What ships is the 32-bit build, made in a tree
 # of its own whatever the bench of this machine runs (KVX_ARCH=x86_64 for a 64-bit package).
 set -euo pipefail

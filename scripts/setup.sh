@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(cmake make g++-mingw-w64-i686-posix binutils-mingw-w64-i686
           g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest nlohmann-json3-dev
           wine wine32:i386 wine64 fonts-wine xvfb x11-utils imagemagick xdotool nsis zip
-          python3 python3-jsonschema)
+          python3 python3-jsonschema msitools wixl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -136,6 +136,25 @@ TEST_F(PanelTest, FileQuitEndsThePanel)
     ExpectEnded();
 }
 
+// As Restart Manager closes a program whose files an update replaces; a session end that was
+// called off leaves it running.
+TEST_F(PanelTest, RestartManagersCloseRequestEndsThePanel)
+{
+    auto send = [&](UINT message, WPARAM wParam) {
+        DWORD_PTR result = 0;
+        EXPECT_TRUE(SendMessageTimeoutA(m_hFrame, message, wParam, ENDSESSION_CLOSEAPP,
+                                        SMTO_ABORTIFHUNG, 3000, &result));
+        return result;
+    };
+    EXPECT_TRUE(send(WM_QUERYENDSESSION, 0));
+    send(WM_ENDSESSION, FALSE);
+    Command(ID_APP_HIDE); // handled after anything the call above posted
+    ASSERT_TRUE(Hidden());
+    EXPECT_TRUE(m_panel.Running());
+    send(WM_ENDSESSION, TRUE);
+    ExpectEnded();
+}
+
 TEST_F(PanelTest, TrayCallbackOfAnotherIconOrBareReleasesDoNothing)
 {
     Command(ID_APP_HIDE);
