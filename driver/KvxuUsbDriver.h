@@ -51,6 +51,9 @@ public:
     // False from a request's timeout until the driver has completed that request; until then
     // every request fails at once with KVX_USB_E_NOT_RESPONDING.
     bool IsResponding() const;
+    // Whether a request ran out of time since the channel was opened: what was read since is
+    // then not the driver's whole state.
+    bool WentUnanswered() const;
     // Called, on the requesting thread and outside the lock, whenever a request ends with
     // KVX_USB_E_NOT_RESPONDING (also each one refused at once): a quick note, no request.
     void SetNotRespondingHandler(std::function<void()> handler);
