@@ -650,6 +650,20 @@ TEST_F(ViewTest, BroadcastsDuringAStallReopenNothingUntilTheDriverAnswers)
     Sim({"set", "name", "1", "Model B Studio"});
 }
 
+// The file dialogs and accessibility are loaded by a session that uses them, not at start:
+// every page shown maps neither, and a screen reader's first question maps accessibility.
+TEST_F(ViewTest, FileDialogsAndAccessibilityAreLoadedOnFirstUse)
+{
+    for (CPageCode page : {PAGE_SETTINGS, PAGE_DEVICES, PAGE_INPUT_CHANNELS, PAGE_OUTPUT_CHANNELS,
+                           PAGE_SYNCHRONISATION})
+        View().ShowPage(page);
+    EXPECT_EQ(nullptr, GetModuleHandleA("comdlg32.dll"));
+    EXPECT_EQ(nullptr, GetModuleHandleA("oleacc.dll"));
+    HWND tree = View().m_PageTree.m_hWnd; // named by its label
+    EXPECT_NE(0, SendMessageA(tree, WM_GETOBJECT, 0, OBJID_CLIENT));
+    EXPECT_NE(nullptr, GetModuleHandleA("oleacc.dll"));
+}
+
 TEST_F(ViewTest, QuitStopsTheNotificationThreadAndLeavesNoThreadBehind)
 {
     std::set<DWORD> started;
