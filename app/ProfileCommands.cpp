@@ -13,6 +13,7 @@
 #include "ProfileDlg.h"
 #include "ProfileFile.h"
 #include "ProfileRead.h"
+#include "SystemLibrary.h"
 
 namespace {
 
@@ -150,7 +151,10 @@ bool CProfileCommands::ChooseFile(bool save, std::string& path) const
     dialog.lpstrDefExt = extension.c_str();
     dialog.Flags =
         OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-    if (!(save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog)))
+    typedef BOOL(WINAPI * FileDialogFn)(OPENFILENAMEA*);
+    const FileDialogFn show = SystemLibraryFunction<FileDialogFn>(
+        "comdlg32.dll", save ? "GetSaveFileNameA" : "GetOpenFileNameA");
+    if (!show || !show(&dialog))
         return false;
     path = file;
     return true;

@@ -1,22 +1,10 @@
 #include "BoundedChannel.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <process.h>
-#include <vector>
 
 #include "DeviceIo.h"
 #include "KvxuUsbDriver.h"
-
-namespace {
-
-// An idle thread told to end does so at once; this only keeps Close bounded if it does not.
-const DWORD kIdleThreadEndMs = 1000;
-
-} // namespace
 
 DWORD RequestBoundMs(DWORD code)
 {
@@ -31,56 +19,46 @@ DWORD RequestBoundMs(DWORD code)
     }
 }
 
-// The handle and the one request in hand, shared by the channel and its thread. The last of
-// the two to let go closes the handle: the thread, when the driver held it past a Close.
-struct CBoundedChannel::CWorker {
-    CWorker(IDeviceIo& io, HANDLE device) : io(io), device(device) {}
-    ~CWorker() { io.Close(device); }
-    CWorker(const CWorker&) = delete;
-    CWorker& operator=(const CWorker&) = delete;
+// The control device's handle, closed once the channel and a request the driver still holds
+// have both let it go.
+struct CBoundedChannel::CDevice {
+    CDevice(IDeviceIo& io, HANDLE handle) : io(io), handle(handle) {}
+    ~CDevice() { io.Close(handle); }
+    CDevice(const CDevice&) = delete;
+    CDevice& operator=(const CDevice&) = delete;
 
-    // Carries out each request handed over, until told to end while none is in hand.
-    void Serve()
+    IDeviceIo& io;
+    const HANDLE handle;
+};
+
+struct CBoundedChannel::CRequest : KvxDeviceRequest {
+    bool Completed() const { return WaitForSingleObject(overlapped.hEvent, 0) == WAIT_OBJECT_0; }
+
+    // Takes the outcome of a request whose caller has gone on, so that the device I/O reads
+    // the whole of a late answer and the next request starts clean.
+    void Discard()
     {
-        std::unique_lock<std::mutex> guard(lock);
-        for (;;) {
-            changed.wait(guard, [this] { return pending || quit; });
-            if (!pending)
-                return;
-            guard.unlock();
-            DWORD count = 0;
-            const BOOL done =
-                io.Control(device, code, in.empty() ? nullptr : in.data(), DWORD(in.size()),
-                           out.empty() ? nullptr : out.data(), DWORD(out.size()), &count);
-            const DWORD result = done ? 0 : GetLastError();
-            guard.lock();
-            status = result;
-            returned = count < out.size() ? count : DWORD(out.size());
-            pending = false;
-            changed.notify_all();
-        }
+        DWORD ignored = 0;
+        device->io.Finish(device->handle, *this, &ignored);
+        device.reset();
     }
 
-    static unsigned __stdcall Run(void* reference)
+    // A request left with the driver when its channel closed: freed with the handle it keeps
+    // once the driver completes it, on a thread of the system's pool.
+    static void Abandon(std::unique_ptr<CRequest> request)
     {
-        std::unique_ptr<std::shared_ptr<CWorker>> worker(
-            static_cast<std::shared_ptr<CWorker>*>(reference));
-        (*worker)->Serve();
+        request->device->io.Cancel(request->device->handle, *request, true);
+        // Not queued, it is never freed: the driver may still write into it.
+        QueueUserWorkItem(&FreeWhenCompleted, request.release(), WT_EXECUTELONGFUNCTION);
+    }
+    static DWORD WINAPI FreeWhenCompleted(void* held)
+    {
+        std::unique_ptr<CRequest> request(static_cast<CRequest*>(held));
+        WaitForSingleObject(request->overlapped.hEvent, INFINITE);
         return 0;
     }
 
-    IDeviceIo& io;
-    const HANDLE device;
-    std::mutex lock;
-    std::condition_variable changed;
-    bool pending = false; // handed over and not yet answered by the driver
-    bool quit = false;
-    // The request's own copies: the driver writes into these, never into the caller's.
-    DWORD code = 0;
-    std::vector<char> in;
-    std::vector<char> out;
-    DWORD status = 0;
-    DWORD returned = 0;
+    std::shared_ptr<CDevice> device; // while the driver holds the request
 };
 
 CBoundedChannel::CBoundedChannel(DWORD boundMs) : m_nBoundMs(boundMs) {}
@@ -92,7 +70,7 @@ CBoundedChannel::~CBoundedChannel()
 
 DWORD CBoundedChannel::Open(const char* deviceName)
 {
-    if (m_Worker)
+    if (m_Device)
         return 0;
     // A longer name would not fit the path; it is refused before any device call.
     if (!deviceName || std::strlen(deviceName) > CKvxuUsbDriver::MAX_DEVICE_NAME)
@@ -103,51 +81,37 @@ DWORD CBoundedChannel::Open(const char* deviceName)
     HANDLE device = io.Open(path);
     if (device == INVALID_HANDLE_VALUE)
         return GetLastError();
-
-    auto worker = std::make_shared<CWorker>(io, device);
-    // The thread holds its own reference and lets it go when it ends.
-    auto* threadReference = new std::shared_ptr<CWorker>(worker);
-    uintptr_t thread = _beginthreadex(nullptr, 0, &CWorker::Run, threadReference, 0, nullptr);
-    if (!thread) {
-        delete threadReference;
-        return KVX_USB_E_THREAD; // the handle closes with the worker
-    }
-    m_hThread.Reset(reinterpret_cast<HANDLE>(thread));
-    m_Worker = std::move(worker);
+    m_Device = std::make_shared<CDevice>(io, device);
     m_bTimedOut = false;
     return 0;
 }
 
 void CBoundedChannel::Close()
 {
-    if (!m_Worker)
-        return;
-    bool idle;
-    {
-        std::lock_guard<std::mutex> guard(m_Worker->lock);
-        m_Worker->quit = true;
-        idle = !m_Worker->pending;
-        m_Worker->changed.notify_all();
-    }
-    if (idle)
-        WaitForSingleObject(m_hThread.Get(), kIdleThreadEndMs);
-    m_hThread.Reset();
-    m_Worker.reset();
+    if (m_Held && !m_Held->Completed())
+        CRequest::Abandon(std::move(m_Held));
+    m_Held.reset();
+    m_Device.reset();
 }
 
 bool CBoundedChannel::IsResponding() const
 {
-    if (!m_Worker)
+    if (!m_Held)
         return true;
-    std::lock_guard<std::mutex> guard(m_Worker->lock);
-    return !m_Worker->pending;
+    if (!m_Held->Completed())
+        return false;
+    m_Held->Discard();
+    if (!m_Request)
+        m_Request = std::move(m_Held);
+    m_Held.reset();
+    return true;
 }
 
 DWORD CBoundedChannel::Request(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
                                DWORD* returned)
 {
     // A closed channel makes no request and leaves the count alone.
-    if (!m_Worker)
+    if (!m_Device)
         return KVX_USB_E_NOT_OPEN;
     DWORD ignored = 0;
     if (!returned)
@@ -155,26 +119,39 @@ DWORD CBoundedChannel::Request(DWORD code, const void* in, DWORD inSize, void* o
     *returned = 0;
     if ((inSize && !in) || (outSize && !out))
         return ERROR_INVALID_PARAMETER;
-    CWorker& worker = *m_Worker;
-    std::unique_lock<std::mutex> guard(worker.lock);
-    if (worker.pending)
+    if (!IsResponding())
         return KVX_USB_E_NOT_RESPONDING;
+    if (!m_Request)
+        m_Request = std::make_unique<CRequest>();
+    CRequest& request = *m_Request;
+    if (!request.overlapped.hEvent)
+        return ERROR_NO_SYSTEM_RESOURCES;
     const char* input = static_cast<const char*>(in);
-    worker.code = code;
-    worker.in.assign(input, input + inSize);
-    worker.out.assign(outSize, 0);
-    worker.pending = true;
-    worker.changed.notify_all();
-    const DWORD bound = m_nBoundMs ? m_nBoundMs : RequestBoundMs(code);
-    if (!worker.changed.wait_for(guard, std::chrono::milliseconds(bound),
-                                 [&worker] { return !worker.pending; })) {
-        m_bTimedOut = true;
-        return KVX_USB_E_NOT_RESPONDING;
+    request.code = code;
+    request.in.assign(input, input + inSize);
+    request.out.resize(outSize);
+
+    IDeviceIo& io = m_Device->io;
+    const HANDLE device = m_Device->handle;
+    if (!io.Begin(device, request)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING)
+            return error;
+        const DWORD bound = m_nBoundMs ? m_nBoundMs : RequestBoundMs(code);
+        if (WaitForSingleObject(request.overlapped.hEvent, bound) != WAIT_OBJECT_0) {
+            m_bTimedOut = true;
+            io.Cancel(device, request, false);
+            request.device = m_Device;
+            m_Held = std::move(m_Request);
+            return KVX_USB_E_NOT_RESPONDING;
+        }
     }
-    *returned = worker.returned;
+    DWORD count = 0;
+    const DWORD status = io.Finish(device, request, &count) ? 0 : GetLastError();
+    *returned = count < outSize ? count : outSize;
     if (*returned)
-        std::memcpy(out, worker.out.data(), *returned);
-    return worker.status;
+        std::memcpy(out, request.out.data(), *returned);
+    return status;
 }
 
 DWORD CBoundedChannel::Request(const KvxUsbOperation& operation, const void* in, void* out,

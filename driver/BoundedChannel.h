@@ -1,13 +1,14 @@
-// A channel to the driver's control device whose every request ends within a bound. A thread
-// of the channel's own carries the requests out, one at a time and in call order, with the
-// same synchronous device call for a real driver and for the stand-in's pipe; the caller
-// waits for it no longer than the request's bound.
+// A channel to the driver's control device whose every request ends within a bound. The
+// caller's own thread starts each request as overlapped I/O and waits for its completion no
+// longer than the request's bound: one at a time, in call order, with no hand-off to another
+// thread on the way, for a real driver and for the stand-in's pipe alike.
 //
 // A request the driver leaves unanswered past its bound ends for its caller with
-// KVX_USB_E_NOT_RESPONDING. The thread, the handle and the request's own copies of its
-// buffers stay with the driver until it really completes the request, and the caller's
-// buffers are never written after the caller has gone on. Until the driver has answered, every
-// further request fails at once with the same status: it would only queue behind the one held.
+// KVX_USB_E_NOT_RESPONDING. The request's own copies of its buffers, its OVERLAPPED and the
+// handle stay with the driver until it really completes the request (a driver that honours
+// cancellation is asked to end it), and the caller's buffers are never written after the
+// caller has gone on. Until the driver has completed it, every further request fails at once
+// with the same status: it would only queue behind the one held.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +16,6 @@
 #include <memory>
 
 #include "KvxUsbCatalogue.h"
-#include "ScopedHandle.h"
 
 // How long a caller waits for the driver: reads and most writes answer at once; a change of
 // the sampling rate, its selection mode, the clock source or the clock master may retune the
@@ -34,14 +34,15 @@ public:
     CBoundedChannel(const CBoundedChannel&) = delete;
     CBoundedChannel& operator=(const CBoundedChannel&) = delete;
 
-    // Opens the control device "\\.\deviceName" and starts the channel's thread; 0 when it
-    // was open already. No request is made.
+    // Opens the control device "\\.\deviceName"; 0 when it was open already. No request is
+    // made.
     DWORD Open(const char* deviceName);
-    // Ends the thread and closes the handle. A thread the driver still holds is left to end,
-    // and to close the handle, when the driver answers.
+    // Closes the handle. A request the driver still holds is asked to end and keeps the
+    // handle and its buffers until the driver completes it.
     void Close();
-    bool IsOpen() const { return bool(m_Worker); }
-    // False from a request's timeout until the driver has completed that request.
+    bool IsOpen() const { return bool(m_Device); }
+    // The one answer to "is the driver answering" for this channel: false from a request's
+    // timeout until the driver has completed that request.
     bool IsResponding() const;
 
     // One request; *returned (when given) is how many bytes the driver filled in out.
@@ -56,11 +57,12 @@ public:
     DWORD TimeoutMs() const { return m_nBoundMs; }
 
 private:
-    struct CWorker;
+    struct CDevice;
+    struct CRequest;
 
-    // Shared with the thread, which outlives the channel while the driver holds it.
-    std::shared_ptr<CWorker> m_Worker;
-    CKernelHandle m_hThread;
+    std::shared_ptr<CDevice> m_Device;
+    mutable std::unique_ptr<CRequest> m_Request; // reused by every request answered in time
+    mutable std::unique_ptr<CRequest> m_Held;    // the one the driver holds past its bound
     const DWORD m_nBoundMs;
     bool m_bTimedOut = false;
 };

@@ -3,6 +3,8 @@
 #include "KvxUsbCatalogue.h"
 
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <vector>
 
 namespace {
@@ -22,7 +24,7 @@ HANDLE OpenStandInPipe(const char* devicePath)
     std::string pipe = StandInPipeName(devicePath);
     for (int attempt = 0; attempt < 3; ++attempt) {
         HANDLE h = CreateFileA(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
+                               OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             DWORD mode = PIPE_READMODE_MESSAGE;
             if (SetNamedPipeHandleState(h, &mode, nullptr, nullptr))
@@ -38,56 +40,74 @@ HANDLE OpenStandInPipe(const char* devicePath)
     return INVALID_HANDLE_VALUE;
 }
 
+// One status, ERROR_BROKEN_PIPE, for "the stand-in went away".
 bool IsPipeGone(DWORD error)
 {
     return error == ERROR_BROKEN_PIPE || error == ERROR_BAD_PIPE ||
            error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_NO_DATA;
 }
 
-bool IsPipe(HANDLE h)
+// The largest answer the protocol has room for in the caller's buffer.
+DWORD AnswerRoom(const KvxDeviceRequest& request)
 {
-    return GetFileType(h) == FILE_TYPE_PIPE;
+    const DWORD outSize = DWORD(request.out.size());
+    return outSize < KVX_USB_MAX_RECORD_SIZE ? outSize : KVX_USB_MAX_RECORD_SIZE;
 }
 
-// One request as one message each way. Every count in the reply is bounded by what
-// arrived and by the caller's buffer.
-BOOL PipeControl(HANDLE pipe, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
-                 DWORD* bytesReturned)
+// One request as one message each way, started on an overlapped pipe handle.
+BOOL BeginPipeRequest(HANDLE pipe, KvxDeviceRequest& request)
 {
-    *bytesReturned = 0;
-    if ((inSize && !in) || (outSize && !out)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    const DWORD inSize = DWORD(request.in.size());
     // No request or answer of the protocol is larger than its largest record.
     if (inSize > KVX_USB_MAX_RECORD_SIZE) {
         SetLastError(ERROR_BAD_LENGTH);
         return FALSE;
     }
-    DWORD answerSize = outSize < KVX_USB_MAX_RECORD_SIZE ? outSize : KVX_USB_MAX_RECORD_SIZE;
-    std::vector<char> request(sizeof(KvxPipeRequest) + inSize);
-    KvxPipeRequest head = {code, inSize, outSize};
-    std::memcpy(request.data(), &head, sizeof head);
+    KvxPipeRequest head = {request.code, inSize, DWORD(request.out.size())};
+    request.sentFrame.resize(sizeof head + inSize);
+    std::memcpy(request.sentFrame.data(), &head, sizeof head);
     if (inSize)
-        std::memcpy(request.data() + sizeof head, in, inSize);
-
-    std::vector<char> reply(sizeof(KvxPipeReply) + answerSize);
+        std::memcpy(request.sentFrame.data() + sizeof head, request.in.data(), inSize);
+    request.replyFrame.resize(sizeof(KvxPipeReply) + AnswerRoom(request));
     DWORD received = 0;
-    if (!TransactNamedPipe(pipe, request.data(), DWORD(request.size()), reply.data(),
-                           DWORD(reply.size()), &received, nullptr)) {
-        DWORD error = GetLastError();
-        if (IsPipeGone(error)) {
-            SetLastError(ERROR_BROKEN_PIPE); // one status for "the stand-in went away"
+    if (TransactNamedPipe(pipe, request.sentFrame.data(), DWORD(request.sentFrame.size()),
+                          request.replyFrame.data(), DWORD(request.replyFrame.size()), &received,
+                          &request.overlapped))
+        return TRUE;
+    const DWORD error = GetLastError();
+    // A longer answer than asked for completes the request too, and Finish says so.
+    if (error == ERROR_MORE_DATA)
+        return TRUE;
+    SetLastError(IsPipeGone(error) ? ERROR_BROKEN_PIPE : error);
+    return FALSE;
+}
+
+// Reads the rest of an answer larger than asked for, so that the next request starts clean.
+void SkipRestOfMessage(HANDLE pipe, OVERLAPPED& overlapped)
+{
+    char rest[512];
+    DWORD n = 0;
+    for (;;) {
+        BOOL read = ReadFile(pipe, rest, sizeof rest, &n, &overlapped);
+        if (!read && GetLastError() == ERROR_IO_PENDING)
+            read = GetOverlappedResult(pipe, &overlapped, &n, TRUE);
+        if (read || GetLastError() != ERROR_MORE_DATA)
+            return;
+    }
+}
+
+// The answer of a completed pipe request. Every count in the reply is bounded by what
+// arrived and by the caller's buffer.
+BOOL FinishPipeRequest(HANDLE pipe, KvxDeviceRequest& request, DWORD* bytesReturned)
+{
+    DWORD received = 0;
+    if (!GetOverlappedResult(pipe, &request.overlapped, &received, FALSE)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_MORE_DATA) {
+            SetLastError(IsPipeGone(error) ? ERROR_BROKEN_PIPE : error);
             return FALSE;
         }
-        if (error != ERROR_MORE_DATA)
-            return FALSE;
-        // An answer larger than asked for: read the rest so the next request starts clean.
-        char rest[512];
-        DWORD n = 0;
-        while (!ReadFile(pipe, rest, sizeof rest, &n, nullptr) &&
-               GetLastError() == ERROR_MORE_DATA) {
-        }
+        SkipRestOfMessage(pipe, request.overlapped);
         SetLastError(ERROR_INVALID_DATA);
         return FALSE;
     }
@@ -96,14 +116,14 @@ BOOL PipeControl(HANDLE pipe, DWORD code, const void* in, DWORD inSize, void* ou
         return FALSE;
     }
     KvxPipeReply answer;
-    std::memcpy(&answer, reply.data(), sizeof answer);
+    std::memcpy(&answer, request.replyFrame.data(), sizeof answer);
     DWORD count = answer.BytesReturned;
     if (count > received - sizeof answer)
         count = received - DWORD(sizeof answer);
-    if (count > answerSize)
-        count = answerSize;
+    if (count > AnswerRoom(request))
+        count = AnswerRoom(request);
     if (count)
-        std::memcpy(out, reply.data() + sizeof answer, count);
+        std::memcpy(request.out.data(), request.replyFrame.data() + sizeof answer, count);
     *bytesReturned = count;
     if (answer.Status != 0) {
         SetLastError(answer.Status);
@@ -118,7 +138,7 @@ public:
     {
         HANDLE h =
             CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                        nullptr, OPEN_EXISTING, 0, nullptr);
+                        nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         if (h != INVALID_HANDLE_VALUE)
             return h;
         DWORD error = GetLastError();
@@ -127,31 +147,163 @@ public:
             return h;
         }
         h = OpenStandInPipe(path);
+        if (h != INVALID_HANDLE_VALUE) {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_pipes.insert(h);
+        }
         // Neither a device nor a stand-in: the device's own "not found".
         if (h == INVALID_HANDLE_VALUE && IsNoSuchDevice(GetLastError()))
             SetLastError(error);
         return h;
     }
 
+    // A request started and waited for to its end.
     BOOL Control(HANDLE device, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
                  DWORD* bytesReturned) override
     {
         DWORD ignored = 0;
         if (!bytesReturned)
             bytesReturned = &ignored;
-        if (IsPipe(device))
-            return PipeControl(device, code, in, inSize, out, outSize, bytesReturned);
-        return DeviceIoControl(device, code, const_cast<void*>(in), inSize, out, outSize,
-                               bytesReturned, nullptr);
+        *bytesReturned = 0;
+        if ((inSize && !in) || (outSize && !out)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        KvxDeviceRequest request;
+        const char* input = static_cast<const char*>(in);
+        request.code = code;
+        request.in.assign(input, input + inSize);
+        request.out.resize(outSize);
+        if (!Begin(device, request)) {
+            if (GetLastError() != ERROR_IO_PENDING)
+                return FALSE;
+            WaitForSingleObject(request.overlapped.hEvent, INFINITE);
+        }
+        const BOOL done = Finish(device, request, bytesReturned);
+        const DWORD error = GetLastError();
+        if (*bytesReturned)
+            std::memcpy(out, request.out.data(), *bytesReturned);
+        SetLastError(error);
+        return done;
     }
 
-    void Close(HANDLE device) override { CloseHandle(device); }
+    BOOL Begin(HANDLE device, KvxDeviceRequest& request) override
+    {
+        // Windows marks the request pending itself; Wine's TransactNamedPipe does not, and
+        // GetOverlappedResult would then take the request for complete before its answer came.
+        request.overlapped.Internal = STATUS_PENDING;
+        request.overlapped.InternalHigh = 0;
+        if (IsPipe(device))
+            return BeginPipeRequest(device, request);
+        return DeviceIoControl(
+            device, request.code, request.in.empty() ? nullptr : request.in.data(),
+            DWORD(request.in.size()), request.out.empty() ? nullptr : request.out.data(),
+            DWORD(request.out.size()), nullptr, &request.overlapped);
+    }
+
+    BOOL Finish(HANDLE device, KvxDeviceRequest& request, DWORD* bytesReturned) override
+    {
+        *bytesReturned = 0;
+        if (IsPipe(device))
+            return FinishPipeRequest(device, request, bytesReturned);
+        DWORD count = 0;
+        const BOOL done = GetOverlappedResult(device, &request.overlapped, &count, FALSE);
+        *bytesReturned = count < request.out.size() ? count : DWORD(request.out.size());
+        return done;
+    }
+
+    // The stand-in's pipe carries a request and its answer as one exchange: cancelled half
+    // way, the answer would be left for the next request, so it is cancelled only as its
+    // handle closes. A driver completes a cancelled request at once, or when it can.
+    void Cancel(HANDLE device, KvxDeviceRequest& request, bool closing) override
+    {
+        if (closing || !IsPipe(device))
+            CancelIoEx(device, &request.overlapped);
+    }
+
+    void Close(HANDLE device) override
+    {
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_pipes.erase(device);
+        }
+        CloseHandle(device);
+    }
+
+private:
+    // Asked of every request: kept here, since asking the system takes a call into it.
+    bool IsPipe(HANDLE device)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_pipes.count(device) != 0;
+    }
+
+    std::mutex m_lock;
+    std::set<HANDLE> m_pipes; // the stand-in's, of those Open gave
+};
+
+// The default Begin's hand-off to the pool: Control on a thread of its own, the outcome kept
+// in the OVERLAPPED's status and count, the event set last.
+struct CPooledRequest {
+    IDeviceIo* io;
+    HANDLE device;
+    KvxDeviceRequest* request;
+
+    static DWORD WINAPI Run(void* context)
+    {
+        const CPooledRequest job = *static_cast<CPooledRequest*>(context);
+        delete static_cast<CPooledRequest*>(context);
+        KvxDeviceRequest& r = *job.request;
+        DWORD count = 0;
+        const BOOL done = job.io->Control(
+            job.device, r.code, r.in.empty() ? nullptr : r.in.data(), DWORD(r.in.size()),
+            r.out.empty() ? nullptr : r.out.data(), DWORD(r.out.size()), &count);
+        r.overlapped.Internal = done ? 0 : GetLastError();
+        r.overlapped.InternalHigh = count;
+        SetEvent(r.overlapped.hEvent); // the request may be gone from here on
+        return 0;
+    }
 };
 
 SystemDeviceIo g_systemIo;
 IDeviceIo* g_io = &g_systemIo;
 
 } // namespace
+
+KvxDeviceRequest::KvxDeviceRequest()
+{
+    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+}
+
+KvxDeviceRequest::~KvxDeviceRequest()
+{
+    if (overlapped.hEvent)
+        CloseHandle(overlapped.hEvent);
+}
+
+BOOL IDeviceIo::Begin(HANDLE device, KvxDeviceRequest& request)
+{
+    ResetEvent(request.overlapped.hEvent);
+    auto* job = new CPooledRequest{this, device, &request};
+    if (!QueueUserWorkItem(&CPooledRequest::Run, job, WT_EXECUTELONGFUNCTION)) {
+        delete job;
+        return FALSE;
+    }
+    SetLastError(ERROR_IO_PENDING);
+    return FALSE;
+}
+
+BOOL IDeviceIo::Finish(HANDLE, KvxDeviceRequest& request, DWORD* bytesReturned)
+{
+    *bytesReturned = DWORD(request.overlapped.InternalHigh);
+    if (request.overlapped.Internal != 0) {
+        SetLastError(DWORD(request.overlapped.Internal));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void IDeviceIo::Cancel(HANDLE, KvxDeviceRequest&, bool) {}
 
 IDeviceIo& DeviceIo()
 {

@@ -7,16 +7,50 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+// One request on its way to the driver, with buffers of its own. The driver may write into
+// out, and the device I/O into the OVERLAPPED and its frames, until the request completes, so
+// its owner keeps it whole until the event is set, however long the driver takes.
+struct KvxDeviceRequest {
+    KvxDeviceRequest();
+    ~KvxDeviceRequest();
+    KvxDeviceRequest(const KvxDeviceRequest&) = delete;
+    KvxDeviceRequest& operator=(const KvxDeviceRequest&) = delete;
+
+    OVERLAPPED overlapped = {}; // hEvent: a manual-reset event of its own
+    DWORD code = 0;
+    std::vector<char> in;
+    std::vector<char> out; // as large as the caller's output buffer
+    // The device I/O's own, while the request is on its way: the stand-in's framing.
+    std::vector<char> sentFrame;
+    std::vector<char> replyFrame;
+};
 
 class IDeviceIo {
 public:
     // A handle to the control device at path, or INVALID_HANDLE_VALUE with the reason in
-    // GetLastError(), as CreateFileA gives it.
+    // GetLastError(), as CreateFileA gives it. The system's is opened for overlapped requests.
     virtual HANDLE Open(const char* path) = 0;
     // One synchronous request; FALSE with the reason in GetLastError(), as DeviceIoControl.
     virtual BOOL Control(HANDLE device, DWORD code, const void* in, DWORD inSize, void* out,
                          DWORD outSize, DWORD* bytesReturned) = 0;
     virtual void Close(HANDLE device) = 0;
+
+    // Starts a request without waiting for it, as DeviceIoControl does with an OVERLAPPED:
+    // TRUE when it completed at once; FALSE with ERROR_IO_PENDING while it goes on, its event
+    // set when it completes; FALSE with any other reason when it failed. Once it completed,
+    // Finish gives its outcome. The default carries Control out on a thread of the system's
+    // pool, so that a device I/O which answers, or holds a request, inside Control is bounded
+    // like the system's.
+    virtual BOOL Begin(HANDLE device, KvxDeviceRequest& request);
+    // The outcome of a request Begin started, once it completed: as Control, with
+    // *bytesReturned bytes of the answer in request.out.
+    virtual BOOL Finish(HANDLE device, KvxDeviceRequest& request, DWORD* bytesReturned);
+    // Asks the driver to end a started request early (closing: its handle is about to close;
+    // otherwise it ran out of time), where that is safe and the driver honours it. The
+    // request still completes through its event. The default asks nothing.
+    virtual void Cancel(HANDLE device, KvxDeviceRequest& request, bool closing);
 
 protected:
     ~IDeviceIo() = default;

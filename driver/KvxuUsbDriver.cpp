@@ -60,6 +60,12 @@ bool CKvxuUsbDriver::IsResponding() const
     return m_Channel.IsResponding();
 }
 
+bool CKvxuUsbDriver::WentUnanswered() const
+{
+    CCriticalSectionLock lock(m_Lock);
+    return m_Channel.TimedOut();
+}
+
 void CKvxuUsbDriver::SetNotRespondingHandler(std::function<void()> handler)
 {
     CCriticalSectionLock lock(m_Lock);

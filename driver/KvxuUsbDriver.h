@@ -13,8 +13,8 @@
 #include "KvxUsbRecords.h"
 
 enum : DWORD {
-    KVX_USB_E_THREAD = 0xE0000001,            // a channel's or the notification's thread not
-                                              // started, or not ended
+    KVX_USB_E_THREAD = 0xE0000001,            // the notification's thread not started,
+                                              // or not ended
     KVX_USB_E_NOT_OPEN = 0xE0000013,          // channel closed; no device call was made
     KVX_USB_E_INTERFACE_VERSION = 0xE0000014, // driver's interface major version is not 2
     KVX_USB_E_NOT_RESPONDING = 0xE0000015,    // the driver does not respond: a request ran out
@@ -40,8 +40,9 @@ public:
     CKvxuUsbDriver& operator=(const CKvxuUsbDriver&) = delete;
 
     // A version check that runs out of time leaves the channel open, held by that request,
-    // and returns KVX_USB_E_NOT_RESPONDING (closing it would leave a thread with the driver
-    // for every try); the channel then serves nothing until Open asks again and is answered.
+    // and returns KVX_USB_E_NOT_RESPONDING (closing it would leave a handle and a request with
+    // the driver for every try); the channel then serves nothing until Open asks again and is
+    // answered.
     DWORD Open(const char* deviceName);
     // Opens the control device without asking for its interface version: for the driver
     // self-test, which checks that version among its findings. Everything else uses Open.
@@ -51,6 +52,9 @@ public:
     // False from a request's timeout until the driver has completed that request; until then
     // every request fails at once with KVX_USB_E_NOT_RESPONDING.
     bool IsResponding() const;
+    // Whether a request ran out of time since the channel was opened: what was read since is
+    // then not the driver's whole state.
+    bool WentUnanswered() const;
     // Called, on the requesting thread and outside the lock, whenever a request ends with
     // KVX_USB_E_NOT_RESPONDING (also each one refused at once): a quick note, no request.
     void SetNotRespondingHandler(std::function<void()> handler);

@@ -5,6 +5,8 @@
 
 #include <mutex>
 
+#include "SystemLibrary.h"
+
 namespace {
 
 std::wstring Wide(const std::string& text)
@@ -15,6 +17,31 @@ std::wstring Wide(const std::string& text)
     std::wstring wide(size_t(length), L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), &wide[0], length);
     return wide;
+}
+
+// oleacc and oleaut32 are loaded when a client first asks for an object, not at start.
+IAccessible* CreateStandardProxy(HWND hWnd)
+{
+    static const auto create = SystemLibraryFunction<decltype(&::CreateStdAccessibleObject)>(
+        "oleacc.dll", "CreateStdAccessibleObject");
+    IAccessible* standard = nullptr;
+    if (!create || FAILED(create(hWnd, OBJID_CLIENT, IID_IAccessible, (void**)&standard)))
+        return nullptr;
+    return standard;
+}
+
+LRESULT ResultFromObject(WPARAM wParam, IAccessible* object)
+{
+    static const auto result =
+        SystemLibraryFunction<decltype(&::LresultFromObject)>("oleacc.dll", "LresultFromObject");
+    return result ? result(IID_IAccessible, wParam, object) : 0;
+}
+
+BSTR AllocString(const std::wstring& text)
+{
+    static const auto alloc =
+        SystemLibraryFunction<decltype(&::SysAllocStringLen)>("oleaut32.dll", "SysAllocStringLen");
+    return alloc ? alloc(text.data(), UINT(text.size())) : nullptr;
 }
 
 bool IsSelf(const VARIANT& child)
@@ -46,13 +73,13 @@ bool IsNamedByLabel(HWND hWnd)
 } // namespace
 
 // The accessible object of one control. Screen readers may call it from other threads (an
-// object handed out without an apartment is called on COM's), so its texts are locked.
+// object handed out without an apartment is called on COM's), so its texts are locked, and
+// it never asks a window for its text from there: a window busy with the driver would hold
+// the reader. The standard proxy is made, and the label read, on the window's own thread
+// when a client asks for the object.
 class CAccessibleControl::Object final : public IAccessible, public IOleWindow {
 public:
-    Object(HWND hWnd, IAccessible* standard, std::wstring name)
-        : m_hWnd(hWnd), m_pStandard(standard), m_name(std::move(name))
-    {
-    }
+    Object(HWND hWnd, std::wstring name) : m_hWnd(hWnd), m_name(std::move(name)) {}
 
     void SetValue(const std::wstring& value)
     {
@@ -73,14 +100,26 @@ public:
     {
         Object* self = reinterpret_cast<Object*>(data);
         // Compared as a DWORD: a sign-extended lParam would not match on 64-bit Windows.
-        if (message == WM_GETOBJECT && DWORD(lParam) == DWORD(OBJID_CLIENT))
-            return ::LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(self));
+        if (message == WM_GETOBJECT && DWORD(lParam) == DWORD(OBJID_CLIENT) && self->Prepare())
+            return ResultFromObject(wParam, static_cast<IAccessible*>(self));
         if (message == WM_NCDESTROY) {
             self->m_windowAlive = false;
             ::RemoveWindowSubclass(hWnd, SubclassProc, UINT_PTR(self));
             self->Release();
         }
         return ::DefSubclassProc(hWnd, message, wParam, lParam);
+    }
+
+    // On the window's thread, before the object is handed out: the proxy for everything but
+    // the name and value, and the label as it reads now.
+    bool Prepare()
+    {
+        if (!m_pStandard)
+            m_pStandard = CreateStandardProxy(m_hWnd);
+        std::wstring label = Wide(AfxAccessibleLabel(m_hWnd));
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_label = std::move(label);
+        return m_pStandard != nullptr;
     }
 
     // IUnknown
@@ -148,10 +187,8 @@ public:
         std::wstring text;
         {
             std::lock_guard<std::mutex> lock(m_lock);
-            text = m_name;
+            text = m_name.empty() ? m_label : m_name;
         }
-        if (text.empty())
-            text = Wide(AfxAccessibleLabel(m_hWnd));
         if (text.empty())
             return m_pStandard->get_accName(child, name);
         return Answer(text, name);
@@ -245,19 +282,24 @@ public:
     }
 
 private:
-    ~Object() { m_pStandard->Release(); }
+    ~Object()
+    {
+        if (m_pStandard)
+            m_pStandard->Release();
+    }
 
     static HRESULT Answer(const std::wstring& text, BSTR* out)
     {
-        *out = ::SysAllocStringLen(text.data(), UINT(text.size()));
+        *out = AllocString(text);
         return *out ? S_OK : E_OUTOFMEMORY;
     }
 
     LONG m_refs = 1;
     const HWND m_hWnd;
-    IAccessible* const m_pStandard;
+    IAccessible* m_pStandard = nullptr; // set on the window's thread before it is handed out
     std::mutex m_lock;
     const std::wstring m_name;
+    std::wstring m_label; // read on the window's thread
     std::wstring m_value;
     bool m_hasValue = false;
     bool m_windowAlive = true; // its own thread's: set and read on the window's thread only
@@ -271,11 +313,9 @@ CAccessibleControl::~CAccessibleControl()
 
 CAccessibleControl::Object* CAccessibleControl::AttachObject(HWND hWnd, const std::string& name)
 {
-    IAccessible* standard = nullptr;
-    if (!::IsWindow(hWnd) ||
-        FAILED(::CreateStdAccessibleObject(hWnd, OBJID_CLIENT, IID_IAccessible, (void**)&standard)))
+    if (!::IsWindow(hWnd))
         return nullptr;
-    Object* object = new Object(hWnd, standard, Wide(name));
+    Object* object = new Object(hWnd, Wide(name));
     // The window holds this reference until WM_NCDESTROY. A second object on the same window
     // answers before the first.
     if (!::SetWindowSubclass(hWnd, Object::SubclassProc, UINT_PTR(object), DWORD_PTR(object))) {

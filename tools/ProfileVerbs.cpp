@@ -103,9 +103,8 @@ std::vector<std::string> PrintSetting(const CSettingDescriptor& setting, const C
         for (const CProfileDevice& device : p.devices)
             if (device.ranking)
                 ranked.push_back(&device);
-        std::sort(ranked.begin(), ranked.end(), [](auto* a, auto* b) {
-            return *a->ranking < *b->ranking;
-        });
+        std::sort(ranked.begin(), ranked.end(),
+                  [](auto* a, auto* b) { return *a->ranking < *b->ranking; });
         std::string serials;
         for (const CProfileDevice* device : ranked)
             serials += (serials.empty() ? "" : " ") + Argument(device->serial);
@@ -172,8 +171,8 @@ bool ParseSetting(const CSettingDescriptor& setting, const CValues& v, CProfile&
     uint32_t number = 0;
     if (const CProfileNumber* member = FindProfileNumber(setting.id)) {
         const bool words = !setting.domain.words.empty();
-        const bool ok = v.size() == 1 && (words ? ValueOfWord(setting, v[0], number)
-                                                : ParseWhole(v[0], number));
+        const bool ok = v.size() == 1 &&
+                        (words ? ValueOfWord(setting, v[0], number) : ParseWhole(v[0], number));
         error = words ? "takes " + WordsText(setting) : "takes one whole number";
         if (ok)
             p.*member->member = number;
@@ -205,8 +204,8 @@ bool ParseSetting(const CSettingDescriptor& setting, const CValues& v, CProfile&
         error = "takes a serial number, a channel index and the name";
         if (v.size() < 3 || !ParseWhole(v[1], number))
             return false;
-        (DeviceOf(p, v[0]).*(setting.id == CSettingId::InputName ? &CProfileDevice::inputs
-                                                                 : &CProfileDevice::outputs))
+        (DeviceOf(p, v[0]).*
+         (setting.id == CSettingId::InputName ? &CProfileDevice::inputs : &CProfileDevice::outputs))
             .push_back({number, Join(v.begin() + 2, v.end()), ""});
         return true;
     default:
@@ -248,7 +247,6 @@ class CVerbDriver {
 public:
     bool Open(CVerbOutput& output)
     {
-        m_driver.SetNotRespondingHandler([this] { m_stalled = true; });
         const DWORD status = m_driver.Open(KVX_USB_DEVICE_NAME);
         if (status == KVX_USB_E_NOT_RESPONDING)
             output.err += std::string("no driver: ") + StatusSentence(status) + ", " +
@@ -262,17 +260,17 @@ public:
     // True, said in output, once a request has found the driver not answering.
     bool Stalled(CVerbOutput& output) const
     {
-        if (m_stalled)
+        const bool stalled = m_driver.WentUnanswered();
+        if (stalled)
             output.err += std::string("stopped: ") + StatusSentence(KVX_USB_E_NOT_RESPONDING) +
                           ", " + StatusText(KVX_USB_E_NOT_RESPONDING) + "\n";
-        return m_stalled;
+        return stalled;
     }
 
     CKvxuUsbDriver& Driver() { return m_driver; }
 
 private:
     CKvxuUsbDriver m_driver;
-    bool m_stalled = false;
 };
 
 void ReportNotes(const std::vector<std::string>& notes, CVerbOutput& output)
@@ -445,15 +443,16 @@ int ProfileVerbSet(const CVerbArguments& given, CVerbOutput& output)
     CProfile profile;
     std::string error;
     if (!ParseSetting(*setting, CValues(arguments.begin() + 1, arguments.end()), profile, error))
-        return Invalid(output, std::string(setting->command) + " " + setting->syntax + ": " + error);
+        return Invalid(output,
+                       std::string(setting->command) + " " + setting->syntax + ": " + error);
     // The checks a file gets; their key names are the file's.
     if (!CheckProfile(profile, error))
         return Invalid(output, std::string(setting->command) + ": " + ConsoleText(error));
     CVerbDriver driver;
     if (!driver.Open(output))
         return KVX_EXIT_INVALID;
-    const int status =
-        Report(LoadProfile(driver.Driver(), profile, CLoadOptions(), false), options["--json"], output);
+    const int status = Report(LoadProfile(driver.Driver(), profile, CLoadOptions(), false),
+                              options["--json"], output);
     return driver.Stalled(output) ? KVX_EXIT_INVALID : status;
 }
 

@@ -35,8 +35,6 @@ int main(int argc, char** argv)
 
     // A channel of its own: the tool shares nothing with a running control panel.
     CKvxuUsbDriver driver;
-    bool notResponding = false;
-    driver.SetNotRespondingHandler([&notResponding] { notResponding = true; });
     DWORD status = driver.Open(KVX_USB_DEVICE_NAME);
     CReportNode report;
     report.Text("tool", "Support report", "kvxuinfo " KVX_VERSION_TEXT);
@@ -50,7 +48,7 @@ int main(int argc, char** argv)
     }
     Print(json ? RenderJson(report) : RenderText(report));
     // What could be read is printed; the report is not whole.
-    if (notResponding) {
+    if (driver.WentUnanswered()) {
         std::fprintf(stderr, "kvxuinfo: %s (%s)\n", StatusSentence(KVX_USB_E_NOT_RESPONDING),
                      StatusText(KVX_USB_E_NOT_RESPONDING).c_str());
         return KVX_EXIT_INVALID;

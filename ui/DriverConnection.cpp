@@ -90,9 +90,19 @@ CConnectionState CDriverConnection::State() const
     return theDrv.IsOpen() ? CConnectionState::Connected : CConnectionState::Closed;
 }
 
+bool CDriverConnection::DriverHoldsARequest() const
+{
+    return !theDrv.IsResponding() || !m_Notificator.IsResponding();
+}
+
 DWORD CDriverConnection::Reconnect()
 {
-    // A request still held by the driver is left to its channel's thread, which ends with it.
+    // Nothing reopens while the driver holds a request: a channel beside the held one would
+    // only be held as well. The answer timer reconnects once the driver has answered.
+    if (DriverHoldsARequest()) {
+        NoteNotResponding();
+        return KVX_USB_E_NOT_RESPONDING;
+    }
     m_bNotResponding = false;
     m_bNotRespondingUntold = false;
     if (m_hWnd)
@@ -211,8 +221,7 @@ void CDriverConnection::CheckForAnswer()
         m_Host.DriverStateChanged();
         return;
     }
-    // Each channel's thread is free again once the driver completed what it held.
-    if (theDrv.IsResponding() && m_Notificator.IsResponding())
+    if (!DriverHoldsARequest())
         Reconnect();
 }
 

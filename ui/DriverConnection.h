@@ -6,7 +6,8 @@
 //
 // A request that runs out of time makes the connection not responding: the host is told, as
 // when the driver goes, every request fails at once until the driver has answered the one it
-// holds, and then the connection reconnects, so that everything is read again.
+// holds, and then the connection reconnects, so that everything is read again. Broadcasts
+// and timers meanwhile reopen nothing.
 //
 // It works through the host's window: timers, notices and broadcasts arrive as that
 // window's messages, which the window hands on to it.
@@ -51,7 +52,8 @@ public:
 
     // Closes and reopens theDrv and starts the notification anew with it, stopping it when
     // there is nothing to open. Tells the host either way. Returns the status of the reopen,
-    // or of the notification's start when the reopen succeeded.
+    // or of the notification's start when the reopen succeeded. While the driver holds a
+    // request of either channel it reopens nothing and returns KVX_USB_E_NOT_RESPONDING.
     DWORD Reconnect();
     // The driver open and its changes heard.
     bool IsConnected() const;
@@ -70,6 +72,9 @@ public:
 
 private:
     DWORD StartNotification();
+    // Asked of both channels, which alone know: whether the driver still holds a request
+    // that ran out of time.
+    bool DriverHoldsARequest() const;
     // Tries the connection again on the reconnect timer while an arrival's tries last, and
     // for as long as the driver is open but its changes go unheard.
     void ScheduleReconnectIfNeeded();

@@ -84,6 +84,50 @@ bool AllBytes(const void* record, size_t size, unsigned char value)
 
 } // namespace
 
+// A device I/O that answers inside Control, as the tests' fakes do, is carried out beside its
+// caller by the default Begin, so that the channel bounds a Control that holds a request too,
+// and Finish gives Control's outcome as Control gave it.
+TEST(DeviceIoDefault, ControlRunsBesideTheCallerAndFinishGivesItsOutcome)
+{
+    struct Outcome {
+        BOOL done;
+        DWORD error;
+        DWORD count;
+    };
+    class AnsweringIo final : public IDeviceIo {
+    public:
+        HANDLE Open(const char*) override { return HANDLE(UINT_PTR(0x3000)); }
+        void Close(HANDLE) override {}
+        BOOL Control(HANDLE, DWORD, const void*, DWORD, void* out, DWORD, DWORD* count) override
+        {
+            thread = GetCurrentThreadId();
+            std::memset(out, 0x5A, outcome.count);
+            *count = outcome.count;
+            SetLastError(outcome.error);
+            return outcome.done;
+        }
+        Outcome outcome = {};
+        DWORD thread = 0;
+    } io;
+    for (const Outcome& outcome : {Outcome{TRUE, 0, 8}, Outcome{FALSE, 0x1F, 0},
+                                   Outcome{FALSE, KVX_USB_E_STREAMING_ACTIVE, 3}}) {
+        io.outcome = outcome;
+        KvxDeviceRequest request;
+        request.out.resize(8);
+        ASSERT_FALSE(io.Begin(HANDLE(UINT_PTR(0x3000)), request));
+        ASSERT_EQ(DWORD(ERROR_IO_PENDING), GetLastError());
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(request.overlapped.hEvent, 10000));
+        EXPECT_NE(GetCurrentThreadId(), io.thread);
+        DWORD count = 99;
+        EXPECT_EQ(outcome.done, io.Finish(HANDLE(UINT_PTR(0x3000)), request, &count));
+        if (!outcome.done) {
+            EXPECT_EQ(outcome.error, GetLastError());
+        }
+        EXPECT_EQ(outcome.count, count);
+        EXPECT_TRUE(AllBytes(request.out.data(), outcome.count, 0x5A));
+    }
+}
+
 TEST(RequestBound, AClockChangeMayTakeLongerThanAnyOtherRequest)
 {
     const std::set<std::string> clockChanges = {"SetSampleRate", "SetSampleRateMode",

@@ -3,13 +3,16 @@
 // past the caller's buffer and never leave the next request out of step.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "DeviceIo.h"
 #include "KvxuUsbDriver.h"
+#include "MessagePump.h"
 
 namespace {
 
@@ -24,16 +27,7 @@ protected:
     // Serves one client, answering its requests with replies, in order.
     void Serve(std::vector<std::string> replies)
     {
-        static int serial = 0; // a fresh name per test: no instance of an earlier one in the way
-        std::string name = "kvx-boundary-" + std::to_string(GetCurrentProcessId()) + "-" +
-                           std::to_string(++serial);
-        SetEnvironmentVariableA(KVX_SIMDRIVER_PIPE_VARIABLE, name.c_str());
-        HANDLE pipe = CreateNamedPipeA(("\\\\.\\pipe\\" + name).c_str(), PIPE_ACCESS_DUPLEX,
-                                       PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1,
-                                       8192, 8192, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, pipe);
-        server = std::thread([pipe, replies] {
-            ConnectNamedPipe(pipe, nullptr);
+        ServeWith([replies](HANDLE pipe) {
             char request[8192];
             DWORD n = 0;
             for (const std::string& reply : replies) {
@@ -44,12 +38,29 @@ protected:
             // Gone only after the client's next request, or its close: a server that left
             // at once could be gone before the client had finished opening.
             ReadFile(pipe, request, sizeof request, &n, nullptr);
+        });
+        device = DeviceIo().Open("\\\\.\\" KVX_USB_DEVICE_NAME);
+        ASSERT_NE(INVALID_HANDLE_VALUE, device);
+    }
+
+    // Serves one client on a thread: serve(pipe) once it has connected.
+    void ServeWith(std::function<void(HANDLE pipe)> serve)
+    {
+        static int serial = 0; // a fresh name per test: no instance of an earlier one in the way
+        std::string name = "kvx-boundary-" + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(++serial);
+        SetEnvironmentVariableA(KVX_SIMDRIVER_PIPE_VARIABLE, name.c_str());
+        HANDLE pipe = CreateNamedPipeA(("\\\\.\\pipe\\" + name).c_str(), PIPE_ACCESS_DUPLEX,
+                                       PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1,
+                                       8192, 8192, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, pipe);
+        server = std::thread([pipe, serve] {
+            ConnectNamedPipe(pipe, nullptr);
+            serve(pipe);
             FlushFileBuffers(pipe);
             DisconnectNamedPipe(pipe);
             CloseHandle(pipe);
         });
-        device = DeviceIo().Open("\\\\.\\" KVX_USB_DEVICE_NAME);
-        ASSERT_NE(INVALID_HANDLE_VALUE, device);
     }
 
     void TearDown() override
@@ -106,6 +117,42 @@ TEST_F(PipeBoundaryTest, RequestsLargerThanAnyRecordAreNotSent)
                                     DWORD(big.size()), nullptr, 0, &returned));
     EXPECT_EQ(DWORD(ERROR_BAD_LENGTH), GetLastError());
     EXPECT_EQ(0u, returned);
+}
+
+// A stand-in that answers past the bound keeps the pipe in step: its late answer is read for
+// the request it belongs to. One that never answers is asked to end the request when the
+// channel closes, so that the pipe is let go of at once, not when (if ever) it answers.
+TEST_F(PipeBoundaryTest, AHeldRequestKeepsThePipeInStepAndAClosedChannelLetsGoOfIt)
+{
+    HANDLE answer = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> clientGone{false};
+    ServeWith([&](HANDLE pipe) {
+        char request[64];
+        DWORD n = 0;
+        ReadFile(pipe, request, sizeof request, &n, nullptr);
+        WaitForSingleObject(answer, 10000);
+        for (const char* reply : {"late", "next"}) {
+            const std::string bytes = Reply(0, 4, reply);
+            WriteFile(pipe, bytes.data(), DWORD(bytes.size()), &n, nullptr);
+            ReadFile(pipe, request, sizeof request, &n, nullptr);
+        } // the third request is held
+        clientGone = PumpUntil([&] { return !PeekNamedPipe(pipe, 0, 0, 0, 0, 0); }, 5000);
+    });
+    CBoundedChannel channel(200);
+    ASSERT_EQ(0u, channel.Open(KVX_USB_DEVICE_NAME));
+    const KvxUsbOperation& getMode = *FindKvxUsbOperation("GetSampleRateMode");
+    char mode[8] = "";
+    EXPECT_EQ(KVX_USB_E_NOT_RESPONDING, channel.Request(getMode, nullptr, mode, nullptr));
+    EXPECT_EQ(KVX_USB_E_NOT_RESPONDING, channel.Request(getMode, nullptr, mode, nullptr));
+    SetEvent(answer);
+    ASSERT_TRUE(PumpUntil([&] { return channel.IsResponding(); }));
+    EXPECT_EQ(0u, channel.Request(getMode, nullptr, mode, nullptr));
+    EXPECT_EQ(0, std::memcmp(mode, "next", 4));
+    EXPECT_EQ(KVX_USB_E_NOT_RESPONDING, channel.Request(getMode, nullptr, mode, nullptr));
+    channel.Close();
+    server.join();
+    EXPECT_TRUE(clientGone) << "the pipe is held by a closed channel";
+    CloseHandle(answer);
 }
 
 } // namespace

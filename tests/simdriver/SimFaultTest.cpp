@@ -1,7 +1,9 @@
 // Fault injection, the request trace and the control commands' answers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "KvxUsbText.h"
 #include "SimFixture.h"
@@ -101,6 +103,32 @@ TEST_F(SimFaultTest, AStallHoldsTheAnswerForItsTime)
     SimResult status = sim.Run({"status"});
     EXPECT_EQ(std::string::npos, status.output.find("stall")) << status.output; // over
     EXPECT_EQ(0u, drv.GetDriverInfo(&info));
+}
+
+// Stalls that end just past a request's bound, met by a burst from two threads asking for
+// different records: the held request's late answer is taken by no request after it.
+TEST_F(SimFaultTest, ALateAnswerIsNeverTakenForALaterRequest)
+{
+    for (const char* stallMs : {"1050", "1150", "1300"}) {
+        std::atomic<int> unanswered{0}, answered{0}, mismatched{0};
+        auto burst = [&](uint32_t id) {
+            const DWORD end = GetTickCount() + 2000;
+            while (LONG(end - GetTickCount()) > 0) {
+                _KVX_USB_DEVICE_PROPERTIES device = {};
+                const DWORD status = drv.GetDeviceProperties(&id, &device);
+                unanswered += status == KVX_USB_E_NOT_RESPONDING ? 1 : 0;
+                answered += status == 0 ? 1 : 0;
+                mismatched += status == 0 && device.DeviceId != id ? 1 : 0;
+            }
+        };
+        Command({"fault", "stall", stallMs});
+        std::thread first(burst, 1u), second(burst, 2u);
+        first.join();
+        second.join();
+        EXPECT_GT(unanswered, 0) << stallMs;
+        EXPECT_GT(answered, 0) << "nothing answered after a stall of " << stallMs;
+        EXPECT_EQ(0, mismatched) << "answers taken for another request, stall " << stallMs;
+    }
 }
 
 TEST_F(SimFaultTest, CommandsAnswerWithTextAndExitCodes)

@@ -6,6 +6,7 @@
 
 #include <tlhelp32.h>
 
+#include <cstring>
 #include <functional>
 #include <set>
 
@@ -98,4 +99,28 @@ inline std::set<DWORD> ThreadsOfThisProcess()
             ids.insert(entry.th32ThreadID);
     CloseHandle(snapshot);
     return ids;
+}
+
+// Whether the thread began in this program or its C runtime, not in a system library that
+// keeps a service thread of its own (the device-notification listener does).
+inline bool StartedByTheProgram(DWORD threadId)
+{
+    typedef LONG(WINAPI * QueryThreadFn)(HANDLE, int, PVOID, ULONG, PULONG);
+    const int kThreadStartAddress = 9; // ThreadQuerySetWin32StartAddress
+    FARPROC proc = GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread");
+    QueryThreadFn query;
+    std::memcpy(&query, &proc, sizeof query);
+    HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId);
+    void* startAddress = nullptr;
+    const bool known =
+        thread && query &&
+        query(thread, kThreadStartAddress, &startAddress, sizeof startAddress, nullptr) == 0;
+    if (thread)
+        CloseHandle(thread);
+    HMODULE module = nullptr;
+    if (!known || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                          GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                      static_cast<LPCSTR>(startAddress), &module))
+        return true; // unknown: counted, so that a leak is not missed
+    return module == GetModuleHandleA(nullptr) || module == GetModuleHandleA("msvcrt.dll");
 }

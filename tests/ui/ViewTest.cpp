@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "DeviceNotification.h"
+#include "CountingDeviceIo.h"
 #include "Drv.h"
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
@@ -37,30 +38,6 @@ SimDriverProcess* g_sim = nullptr;
 std::string g_tracePath;
 std::set<DWORD> g_threadsBefore;
 HWND g_hFrame = nullptr;
-
-// Whether the thread began in this program or its C runtime, not in a system library that
-// keeps a service thread of its own (the device-notification listener does).
-bool StartedByTheProgram(DWORD threadId)
-{
-    typedef LONG(WINAPI * QueryThreadFn)(HANDLE, int, PVOID, ULONG, PULONG);
-    const int kThreadStartAddress = 9; // ThreadQuerySetWin32StartAddress
-    FARPROC proc = GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread");
-    QueryThreadFn query;
-    std::memcpy(&query, &proc, sizeof query);
-    HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId);
-    void* startAddress = nullptr;
-    const bool known =
-        thread && query &&
-        query(thread, kThreadStartAddress, &startAddress, sizeof startAddress, nullptr) == 0;
-    if (thread)
-        CloseHandle(thread);
-    HMODULE module = nullptr;
-    if (!known || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                          GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                      static_cast<LPCSTR>(startAddress), &module))
-        return true; // unknown: counted, so that a leak is not missed
-    return module == GetModuleHandleA(nullptr) || module == GetModuleHandleA("msvcrt.dll");
-}
 
 // Delivers what is queued for this thread's windows.
 void Pump()
@@ -627,7 +604,8 @@ TEST_F(ViewTest, AStalledDriverNeverHoldsTheWindowAndIsReadAgainWhenItAnswers)
     EXPECT_EQ(0, Rows(list));
     // Another page shown meanwhile asks nothing of the driver, and waits for nothing.
     EXPECT_EQ(0, LookAt(view, view.m_SyncPage, PAGE_SYNCHRONISATION).m_RateList.GetCount());
-    EXPECT_TRUE(PumpUntil([&] { return view.DriverState() == CConnectionState::Connected; }, 15000));
+    EXPECT_TRUE(
+        PumpUntil([&] { return view.DriverState() == CConnectionState::Connected; }, 15000));
     Devices();
     EXPECT_TRUE(PumpUntil([&] { return list.GetItemText(0, 0) == "Renamed In Stall"; }));
     EXPECT_EQ("2 Device(s) connected.", DeviceCountText());
@@ -636,6 +614,54 @@ TEST_F(ViewTest, AStalledDriverNeverHoldsTheWindowAndIsReadAgainWhenItAnswers)
     Sim({"set", "name", "1", "Model B Studio"});
     EXPECT_TRUE(PumpUntil([&] { return list.GetItemText(0, 0) == "Model B Studio"; }))
         << "a change after the stall was not heard";
+}
+
+// Removals and arrivals while the driver holds a request reopen nothing, so that no thread
+// or handle is left with the driver for each; the held request's end reconnects once.
+TEST_F(ViewTest, BroadcastsDuringAStallReopenNothingUntilTheDriverAnswers)
+{
+    CKVX_USB_CPLView& view = View();
+    ASSERT_TRUE(WaitForSettledView(view));
+    auto programThreads = [] {
+        std::set<DWORD> threads;
+        for (DWORD id : ThreadsOfThisProcess())
+            if (StartedByTheProgram(id))
+                threads.insert(id);
+        return threads.size();
+    };
+    const size_t threads = programThreads();
+    // Left in place: the channels opened from now on keep it.
+    static CountingDeviceIo* io = new CountingDeviceIo;
+    const unsigned opened = io->opens;
+    Sim({"fault", "stall", "4000"});
+    Sim({"set", "name", "1", "Renamed In Stall"}); // its change record is read, and held
+    ASSERT_TRUE(PumpUntil([&] { return view.DriverState() == CConnectionState::NotResponding; }));
+    Broadcast path(kInterfacePath);
+    for (int round = 0; round < 5; ++round) {
+        DeviceChange(DBT_DEVICEREMOVECOMPLETE, path.Record());
+        DeviceChange(DBT_DEVICEARRIVAL, path.Record());
+    }
+    EXPECT_EQ(opened, io->opens) << "reopened while the driver held a request";
+    EXPECT_LE(programThreads(), threads);
+    EXPECT_TRUE(
+        PumpUntil([&] { return view.DriverState() == CConnectionState::Connected; }, 15000));
+    EXPECT_EQ(opened + 2, io->opens) << "the view's channel and the notification's, once";
+    EXPECT_LE(programThreads(), threads);
+    Sim({"set", "name", "1", "Model B Studio"});
+}
+
+// The file dialogs and accessibility are loaded by a session that uses them, not at start:
+// every page shown maps neither, and a screen reader's first question maps accessibility.
+TEST_F(ViewTest, FileDialogsAndAccessibilityAreLoadedOnFirstUse)
+{
+    for (CPageCode page : {PAGE_SETTINGS, PAGE_DEVICES, PAGE_INPUT_CHANNELS, PAGE_OUTPUT_CHANNELS,
+                           PAGE_SYNCHRONISATION})
+        View().ShowPage(page);
+    EXPECT_EQ(nullptr, GetModuleHandleA("comdlg32.dll"));
+    EXPECT_EQ(nullptr, GetModuleHandleA("oleacc.dll"));
+    HWND tree = View().m_PageTree.m_hWnd; // named by its label
+    EXPECT_NE(0, SendMessageA(tree, WM_GETOBJECT, 0, OBJID_CLIENT));
+    EXPECT_NE(nullptr, GetModuleHandleA("oleacc.dll"));
 }
 
 TEST_F(ViewTest, QuitStopsTheNotificationThreadAndLeavesNoThreadBehind)
