@@ -325,7 +325,9 @@ TEST_F(AccessibilityTest, EveryControlThatTakesTheFocusHasItsLabelsName)
         {PAGE_SETTINGS,
          "Settings",
          {"Pages", "Stream buffer depth", "Apply stream buffer depth", "ASIO buffer depth",
-          "Apply ASIO buffer depth", "WDM sound buffer depth", "Apply WDM sound buffer depth"}},
+          "Apply ASIO buffer depth", "WDM sound buffer depth", "Apply WDM sound buffer depth",
+          "Watch for drop-outs in the tray", "Reset drop-out count",
+          "Copy drop-out log to clipboard"}},
     };
     for (const Page& page : pages) {
         SCOPED_TRACE(page.title);

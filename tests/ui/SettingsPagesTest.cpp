@@ -476,14 +476,14 @@ TEST_F(SettingsPagesTest, DropOutsAreReadOnlyWhileThePageIsVisible)
 {
     CDlgPgASIOSettings& page = Buffers();
     ShowPage(PAGE_DEVICES);
-    EXPECT_EQ(0u, page.m_nStatisticsTimer);
+    EXPECT_FALSE(View().m_DropOuts.IsPolling());
     SimTrace hidden(g_tracePath);
     PumpUntil([] { return false; }, 1500);
     EXPECT_EQ(0, hidden.Count("GetAsioStatistics"));
 
     Sim({"set", "dropouts", "5"});
     ShowPage(PAGE_SETTINGS);
-    EXPECT_NE(0u, page.m_nStatisticsTimer);
+    EXPECT_TRUE(View().m_DropOuts.IsPolling());
     EXPECT_TRUE(PumpUntil([&] { return Text(page, IDC_DROPOUTS) == "5"; }, 3000))
         << Text(page, IDC_DROPOUTS);
     Sim({"set", "dropouts", "4294967295"});
@@ -497,16 +497,16 @@ TEST_F(SettingsPagesTest, DropOutsAreReadOnlyWhileThePageIsVisible)
     // Closed to the tray or minimised, the page cannot be seen, whatever its children hear.
     const HWND frame = theApp.m_pMainWnd->m_hWnd;
     SendMessageA(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(0u, page.m_nStatisticsTimer) << "polled in the tray";
+    EXPECT_FALSE(View().m_DropOuts.IsPolling()) << "polled in the tray";
     SendMessageA(frame, WM_COMMAND, ID_APP_OPEN, 0);
-    EXPECT_NE(0u, page.m_nStatisticsTimer);
+    EXPECT_TRUE(View().m_DropOuts.IsPolling());
     ShowWindow(frame, SW_MINIMIZE);
-    EXPECT_EQ(0u, page.m_nStatisticsTimer) << "polled while minimised";
+    EXPECT_FALSE(View().m_DropOuts.IsPolling()) << "polled while minimised";
     ShowWindow(frame, SW_RESTORE);
-    EXPECT_NE(0u, page.m_nStatisticsTimer);
+    EXPECT_TRUE(View().m_DropOuts.IsPolling());
 
     ShowPage(PAGE_DEVICES);
-    EXPECT_EQ(0u, page.m_nStatisticsTimer);
+    EXPECT_FALSE(View().m_DropOuts.IsPolling());
     SimTrace again(g_tracePath);
     PumpUntil([] { return false; }, 1500);
     EXPECT_EQ(0, again.Count("GetAsioStatistics"));
@@ -567,7 +567,18 @@ TEST_F(SettingsPagesTest, EveryControlIsReachedAndWorkedWithTheKeyboard)
     EXPECT_EQ(1, trace.Count("SetAsioBufferDepth")) << "Space presses the button";
     EXPECT_EQ(buffers.m_WdmSlider.m_hWnd, PressKeyOn(buffers.m_AsioSlider, VK_TAB))
         << "a disabled Apply is passed over";
-    EXPECT_EQ(tree, PressKeyOn(buffers.m_WdmSlider, VK_TAB)) << "and back to the tree";
+    // The drop-out watch's option, then Reset and Copy, then back to the tree.
+    HWND watch = buffers.m_DropOuts.m_WatchCheck.m_hWnd;
+    EXPECT_EQ(watch, PressKeyOn(buffers.m_WdmSlider, VK_TAB));
+    PressKeyOn(watch, VK_SPACE);
+    EXPECT_TRUE(view.m_DropOuts.IsWatching()) << "Space checks the option";
+    PressKeyOn(watch, VK_SPACE);
+    EXPECT_FALSE(view.m_DropOuts.IsWatching());
+    HWND reset = PressKeyOn(watch, VK_TAB);
+    EXPECT_EQ(buffers.GetDlgItem(IDC_DROPOUT_RESET), reset);
+    EXPECT_EQ(buffers.GetDlgItem(IDC_DROPOUT_COPY), PressKeyOn(reset, VK_TAB));
+    EXPECT_EQ(tree, PressKeyOn(buffers.GetDlgItem(IDC_DROPOUT_COPY), VK_TAB))
+        << "and back to the tree";
 
     // The synchronisation page: the mode radio, the rate list and the source list.
     EXPECT_EQ(tree, PressKeyOn(tree, VK_UP));
