@@ -28,6 +28,8 @@ public:
     // The drop-out watch's part of the tray icon's tip, and its balloons.
     void SetDropOutTip(const std::string& text) override;
     void ShowDropOutBalloon(const std::string& text) override;
+    // What the tray icon's tip says now.
+    const std::string& TrayTip() const { return m_strTrayTip; }
 
     CStatusBar m_wndStatusBar; // pane 1 shows the device count, written by the devices page
 

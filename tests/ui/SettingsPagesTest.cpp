@@ -13,8 +13,10 @@
 
 #include "Drv.h"
 #include "KVX_USB_CPL.h"
+#include "DrawnPixels.h"
 #include "KVX_USB_CPLView.h"
 #include "KeyPress.h"
+#include "MainFrm.h"
 #include "MessagePump.h"
 #include "SettledView.h"
 #include "SimDriverProcess.h"
@@ -592,4 +594,50 @@ TEST_F(SettingsPagesTest, EveryControlIsReachedAndWorkedWithTheKeyboard)
     // The source list has an edit field: the focus lands in it.
     EXPECT_EQ(sync.m_SourceList.m_hWnd, GetParent(PressKeyOn(sync.m_RateApplyButton, VK_TAB)));
     Sim({"set", "rate", "48000"});
+}
+
+// The drop-out graph of a known history: its bars, frame and background in the system colours
+// at this scale.
+TEST_F(SettingsPagesTest, TheDropOutGraphIsDrawnInTheSystemColours)
+{
+    Buffers();
+    ExpectBarsDrawn(View().m_SettingsPage.m_DropOuts.m_Graph, KnownDropOutHistory());
+}
+
+// The watch counts on across what a driver does: a counter that goes down (a restart) is a
+// new start, never a negative count; a driver that stops answering is not read, the tip says
+// so, and the watch resumes with what came meanwhile; a reconnect keeps the count.
+TEST_F(SettingsPagesTest, TheWatchCountsOnAcrossARestartAStallAndAReconnect)
+{
+    CDropOutMonitor& monitor = View().m_DropOuts;
+    const CDropOutWatch& watch = monitor.Watch();
+    ShowPage(PAGE_DEVICES);
+    Sim({"set", "dropouts", "0"}); // room to count up
+    monitor.SetWatching(true);
+    auto total = [&](uint64_t n) { return PumpUntil([&] { return watch.Total() == n; }, 5000); };
+    uint32_t count = 0;
+    ASSERT_TRUE(PumpUntil([&] { return monitor.LastCount(&count); }, 3000));
+    Sim({"dropouts", "add", "5"});
+    EXPECT_TRUE(total(5));
+    Sim({"dropouts", "reset"});
+    EXPECT_TRUE(PumpUntil([&] { return watch.Log().back().kind == CDropOutEntry::Restart; }));
+    Sim({"dropouts", "add", "2"});
+    EXPECT_TRUE(total(7)) << "counted on from the restart";
+
+    const std::string& tip = static_cast<CMainFrame*>(theApp.m_pMainWnd)->TrayTip();
+    g_sim->Run({"fault", "stall", "3000"});
+    EXPECT_TRUE(PumpUntil([&] {
+        return tip.find(": driver not responding, 7 drop-outs") != std::string::npos;
+    })) << tip;
+    g_sim->Run({"dropouts", "add", "1"});
+    EXPECT_TRUE(
+        PumpUntil([&] { return View().DriverState() == CConnectionState::Connected; }, 15000));
+    EXPECT_TRUE(total(8)) << "the watch did not resume";
+
+    View().ReconnectDriver();
+    Sim({"dropouts", "add", "1"});
+    EXPECT_TRUE(total(9)) << "lost across a reconnect";
+    EXPECT_NE(std::string::npos, tip.find("connected, 9 drop-outs since ")) << tip;
+    monitor.SetWatching(false);
+    EXPECT_EQ(std::string::npos, tip.find("drop-outs")) << tip;
 }
