@@ -5,9 +5,10 @@
 # (SCREENSHOT, default docs/screenshot.png), then once more with the about box open
 # (docs/screenshot-about.png), the devices page with a device selected and its help text
 # (-devices), the device-name dialog (-device-name), the input channels page (-channels), the
-# synchronisation page (-sync), the buffer settings page (-settings) and a settings profile's
-# plan and results (-profile-plan, -profile-results); then a second start with -exit ends the
-# panel. Then, at 144 DPI, the devices page (-devices-144dpi) and the buffer settings page
+# synchronisation page (-sync), the buffer settings page (-settings), a settings profile's
+# plan and results (-profile-plan, -profile-results), the buffer settings page with a drop-out
+# history (-settings-history) and the tray's drop-out balloon (-tray-balloon); then a second
+# start with -exit ends the panel. Then, at 144 DPI, the devices page (-devices-144dpi) and the buffer settings page
 # (-settings-144dpi); last, the same two pages in high-contrast white on black
 # (-contrast-devices, -contrast-settings).
 set -euo pipefail
@@ -111,6 +112,25 @@ if wait_for_window "Open"; then
 fi
 "$root/scripts/simdriver.sh" cmd "$build" stream off >/dev/null
 rm -f "$profile"
+# The drop-out history on the buffer settings page: two bursts, a second apart, with the watch
+# switched on by its check box; then the panel closed to the tray and a third burst, told by a
+# balloon from the tray icon (the tray at the top left, where Wine points its balloons).
+sim() { "$root/scripts/simdriver.sh" cmd "$build" "$@" >/dev/null; }
+sim dropouts add 3 && sleep 1.5 && sim dropouts add 5 && sleep 1.5
+xdotool mousemove 412 297 click 1
+shot settings-history
+xdotool key alt+f && sleep 0.3 && xdotool key c
+xdotool search --name "^Wine System Tray$" windowmove 0 0 >/dev/null 2>&1 || true
+sleep 1.5
+sim dropouts add 4
+sleep 3.5 # the tray shows a balloon two seconds after it is asked to
+shot tray-balloon
+# The watch off again, as the option is kept for the next start: a second start shows the
+# panel, whose check box is clicked once more.
+panel
+sleep 1
+xdotool mousemove 412 297 click 1
+sleep 0.3
 panel -exit
 wait "$panel_pid" || true
 

@@ -56,7 +56,10 @@ std::string StateLine(bool asJson, DWORD status, const std::string& what = std::
         return status ? kError + what + StatusText(status) : kWatching;
     if (!status)
         return nlohmann::ordered_json{{kWatching, true}}.dump();
-    nlohmann::ordered_json line{{"error", what.empty() ? "no driver" : what}};
+    // What ended the watch, in the words of the text line without its colon.
+    nlohmann::ordered_json line{{"error", what.empty()
+                                              ? std::string("the watch could not start")
+                                              : what.substr(0, what.find_last_not_of(": ") + 1)}};
     AddStatusJson(line, status);
     return line.dump();
 }
