@@ -112,6 +112,7 @@ TEST_F(DropOutTrayTest, AHiddenPanelWarnsOfDropOutsInTheTray)
     EXPECT_TRUE(held.empty() || held == first) << "a balloon within 30 s: " << held;
     const std::string summed = BalloonStarting(icon, "6 drop-outs from ", 40000);
     // The tray's tooltip hands another process at most 80 characters of it.
+    ASSERT_NE(std::string::npos, summed.find('\n')) << "no summed balloon: " << summed;
     EXPECT_EQ(0u, settings.find(summed.substr(summed.find('\n')))) << summed;
 
     // The shell reports a click on the balloon to the icon's window.

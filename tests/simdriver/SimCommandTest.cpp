@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "KvxUsbText.h"
-#include "MessagePump.h"
 #include "SimFixture.h"
 #include "SimHardware.h"
 
@@ -44,34 +43,6 @@ TEST_F(SimCommandTest, RecordsTakeValuesNoRequestMaySet)
     ASSERT_EQ(0u, drv.GetAsioStatistics(&statistics));
     EXPECT_EQ(12u, statistics.DropOuts);
     EXPECT_TRUE(StatusHas("rate mode 7, clock master 5")) << status;
-}
-
-// A burst adds, stopping at the counter's largest value; a restart's reset starts from 0; a
-// rate goes on counting between reads.
-TEST_F(SimCommandTest, DropOutsComeInBurstsAtARateOrStartAgain)
-{
-    _KVX_USB_ASIO_STATISTICS statistics = {};
-    auto count = [&] {
-        statistics.DropOuts = 0;
-        EXPECT_EQ(0u, drv.GetAsioStatistics(&statistics));
-        return statistics.DropOuts;
-    };
-    Command({"set", "dropouts", "10"});
-    Command({"dropouts", "add", "5"});
-    EXPECT_EQ(15u, count());
-    Command({"dropouts", "add", "4294967295"});
-    EXPECT_EQ(4294967295u, count());
-    Command({"dropouts", "reset"});
-    EXPECT_EQ(0u, count());
-    Command({"dropouts", "rate", "6000/min"});
-    EXPECT_TRUE(PumpUntil([&] { return count() >= 3; }, 5000));
-    Command({"dropouts", "rate", "0"});
-    const uint32_t stopped = count();
-    EXPECT_TRUE(StatusHas("drop-outs " + std::to_string(stopped) + ",")) << status;
-    for (auto bad : {std::vector<std::string>{"dropouts", "add"},
-                     {"dropouts", "rate", "x/min"},
-                     {"dropouts", "reset", "1"}})
-        EXPECT_EQ(1, sim.Run(bad).exitCode) << bad[1];
 }
 
 TEST_F(SimCommandTest, RateAndClockSourceListsOfAnyLength)

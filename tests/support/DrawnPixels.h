@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "BarGraph.h"
@@ -35,18 +36,17 @@ inline std::vector<COLORREF> DrawnPixels(HWND hwnd, const RECT& rect)
     return pixels;
 }
 
-// An hour of drop-outs per minute with bars of every height, a lone bar and empty minutes.
+// An hour of drop-outs per minute: bars of several heights between empty minutes.
 inline std::vector<uint32_t> KnownDropOutHistory()
 {
     std::vector<uint32_t> minutes(60, 0);
-    for (size_t i = 0; i < minutes.size(); i += 3)
-        minutes[i] = uint32_t(i % 13);
-    minutes[59] = 20;
+    minutes[3] = 2, minutes[20] = 4, minutes[21] = 1, minutes[59] = 8;
     return minutes;
 }
 
-// The graph shows these values as BarRects lays them out, column by column, in the highlight
-// colour on the window colour within a frame in the text colour.
+// The graph shows the values, column by column on the screen: a bar in the highlight colour
+// for each value that is not 0, in order, the tallest from the frame to the top, each other
+// its share of that (to a pixel); the frame in the text colour around the window colour.
 inline void ExpectBarsDrawn(CBarGraph& graph, const std::vector<uint32_t>& values)
 {
     graph.SetValues(values, "");
@@ -54,15 +54,22 @@ inline void ExpectBarsDrawn(CBarGraph& graph, const std::vector<uint32_t>& value
     GetClientRect(graph.m_hWnd, &client);
     const std::vector<COLORREF> pixels = DrawnPixels(graph.m_hWnd, client);
     const int width = client.right, height = client.bottom;
-    const int frame = AfxScaleForDpi(1, AfxGetWindowDpi(graph.m_hWnd));
-    std::vector<int> expected(size_t(width), 0), seen(size_t(width), 0);
-    for (const RECT& bar : CBarGraph::BarRects(client, values, frame))
-        for (int x = bar.left; x < bar.right; ++x)
-            expected[size_t(x)] = bar.bottom - bar.top;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            seen[size_t(x)] += pixels[size_t(y * width + x)] == GetSysColor(COLOR_HIGHLIGHT);
-    EXPECT_EQ(expected, seen) << "bar heights column by column";
+    const int frame = AfxScaleForDpi(1, AfxGetWindowDpi(graph.m_hWnd)), full = height - 2 * frame;
+    std::vector<int> bars; // the height of each run of bar columns
+    for (int x = 0, last = 0; x < width; ++x) {
+        int column = 0;
+        for (int y = 0; y < height; ++y)
+            column += pixels[size_t(y * width + x)] == GetSysColor(COLOR_HIGHLIGHT);
+        if (column && column != last)
+            bars.push_back(column);
+        last = column;
+    }
+    const uint32_t tallest = *std::max_element(values.begin(), values.end());
+    std::vector<int> expected;
+    for (uint32_t v : values)
+        if (v)
+            expected.push_back(int(v * uint32_t(full) / tallest));
+    EXPECT_EQ(expected, bars) << "bar heights, left to right";
     EXPECT_EQ(GetSysColor(COLOR_WINDOWTEXT), pixels[0]) << "the frame";
     EXPECT_EQ(GetSysColor(COLOR_WINDOW), pixels[size_t(frame * width + frame)]) << "the background";
 }

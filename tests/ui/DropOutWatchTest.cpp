@@ -1,10 +1,9 @@
-// The drop-out watch's model and the bar graph's geometry, without windows or a driver:
-// reads of the counter at known times in, rises, totals, balloons, bars and texts out.
+// The drop-out watch's model without windows or a driver: reads of the counter at known times
+// in, rises, totals, balloons, bars and texts out.
 #include <gtest/gtest.h>
 
 #include <numeric>
 
-#include "BarGraph.h"
 #include "DropOutWatch.h"
 
 namespace {
@@ -111,28 +110,4 @@ TEST(DropOutWatchTest, TheGraphHasABarPerMinuteOfTheLastHourAndTheLogIsCapped)
         watch.Observe(kT0 + 7200 + i, count += 1, Settings);
     EXPECT_EQ(CDropOutWatch::kLogCapacity, watch.Log().size());
     EXPECT_EQ(count, watch.Log().back().driverCount);
-}
-
-// Bars of a known history in a graph's client area, at 96 DPI (a frame of 1 px) and at 144
-// (the frame scaled to 2 px): count, order and heights.
-TEST(DropOutWatchTest, BarsShareTheWidthAndTakeTheirShareOfTheTallest)
-{
-    const std::vector<uint32_t> values = {0, 4, 0, 2, 1, 0};
-    for (auto [width, height, frame] : {std::tuple<int, int, int>{122, 42, 1}, {184, 62, 2}}) {
-        SCOPED_TRACE(width);
-        const std::vector<RECT> bars = CBarGraph::BarRects({0, 0, width, height}, values, frame);
-        ASSERT_EQ(3u, bars.size());
-        const int full = height - 2 * frame, slot = (width - 2 * frame) / 6;
-        EXPECT_EQ(full, bars[0].bottom - bars[0].top) << "the tallest reaches the top";
-        EXPECT_EQ(full / 2, bars[1].bottom - bars[1].top);
-        EXPECT_EQ(full / 4, bars[2].bottom - bars[2].top);
-        EXPECT_EQ(frame + slot, bars[0].left);
-        EXPECT_EQ(slot - 1, bars[0].right - bars[0].left) << "a pixel between bars";
-        for (const RECT& bar : bars)
-            EXPECT_EQ(height - frame, bar.bottom);
-    }
-    EXPECT_TRUE(CBarGraph::BarRects({0, 0, 2, 2}, values, 1).empty()) << "no room";
-    EXPECT_EQ(1, CBarGraph::BarRects({0, 0, 60, 30}, {1000000, 1}, 1)[1].bottom -
-                     CBarGraph::BarRects({0, 0, 60, 30}, {1000000, 1}, 1)[1].top)
-        << "a bar of its own is at least a pixel";
 }

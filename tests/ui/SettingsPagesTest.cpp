@@ -639,6 +639,22 @@ TEST_F(SettingsPagesTest, TheWatchCountsOnAcrossARestartAStallAndAReconnect)
     Sim({"dropouts", "add", "1"});
     EXPECT_TRUE(total(9)) << "lost across a reconnect\n" << watch.LogText();
     EXPECT_NE(std::string::npos, tip.find("connected, 9 drop-outs since ")) << tip;
+    // "Copy Log" puts the log on the clipboard; Reset starts the panel's record anew.
+    CDlgPgASIOSettings& page = View().m_SettingsPage;
+    SendMessageA(page.GetDlgItem(IDC_DROPOUT_COPY), BM_CLICK, 0, 0);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HGLOBAL copied = GetClipboardData(CF_TEXT);
+    const char* text = copied ? static_cast<const char*>(GlobalLock(copied)) : nullptr;
+    const std::string log = text ? text : "";
+    if (text)
+        GlobalUnlock(copied);
+    CloseClipboard();
+    EXPECT_EQ(0u, log.find("Time\tDrop-outs\tDriver count\tSettings in force\r\n")) << log;
+    EXPECT_NE(std::string::npos, log.find("\t5\t5\t")) << "the first rise: " << log;
+    EXPECT_NE(std::string::npos, log.find(" Hz, stream ")) << "with its settings: " << log;
+    EXPECT_NE(std::string::npos, log.find("counter went down")) << log;
+    SendMessageA(page.GetDlgItem(IDC_DROPOUT_RESET), BM_CLICK, 0, 0);
+    EXPECT_EQ(0u, watch.Total());
     monitor.SetWatching(false);
     EXPECT_EQ(std::string::npos, tip.find("drop-outs")) << tip;
 }
