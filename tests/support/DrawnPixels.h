@@ -36,19 +36,14 @@ inline std::vector<COLORREF> DrawnPixels(HWND hwnd, const RECT& rect)
     return pixels;
 }
 
-// An hour of drop-outs per minute: bars of several heights between empty minutes.
-inline std::vector<uint32_t> KnownDropOutHistory()
+// A known hour of drop-outs per minute, as the graph shows it column by column on the screen:
+// a bar in the highlight colour for each minute that had any, in order, the tallest from the
+// frame to the top, each other its share of that (to a pixel); the frame in the text colour
+// around the window colour.
+inline void ExpectBarsDrawn(CBarGraph& graph)
 {
-    std::vector<uint32_t> minutes(60, 0);
-    minutes[3] = 2, minutes[20] = 4, minutes[21] = 1, minutes[59] = 8;
-    return minutes;
-}
-
-// The graph shows the values, column by column on the screen: a bar in the highlight colour
-// for each value that is not 0, in order, the tallest from the frame to the top, each other
-// its share of that (to a pixel); the frame in the text colour around the window colour.
-inline void ExpectBarsDrawn(CBarGraph& graph, const std::vector<uint32_t>& values)
-{
+    std::vector<uint32_t> values(60, 0);
+    values[3] = 2, values[20] = 4, values[21] = 1, values[59] = 8;
     graph.SetValues(values, "");
     RECT client;
     GetClientRect(graph.m_hWnd, &client);

@@ -601,7 +601,7 @@ TEST_F(SettingsPagesTest, EveryControlIsReachedAndWorkedWithTheKeyboard)
 TEST_F(SettingsPagesTest, TheDropOutGraphIsDrawnInTheSystemColours)
 {
     Buffers();
-    ExpectBarsDrawn(View().m_SettingsPage.m_DropOuts.m_Graph, KnownDropOutHistory());
+    ExpectBarsDrawn(View().m_SettingsPage.m_DropOuts.m_Graph);
 }
 
 // The watch counts on across what a driver does: a counter that goes down (a restart) is a
