@@ -13,7 +13,6 @@
 
 #include "Drv.h"
 #include "KVX_USB_CPL.h"
-#include "DrawnPixels.h"
 #include "KVX_USB_CPLView.h"
 #include "KeyPress.h"
 #include "MainFrm.h"
@@ -594,14 +593,6 @@ TEST_F(SettingsPagesTest, EveryControlIsReachedAndWorkedWithTheKeyboard)
     // The source list has an edit field: the focus lands in it.
     EXPECT_EQ(sync.m_SourceList.m_hWnd, GetParent(PressKeyOn(sync.m_RateApplyButton, VK_TAB)));
     Sim({"set", "rate", "48000"});
-}
-
-// The drop-out graph of a known history: its bars, frame and background in the system colours
-// at this scale.
-TEST_F(SettingsPagesTest, TheDropOutGraphIsDrawnInTheSystemColours)
-{
-    Buffers();
-    ExpectBarsDrawn(View().m_SettingsPage.m_DropOuts.m_Graph);
 }
 
 // The watch counts on across what a driver does: a counter that goes down (a restart) is a
