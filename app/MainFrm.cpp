@@ -30,6 +30,7 @@ ON_MESSAGE(WM_ENDSESSION, OnEndSession)
 ON_COMMAND(ID_APP_OPEN, OnAppOpen)
 ON_COMMAND(ID_APP_QUIT, OnAppQuit)
 ON_COMMAND(ID_APP_HIDE, OnAppHide)
+ON_COMMAND(ID_APP_WATCH_DROPOUTS, OnWatchDropOuts)
 ON_COMMAND(ID_FILE_SAVE_SETTINGS, OnSaveSettings)
 ON_COMMAND(ID_FILE_LOAD_SETTINGS, OnLoadSettings)
 ON_COMMAND_RANGE(ID_PROFILE_RECENT_FIRST, ID_PROFILE_RECENT_LAST, OnRecentProfile)
@@ -135,11 +136,35 @@ void CMainFrame::AddTrayIcon()
 
 void CMainFrame::UpdateTrayTip()
 {
-    const std::string tip = TrayTipText(m_strPanelName, m_nDevices, m_ConnectionState);
+    const std::string tip =
+        TrayTipText(m_strPanelName, m_nDevices, m_ConnectionState, m_strDropOutTip);
     if (tip == m_strTrayTip)
         return; // each change is a round trip to the shell
     m_strTrayTip = tip;
     m_trayIcon.SetTip(tip.c_str());
+}
+
+void CMainFrame::SetDropOutTip(const std::string& text)
+{
+    m_strDropOutTip = text;
+    UpdateTrayTip();
+}
+
+void CMainFrame::ShowDropOutBalloon(const std::string& text)
+{
+    m_trayIcon.ShowBalloon(AfxLoadString(IDS_DROPOUT_BALLOON_TITLE).c_str(), text.c_str());
+}
+
+void CMainFrame::OnWatchDropOuts()
+{
+    if (CKVX_USB_CPLView* view = SettingsView())
+        view->m_DropOuts.SetWatching(!view->m_DropOuts.IsWatching());
+}
+
+void CMainFrame::OpenOnSettingsPage()
+{
+    OnAppOpen();
+    OnShowAsioSettings(0, 0);
 }
 
 LRESULT CMainFrame::OnTaskbarCreated(WPARAM, LPARAM)
@@ -229,6 +254,9 @@ LRESULT CMainFrame::OnTrayNotify(WPARAM wParam, LPARAM lParam)
     case WM_RBUTTONDBLCLK:
         ShowTrayMenu();
         break;
+    case NIN_BALLOONUSERCLICK: // only the drop-out watch shows balloons
+        OpenOnSettingsPage();
+        break;
     default: // moves, releases and the middle button
         break;
     }
@@ -250,6 +278,9 @@ void CMainFrame::ShowTrayMenu()
                                reinterpret_cast<UINT_PTR>(profiles),
                                AfxLoadString(IDS_PROFILE_SUBMENU).c_str()))
                 ::DestroyMenu(profiles);
+        if (CKVX_USB_CPLView* view = SettingsView())
+            ::CheckMenuItem(popup, ID_APP_WATCH_DROPOUTS,
+                            view->m_DropOuts.IsWatching() ? MF_CHECKED : MF_UNCHECKED);
         // Foreground first, or the menu would not close when the user clicks elsewhere.
         SetForegroundWindow();
         ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y,

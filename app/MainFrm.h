@@ -25,6 +25,11 @@ public:
     void SetDeviceCount(size_t devices) override;
     // The tray icon's tip tells the driver's state, written by the view.
     void SetConnectionState(CConnectionState state) override;
+    // The drop-out watch's part of the tray icon's tip, and its balloons.
+    void SetDropOutTip(const std::string& text) override;
+    void ShowDropOutBalloon(const std::string& text) override;
+    // What the tray icon's tip says now.
+    const std::string& TrayTip() const { return m_strTrayTip; }
 
     CStatusBar m_wndStatusBar; // pane 1 shows the device count, written by the devices page
 
@@ -45,6 +50,9 @@ protected:
     void OnAppOpen();
     void OnAppQuit();
     void OnAppHide();
+    void OnWatchDropOuts();
+    // Shown with the buffer settings page, as the drop-out balloon's click asks.
+    void OpenOnSettingsPage();
     void OnSaveSettings();
     void OnLoadSettings();
     void OnRecentProfile(UINT nID);
@@ -67,6 +75,7 @@ private:
     CTrayIcon m_trayIcon;
     std::string m_strPanelName; // the title, which the tray tip begins with
     std::string m_strTrayTip;
+    std::string m_strDropOutTip;
     size_t m_nDevices = 0;
     CConnectionState m_ConnectionState = CConnectionState::Connected;
     CResumeFilter m_ResumeFilter;

@@ -8,14 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "PanelRegistry.h"
 #include "resource.h"
 
 class CDrv;
 
 // The most recent first; at most this many.
 constexpr size_t KVX_MAX_RECENT_PROFILES = ID_PROFILE_RECENT_LAST - ID_PROFILE_RECENT_FIRST + 1;
-// Under HKEY_CURRENT_USER; tests give a key of their own.
-constexpr const char* KVX_PANEL_REGISTRY_KEY = "Software\\Volmar\\Model B USB Control Panel";
 
 class CProfileRecentList {
 public:

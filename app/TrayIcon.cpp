@@ -53,6 +53,26 @@ BOOL CTrayIcon::SetTip(const char* tip)
     return Shell_NotifyIconA(NIM_MODIFY, &data);
 }
 
+NOTIFYICONDATAA CTrayIcon::BalloonRecord(const char* title, const char* text) const
+{
+    NOTIFYICONDATAA data;
+    Prepare(data);
+    data.uFlags = NIF_INFO;
+    lstrcpynA(data.szInfoTitle, title, sizeof data.szInfoTitle);
+    lstrcpynA(data.szInfo, text, sizeof data.szInfo);
+    // The shell's own sound is off: a musician recording does not want the panel heard.
+    data.dwInfoFlags = NIIF_WARNING | NIIF_NOSOUND;
+    return data;
+}
+
+BOOL CTrayIcon::ShowBalloon(const char* title, const char* text)
+{
+    if (!m_hWndOwner)
+        return FALSE;
+    NOTIFYICONDATAA data = BalloonRecord(title, text);
+    return Shell_NotifyIconA(NIM_MODIFY, &data);
+}
+
 BOOL CTrayIcon::Add(HICON icon, const char* tip)
 {
     if (!m_hWndOwner)

@@ -19,6 +19,11 @@ public:
     BOOL SetIcon(HICON icon);
     // Changes the tip of the icon added (cut to 127 characters); the shell's success flag.
     BOOL SetTip(const char* tip);
+    // A balloon from the icon: title and text (cut to their fields), a warning icon, no sound
+    // of its own; the shell's success flag.
+    BOOL ShowBalloon(const char* title, const char* text);
+    // The record ShowBalloon hands to the shell.
+    NOTIFYICONDATAA BalloonRecord(const char* title, const char* text) const;
     // Removes the icon; the shell's success flag.
     BOOL Remove();
 

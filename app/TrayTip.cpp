@@ -42,10 +42,12 @@ std::string CutToFit(const std::string& text, size_t room)
 
 } // namespace
 
-std::string TrayTipText(const std::string& panelName, size_t devices, CConnectionState state)
+std::string TrayTipText(const std::string& panelName, size_t devices, CConnectionState state,
+                        const std::string& dropOuts)
 {
     const std::string separator = ": ";
-    const std::string fact = DriverFact(devices, state);
+    const std::string fact =
+        DriverFact(devices, state) + (dropOuts.empty() ? std::string() : ", " + dropOuts);
     if (separator.size() + fact.size() >= kTrayTipMaxChars)
         return CutToFit(fact, kTrayTipMaxChars);
     return CutToFit(panelName, kTrayTipMaxChars - separator.size() - fact.size()) + separator +

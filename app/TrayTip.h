@@ -13,4 +13,7 @@ constexpr size_t kTrayTipMaxChars = 127;
 // "<name>: 2 devices connected" (or "1 device", "no device"), "<name>: driver closed",
 // "<name>: driver not responding". The name is cut, on a character's boundary, so that the
 // whole fits kTrayTipMaxChars; what it says of the driver is kept whole.
-std::string TrayTipText(const std::string& panelName, size_t devices, CConnectionState state);
+// What the drop-out watch tells, when given, follows the driver's state after ", " and is
+// kept whole as well.
+std::string TrayTipText(const std::string& panelName, size_t devices, CConnectionState state,
+                        const std::string& dropOuts = std::string());

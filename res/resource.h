@@ -63,6 +63,13 @@
 #define IDC_WDM_VALUE 1208
 #define IDC_WDM_APPLY 1209
 #define IDC_DROPOUTS 1210
+#define IDC_DROPOUT_WATCH 1211
+#define IDC_DROPOUT_LAST 1212
+#define IDC_DROPOUT_SINCE 1213
+#define IDC_DROPOUT_RESET 1214
+#define IDC_DROPOUT_GRAPH_LABEL 1215
+#define IDC_DROPOUT_GRAPH 1216
+#define IDC_DROPOUT_COPY 1217
 
 // Devices page.
 #define IDC_DEVICE_LIST 1220
@@ -190,3 +197,9 @@
 #define IDS_TRAY_DEVICES 61343
 #define IDS_TRAY_DRIVER_CLOSED 61344
 #define IDS_TRAY_NOT_RESPONDING 61345
+// The drop-out watch: the tray menu's option, the balloon's title, the names of the history's
+// buttons.
+#define ID_APP_WATCH_DROPOUTS 32774
+#define IDS_DROPOUT_BALLOON_TITLE 61346
+#define IDS_DROPOUT_RESET_NAME 61347
+#define IDS_DROPOUT_COPY_NAME 61348

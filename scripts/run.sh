@@ -5,9 +5,10 @@
 # (SCREENSHOT, default docs/screenshot.png), then once more with the about box open
 # (docs/screenshot-about.png), the devices page with a device selected and its help text
 # (-devices), the device-name dialog (-device-name), the input channels page (-channels), the
-# synchronisation page (-sync), the buffer settings page (-settings) and a settings profile's
-# plan and results (-profile-plan, -profile-results); then a second start with -exit ends the
-# panel. Then, at 144 DPI, the devices page (-devices-144dpi) and the buffer settings page
+# synchronisation page (-sync), the buffer settings page (-settings), a settings profile's
+# plan and results (-profile-plan, -profile-results), the buffer settings page with a drop-out
+# history (-settings-history) and the tray's drop-out balloon (-tray-balloon); then a second
+# start with -exit ends the panel. Then, at 144 DPI, the devices page (-devices-144dpi) and the buffer settings page
 # (-settings-144dpi); last, the same two pages in high-contrast white on black
 # (-contrast-devices, -contrast-settings).
 set -euo pipefail
@@ -80,15 +81,15 @@ shot devices
 xdotool mousemove 200 93 click --repeat 2 --delay 80 1
 wait_for_window "Edit Device Name" && shot device-name
 xdotool key Escape
-xdotool mousemove 63 74 click 1
+xdotool mousemove 63 89 click 1
 sleep 0.3
 xdotool mousemove 200 80 click 1
 shot channels
 # Synchronisation in manual mode, where the rate can be picked, and the buffer settings.
 "$root/scripts/simdriver.sh" cmd "$build" set mode manual >/dev/null
-xdotool mousemove 67 106 click 1
+xdotool mousemove 67 121 click 1
 shot sync
-xdotool mousemove 47 122 click 1
+xdotool mousemove 47 137 click 1
 sleep 1 # the drop-out count comes with the first tick, a second after the page shows
 shot settings
 # Loading a settings profile: saved with kvxuctl, the stand-in changed, the file opened from
@@ -111,6 +112,27 @@ if wait_for_window "Open"; then
 fi
 "$root/scripts/simdriver.sh" cmd "$build" stream off >/dev/null
 rm -f "$profile"
+# The drop-out watch switched on by its check box, the panel closed to the tray and a burst
+# of drop-outs, told by a balloon from the tray icon (the tray at the top left, where Wine
+# points its balloons); once the balloon has gone, a second burst and the panel shown again
+# with its history (the next balloon waits 30 s, the watch is off again before it).
+sim() { "$root/scripts/simdriver.sh" cmd "$build" "$@" >/dev/null; }
+xdotool mousemove 412 297 click 1
+xdotool key alt+f && sleep 0.3 && xdotool key c
+xdotool search --name "^Wine System Tray$" windowmove 0 0 >/dev/null 2>&1 || true
+sleep 1.5
+sim dropouts add 3
+sleep 3.5 # the tray shows a balloon two seconds after it is asked to
+shot tray-balloon
+sleep 10 # and for ten seconds
+sim dropouts add 5
+xdotool search --name "^Wine System Tray$" windowmove 1114 755 >/dev/null 2>&1 || true
+panel
+sleep 1.5
+shot settings-history
+# The option is kept for the next start: off again.
+xdotool mousemove 412 297 click 1
+sleep 0.3
 panel -exit
 wait "$panel_pid" || true
 
@@ -124,10 +146,14 @@ setsid "$root/scripts/wine-bench.sh" run "$build" "$build/app/kvxucpl.exe" >>"$l
 panel_pid=$!
 wait_for_window "Volmar Model B USB Control Panel"
 # The panel's window alone: the rest of that screen is empty.
+# A window just mapped may not be readable yet on a loaded machine: a few tries.
 panel_shot() {
-  sleep 0.5
-  import -window "$(xdotool search --name '^Volmar Model B USB Control Panel$' | head -n1)" \
-    "${screenshot%.png}-$1.png"
+  for try in 1 2 3 4 5; do
+    sleep 0.5
+    import -window "$(xdotool search --name '^Volmar Model B USB Control Panel$' | head -n1)" \
+      "${screenshot%.png}-$1.png" 2>/dev/null && break
+    [ "$try" = 5 ] && return 1
+  done
   echo "screenshot saved: ${screenshot%.png}-$1.png"
 }
 panel_shot devices-144dpi

@@ -251,6 +251,33 @@ SimCommandResult SetDropOuts(CSimDriver& driver, const Args& v)
     return Ok("dropouts set to " + v[2]);
 }
 
+// The count as the driver would make it: a burst, a steady rate, or a restart's zero.
+SimCommandResult DropOuts(CSimDriver& driver, const Args& a)
+{
+    const std::string what = a.size() > 1 ? a[1] : "";
+    std::string rate = a.size() == 3 ? a[2] : "";
+    if (rate.size() > 4 && rate.compare(rate.size() - 4, 4, "/min") == 0)
+        rate.resize(rate.size() - 4);
+    uint32_t n = 0;
+    std::function<void(CSimModel&)> apply;
+    if (what == "add" && a.size() == 3 && Number(a[2], &n))
+        apply = [n](CSimModel& m) { m.AddDropOuts(n); };
+    else if (what == "rate" && a.size() == 3 && Number(rate, &n))
+        apply = [n](CSimModel& m) { m.SetDropOutRate(n); };
+    else if (what == "reset" && a.size() == 2)
+        apply = [](CSimModel& m) { m.SetDropOuts(0); };
+    else
+        return Fail("usage: dropouts add N | dropouts rate N/min | dropouts reset");
+    driver.Change({}, [&](CSimModel& model) {
+        apply(model);
+        return DWORD(0);
+    });
+    std::string text = "dropouts";
+    for (size_t i = 1; i < a.size(); ++i)
+        text += " " + a[i];
+    return Ok(text);
+}
+
 SimCommandResult SetStreamRange(CSimDriver& driver, const Args& v)
 {
     std::vector<uint32_t> n;
@@ -471,6 +498,7 @@ const char* SimCommandUsage()
            "  set stream-depth US | set stream-range MIN MAX STEP\n"
            "  set asio-depth US | set wdm-depth US | set asio-granularity N\n"
            "  set wdm-granularity N | set dropouts N\n"
+           "  dropouts add N | dropouts rate N/min | dropouts reset\n"
            "  notify KIND [DATA1 DATA2]\n"
            "  fault OPERATION COUNT STATUS [AFTER] | fault short OPERATION [BYTES]\n"
            "  fault overcount | fault unterminated | fault zerostep | fault duplicate\n"
@@ -504,6 +532,8 @@ SimCommandResult RunSimCommand(CSimDriver& driver, const Args& a)
         return Set(driver, a);
     if (c == "notify")
         return Notify(driver, a);
+    if (c == "dropouts")
+        return DropOuts(driver, a);
     if (c == "fault")
         return Fault(driver, a);
     return Fail("unknown command \"" + c + "\"; commands:\n" + SimCommandUsage());

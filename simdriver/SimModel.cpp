@@ -38,7 +38,7 @@ SimChange Setting(SimSetting which, uint32_t id = 0)
 
 CSimModel::CSimModel(SimHardware hardware) : m_hw(std::move(hardware))
 {
-    m_dropOutTick = GetTickCount();
+    m_dropOutTick = m_rateTick = GetTickCount();
 }
 
 SimDevice* CSimModel::FindDevice(uint32_t id, bool pluggedOnly)
@@ -193,16 +193,40 @@ void CSimModel::SetDropOuts(uint32_t count)
     m_hw.statistics.DropOuts = count;
 }
 
+// A driver's counter stops at its largest value rather than wrap to a small one.
+static void CountDropOuts(uint32_t& dropOuts, uint64_t added)
+{
+    dropOuts = added > UINT32_MAX - dropOuts ? UINT32_MAX : uint32_t(dropOuts + added);
+}
+
+void CSimModel::AddDropOuts(uint32_t count)
+{
+    AccountDropOuts();
+    CountDropOuts(m_hw.statistics.DropOuts, count);
+}
+
+void CSimModel::SetDropOutRate(uint32_t perMinute)
+{
+    AccountDropOuts();
+    m_dropOutRate = perMinute;
+    m_rateCarry = 0;
+}
+
 void CSimModel::AccountDropOuts()
 {
-    DWORD now = GetTickCount();
-    if (!m_hw.streaming || m_hw.asioDepth.Depth >= SIM_DROPOUT_DEPTH_US) {
+    const DWORD now = GetTickCount();
+    const uint64_t rated = m_rateCarry + uint64_t(now - m_rateTick) * m_dropOutRate;
+    m_rateTick = now;
+    m_rateCarry = rated % 60000;
+    uint64_t added = rated / 60000;
+    if (m_hw.streaming && m_hw.asioDepth.Depth < SIM_DROPOUT_DEPTH_US) {
+        const DWORD seconds = (now - m_dropOutTick) / 1000;
+        added += seconds;
+        m_dropOutTick += seconds * 1000;
+    } else {
         m_dropOutTick = now;
-        return;
     }
-    DWORD seconds = (now - m_dropOutTick) / 1000;
-    m_hw.statistics.DropOuts += seconds;
-    m_dropOutTick += seconds * 1000;
+    CountDropOuts(m_hw.statistics.DropOuts, added);
 }
 
 DWORD CSimModel::Answer(DWORD code, const void* in, void* out, DWORD* returned, SimChange* change)

@@ -61,6 +61,10 @@ public:
 
     // The ASIO drop-out count from now on, counting on from there while audio drops out.
     void SetDropOuts(uint32_t count);
+    // A burst of count drop-outs now (the count stops at its largest value).
+    void AddDropOuts(uint32_t count);
+    // Drop-outs at a steady rate from now on, whether audio streams or not; 0 ends it.
+    void SetDropOutRate(uint32_t perMinute);
     // Turns the streaming time so far into drop-outs: before anything they depend on
     // changes, and before the count is shown.
     void AccountDropOuts();
@@ -89,7 +93,10 @@ private:
     SimHardware m_hw;
     uint32_t m_streamStarts = 0;
     uint32_t m_streamStops = 0;
-    DWORD m_dropOutTick = 0; // start of the streaming time not yet turned into drop-outs
+    DWORD m_dropOutTick = 0;    // start of the streaming time not yet turned into drop-outs
+    uint32_t m_dropOutRate = 0; // per minute, besides those of streaming
+    DWORD m_rateTick = 0;       // start of the time at that rate not yet turned into drop-outs
+    uint64_t m_rateCarry = 0;   // drop-out-milliseconds short of a whole drop-out
 };
 
 // Below this ASIO buffer depth (microseconds) streaming audio drops out once a second.

@@ -217,7 +217,7 @@ void Build(const json& scenario, SimHardware* hw)
     hw->clockMaster.ClockMaster =
         Setting(scenario, "clockMaster", "device", {{"pc", 0}, {"device", 1}});
     FillPattern(&hw->statistics, sizeof hw->statistics, 5);
-    hw->statistics.DropOuts = 0;
+    hw->statistics.DropOuts = Number(scenario, "dropOuts", 0);
     hw->streaming = SimFlag(scenario, "streaming", false);
 
     json devices = scenario.value("devices", json::array());

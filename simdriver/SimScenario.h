@@ -7,7 +7,7 @@
 //     "streamBufferDepth": {"minimum": 1000, "maximum": 8000, "step": 500, "current": 2000},
 //     "asioBufferDepth": {"depth": 5000, "granularity": 32},
 //     "wdmBufferDepth": {"depth": 10000, "granularity": 0},
-//     "streaming": false,
+//     "streaming": false, "dropOuts": 0,
 //     "devices": [{"id": 1, "name": "...", "serial": "...", "plugged": true,
 //                  "inputs": ["In 1", "In 2"] or a count, "outputs": ...,
 //                  "clockSources": [{"kind": 0, "id": 0, "name": "Internal"}, ...],

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "DropOutLines.h"
 #include "ExitStatus.h"
+#include "StatusJson.h"
 #include "KvxuUsbDriver.h"
 #include "ToolText.h"
 
@@ -37,30 +39,51 @@ bool MeansDriverGone(DWORD status)
     }
 }
 
-std::string RecordLine(const _KVX_USB_NOTIFICATION& record)
+std::string RecordLine(const _KVX_USB_NOTIFICATION& record, bool asJson)
 {
+    if (asJson)
+        return nlohmann::ordered_json{
+            {"change", {{"kind", record.Kind}, {"data1", record.Data1}, {"data2", record.Data2}}}}
+            .dump();
     return "change " + std::to_string(record.Kind) + " " + std::to_string(record.Data1) + " " +
            std::to_string(record.Data2);
 }
 
+// "watching", or "error " with what happened and the status; in JSON one object each.
+std::string StateLine(bool asJson, DWORD status, const std::string& what = std::string())
+{
+    if (!asJson)
+        return status ? kError + what + StatusText(status) : kWatching;
+    if (!status)
+        return nlohmann::ordered_json{{kWatching, true}}.dump();
+    // What ended the watch, in the words of the text line without its colon.
+    nlohmann::ordered_json line{{"error", what.empty()
+                                              ? std::string("the watch could not start")
+                                              : what.substr(0, what.find_last_not_of(": ") + 1)}};
+    AddStatusJson(line, status);
+    return line.dump();
+}
+
 } // namespace
 
-int WatchChanges(const char* deviceName, DWORD exitWith)
+int WatchChanges(const char* deviceName, DWORD exitWith, const CWatchOptions& options)
 {
+    CDropOutLines dropOuts(options.json);
+    DWORD lastDropOutRead = GetTickCount() - kCheckPeriodMs;
     CKvxuUsbDriver driver;
     DWORD status = driver.Open(deviceName);
     if (status != 0) {
-        PrintLine(kError + StatusText(status));
+        PrintLine(StateLine(options.json, status));
         return KVX_EXIT_INVALID;
     }
     CKernelHandle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     status = event ? driver.RegisterNotificationEvent(event.Get()) : GetLastError();
     if (status != 0) {
-        PrintLine(kError + StatusText(status));
+        PrintLine(StateLine(options.json, status));
         return KVX_EXIT_INCOMPLETE;
     }
     CKernelHandle parent(exitWith ? OpenProcess(SYNCHRONIZE, FALSE, exitWith) : nullptr);
-    if (!PrintLine(kWatching))
+    if (!PrintLine(StateLine(options.json, 0)))
         return 0;
     const HANDLE waits[2] = {event.Get(), parent.Get()};
     for (;;) {
@@ -71,11 +94,18 @@ int WatchChanges(const char* deviceName, DWORD exitWith)
             return 0;
         _KVX_USB_NOTIFICATION record = {};
         while ((status = driver.GetNotification(&record)) == 0)
-            if (!PrintLine(RecordLine(record)))
+            if (options.changes && !PrintLine(RecordLine(record, options.json)))
                 return 0;
         if (MeansDriverGone(status)) {
-            PrintLine(kError + std::string("the driver went away: ") + StatusText(status));
+            PrintLine(StateLine(options.json, status, "the driver went away: "));
             return KVX_EXIT_INVALID;
+        }
+        // Once a period, however many records woke it.
+        if (options.dropOuts && GetTickCount() - lastDropOutRead >= kCheckPeriodMs) {
+            lastDropOutRead = GetTickCount();
+            const std::string line = dropOuts.Poll(driver);
+            if (!line.empty() && !PrintLine(line))
+                return 0;
         }
     }
 }

@@ -19,7 +19,15 @@
 // the process exitWith (0: none) ends. Returns the exit code: 0, 1 when the event could not
 // be registered, 2 without a driver or once the driver goes away (noticed within about a
 // second); each failure prints "error" and the status.
-int WatchChanges(const char* deviceName, DWORD exitWith);
+// Options print the drop-out lines too (DropOutLines.h), leave the records out, or write
+// every line as one JSON object.
+struct CWatchOptions {
+    bool changes = true;
+    bool dropOuts = false;
+    bool json = false;
+};
+int WatchChanges(const char* deviceName, DWORD exitWith,
+                 const CWatchOptions& options = CWatchOptions());
 
 // The listening side: starts "EXE watch" and reads its lines on a thread of its own.
 class CChangeWatcher {

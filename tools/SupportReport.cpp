@@ -4,6 +4,7 @@
 #include <map>
 
 #include "DriverSnapshot.h"
+#include "DropOutSettings.h"
 #include "KvxUsbText.h"
 #include "KvxuUsbDriver.h"
 #include "ProfileFile.h"
@@ -292,6 +293,11 @@ void ReportBuffers(const CDriverSnapshot& snapshot, CReportNode& report)
             [&](auto& key, auto& label) {
                 report.Number(key, label, snapshot.statistics.value.DropOuts);
             });
+    // The depths the count was read with, read just before it, as a support request needs them.
+    if (snapshot.statistics.Ok())
+        report.Text("dropOutsReadWith", "Drop-outs read with",
+                    DropOutDepthsText({snapshot.rates, snapshot.streamDepth, snapshot.asioDepth,
+                                       snapshot.wdmDepth}));
 }
 
 // ---- output ----

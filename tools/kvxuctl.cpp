@@ -16,7 +16,6 @@
 
 namespace {
 
-
 struct Verb {
     const char* name;
     const char* arguments;
@@ -40,7 +39,11 @@ const Verb kVerbs[] = {
      "    check; --write also writes names, ranking and the display-name option back as\n"
      "    read; exit 0 when nothing failed, 1 when something did, 2 without a driver",
      SelfTest},
-    {"watch", "", "prints the driver's change records as they come", Watch},
+    {"watch", "[--dropouts] [--json]",
+     "prints the driver's change records as they come, and a line for each rise of the\n"
+     "    drop-out count with the time and the settings in force; --dropouts prints only\n"
+     "    those; --json one object a line",
+     Watch},
     {"save", "FILE", "saves every setting into a settings file", Save},
     {"load", "FILE [--dry-run] [--match-by-order] [--json]",
      "loads a settings file: the whole file is checked first, then only what differs is\n"
@@ -129,16 +132,25 @@ int SelfTest(int argc, char** argv)
     return checks.Failed() ? KVX_EXIT_INCOMPLETE : KVX_EXIT_OK;
 }
 
-// "watch [--exit-with PID]": the self-test starts it with its own process id, so that it
-// never outlives the test.
+// "watch [--dropouts] [--json] [--exit-with PID]": the self-test starts it with its own
+// process id, so that it never outlives the test.
 int Watch(int argc, char** argv)
 {
     DWORD exitWith = 0;
-    if (argc == 2 && std::strcmp(argv[0], "--exit-with") == 0)
-        exitWith = std::strtoul(argv[1], nullptr, 10);
-    else if (argc != 0)
-        return BadArguments();
-    return WatchChanges(KVX_USB_DEVICE_NAME, exitWith);
+    CWatchOptions options;
+    options.dropOuts = true;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--exit-with") == 0 && i + 1 < argc) {
+            exitWith = std::strtoul(argv[++i], nullptr, 10);
+        } else if (std::strcmp(argv[i], "--dropouts") == 0) {
+            options.changes = false;
+        } else if (std::strcmp(argv[i], "--json") == 0) {
+            options.json = true;
+        } else {
+            return BadArguments();
+        }
+    }
+    return WatchChanges(KVX_USB_DEVICE_NAME, exitWith, options);
 }
 
 // The settings verbs write into strings, for their tests; here they go to the console.

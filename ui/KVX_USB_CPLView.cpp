@@ -88,6 +88,7 @@ void CKVX_USB_CPLView::OnInitialUpdate()
 {
     CFormView::OnInitialUpdate();
     m_Connection.Attach(m_hWnd, WM_DRIVER_NOTIFY);
+    m_SettingsPage.SetDropOutMonitor(&m_DropOuts);
     if (CFrameWnd* frame = GetParentFrame())
         frame->RecalcLayout();
     // Grown as well as shrunk: a default frame smaller than the form would cut the pages off.
@@ -102,6 +103,8 @@ void CKVX_USB_CPLView::OnInitialUpdate()
     m_bFirstUpdate = false;
     ShowPage(m_StartPage);
     ReportConnectionState();
+    m_DropOuts.Attach(m_hWnd);
+    DropOutsChanged();
 }
 
 void CKVX_USB_CPLView::ShowPage(CPageCode page)
@@ -301,6 +304,24 @@ void CKVX_USB_CPLView::DriverStateChanged()
     RefreshFromDriver();
 }
 
+bool CKVX_USB_CPLView::IsDriverAnswering() const
+{
+    return m_Connection.State() == CConnectionState::Connected;
+}
+
+void CKVX_USB_CPLView::DropOutsChanged()
+{
+    m_SettingsPage.ShowDropOuts();
+    if (IStatusHost* host = dynamic_cast<IStatusHost*>(GetParentFrame()))
+        host->SetDropOutTip(m_DropOuts.IsWatching() ? m_DropOuts.Watch().TipText() : "");
+}
+
+void CKVX_USB_CPLView::ShowDropOutBalloon(const std::string& text)
+{
+    if (IStatusHost* host = dynamic_cast<IStatusHost*>(GetParentFrame()))
+        host->ShowDropOutBalloon(text);
+}
+
 void CKVX_USB_CPLView::ReportConnectionState()
 {
     if (IStatusHost* host = dynamic_cast<IStatusHost*>(GetParentFrame()))
@@ -315,7 +336,7 @@ LRESULT CKVX_USB_CPLView::OnDriverNotify(WPARAM, LPARAM)
 
 void CKVX_USB_CPLView::OnTimer(UINT_PTR nIDEvent)
 {
-    if (!m_Connection.OnTimer(nIDEvent))
+    if (!m_Connection.OnTimer(nIDEvent) && !m_DropOuts.OnTimer(nIDEvent))
         CFormView::OnTimer(nIDEvent);
 }
 
@@ -349,6 +370,7 @@ void CKVX_USB_CPLView::FollowScreenVisibility()
 
 void CKVX_USB_CPLView::OnDestroy()
 {
+    m_DropOuts.Detach();
     m_Connection.Detach();
     CFormView::OnDestroy();
 }

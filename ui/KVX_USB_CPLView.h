@@ -8,6 +8,7 @@
 
 #include "Afx.h"
 #include "DriverConnection.h"
+#include "DropOutMonitor.h"
 #include "PageHost.h"
 
 #include "TreeCtrlEx.h"
@@ -33,7 +34,10 @@ enum CPageCode : DWORD_PTR {
     PAGE_SYNCHRONISATION = 0x18000000,
 };
 
-class CKVX_USB_CPLView : public CFormView, public IPageHost, private IDriverConnectionHost {
+class CKVX_USB_CPLView : public CFormView,
+                         public IPageHost,
+                         private IDriverConnectionHost,
+                         private IDropOutMonitorHost {
 public:
     CKVX_USB_CPLView();
     ~CKVX_USB_CPLView() override;
@@ -80,6 +84,8 @@ public:
     CDlgPgDevices m_DevicesPage;
     CDlgPgASIOSettings m_SettingsPage;
     DlgPgSync m_SyncPage;
+    // Reads the drop-out count for the buffer settings page and, when on, for the watch.
+    CDropOutMonitor m_DropOuts{*this};
 
 protected:
     void OnSelChanged(NMHDR* pNMHDR, LRESULT* pResult);
@@ -126,6 +132,9 @@ private:
     void ShowDriversAsioNameOption();
 
     void DriverStateChanged() override;
+    bool IsDriverAnswering() const override;
+    void DropOutsChanged() override;
+    void ShowDropOutBalloon(const std::string& text) override;
     // The window around the view tells the driver's state (the tray icon's tip).
     void ReportConnectionState();
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 
 #include "ConnectionState.h"
 
@@ -17,6 +18,11 @@ public:
     virtual void SetDeviceCount(size_t devices) = 0;
     // The driver's state changed, or may have: the tray icon's tip follows.
     virtual void SetConnectionState(CConnectionState state) = 0;
+    // What the drop-out watch tells in the tray icon's tip ("5 drop-outs since 13:40"); empty
+    // while it is off.
+    virtual void SetDropOutTip(const std::string& text) = 0;
+    // A balloon from the tray icon with the drop-outs counted.
+    virtual void ShowDropOutBalloon(const std::string& text) = 0;
 
 protected:
     ~IStatusHost() = default;

@@ -93,24 +93,32 @@ TEST_F(MainFrameTest, ShowAsioSettingsSelectsTheSettingsItemWithoutShowingTheWin
     EXPECT_FALSE(IsWindowVisible(g_hFrame));
 }
 
-// The tray menu: "&Open" and "&Quit", with the commands the frame handles.
+// The tray menu: "&Open", the drop-out watch's option and "&Quit", with the commands the
+// frame handles.
 TEST_F(MainFrameTest, TrayMenuOpensAndQuits)
 {
     const CMenuHandle menu(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAYMENU)));
     ASSERT_TRUE(menu);
     HMENU popup = GetSubMenu(menu.Get(), 0);
     ASSERT_TRUE(popup);
-    ASSERT_EQ(2, GetMenuItemCount(popup));
+    ASSERT_EQ(3, GetMenuItemCount(popup));
     const struct {
         const char* text;
         UINT id;
-    } items[] = {{"&Open", ID_APP_OPEN}, {"&Quit", ID_APP_QUIT}};
-    for (int i = 0; i < 2; ++i) {
+    } items[] = {{"&Open", ID_APP_OPEN},
+                 {"&Watch for Drop-outs", ID_APP_WATCH_DROPOUTS},
+                 {"&Quit", ID_APP_QUIT}};
+    for (int i = 0; i < 3; ++i) {
         char text[32] = "";
         GetMenuStringA(popup, i, text, sizeof text, MF_BYPOSITION);
         EXPECT_STREQ(items[i].text, text);
         EXPECT_EQ(items[i].id, GetMenuItemID(popup, i));
     }
+    // The watch's item switches it on and off.
+    Send(WM_COMMAND, ID_APP_WATCH_DROPOUTS);
+    EXPECT_TRUE(View().m_DropOuts.IsWatching());
+    Send(WM_COMMAND, ID_APP_WATCH_DROPOUTS);
+    EXPECT_FALSE(View().m_DropOuts.IsWatching());
     // The device count pane is the frame's second one.
     Frame().SetDeviceCount(7);
     EXPECT_EQ("7 Device(s) connected.", Frame().m_wndStatusBar.GetPaneText(1));

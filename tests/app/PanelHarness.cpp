@@ -295,6 +295,11 @@ std::string RemoteToolText(HWND tooltip, int index, HWND* toolWindow)
 
 HWND BenchTrayIcon(const std::string& tip)
 {
+    return BenchTrayIconWith([&](const std::string& shown) { return shown == tip; });
+}
+
+HWND BenchTrayIconWith(const std::function<bool(const std::string&)>& tipMatches)
+{
     // Wine's standalone tray: a window with an icon window for each icon shown, and a
     // tooltip of its own whose tools are those icon windows.
     HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
@@ -302,15 +307,32 @@ HWND BenchTrayIcon(const std::string& tip)
         return nullptr;
     for (HWND tooltip = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr); tooltip;
          tooltip = FindWindowExA(nullptr, tooltip, TOOLTIPS_CLASSA, nullptr)) {
-        if (GetWindow(tooltip, GW_OWNER) != tray)
+        if (GetWindow(tooltip, GW_OWNER) != tray ||
+            (GetWindowLongA(tooltip, GWL_STYLE) & TTS_BALLOON))
             continue;
         const int tools = int(SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0));
         for (int i = 0; i < tools; ++i) {
             HWND icon = nullptr;
-            if (RemoteToolText(tooltip, i, &icon) == tip && GetParent(icon) == tray &&
+            if (tipMatches(RemoteToolText(tooltip, i, &icon)) && GetParent(icon) == tray &&
                 IsWindowVisible(icon))
                 return icon;
         }
     }
     return nullptr;
+}
+
+std::string BenchTrayBalloon(HWND icon)
+{
+    // The tray shows a balloon as a tracking tooltip of the balloon style whose one tool is
+    // the icon's window.
+    for (HWND tooltip = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr); tooltip;
+         tooltip = FindWindowExA(nullptr, tooltip, TOOLTIPS_CLASSA, nullptr)) {
+        HWND tool = nullptr;
+        if ((GetWindowLongA(tooltip, GWL_STYLE) & TTS_BALLOON) && IsWindowVisible(tooltip)) {
+            const std::string text = RemoteToolText(tooltip, 0, &tool);
+            if (tool == icon)
+                return text;
+        }
+    }
+    return std::string();
 }

@@ -78,6 +78,10 @@ bool SelectTreeItem(HWND tree, int position);
 // The icon window that the bench's tray (Wine's standalone tray window, on a display without
 // a system tray) shows with this tip, or null when it shows none.
 HWND BenchTrayIcon(const std::string& tip);
+// The same, for the first icon whose tip matches.
+HWND BenchTrayIconWith(const std::function<bool(const std::string&)>& tipMatches);
+// The text of the balloon the bench's tray shows from that icon window, empty when none.
+std::string BenchTrayBalloon(HWND icon);
 
 // How another start finds the running panel: its main window's title and class.
 extern const char* const kMainTitle;

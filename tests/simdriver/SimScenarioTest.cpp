@@ -80,6 +80,7 @@ TEST(SimScenarioTest, RefusesWhatTheRecordsCannotCarryOrWhatContradictsItself)
         {"{\"streamBufferDepth\": {\"current\": 2500.9}, \"devices\": []}", "current"},
         {"{\"devices\": [" + Device(", \"inputs\": -2") + "]}", "inputs"},
         {"{\"streaming\": 1, \"devices\": []}", "streaming"},
+        {"{\"dropOuts\": -3, \"devices\": []}", "dropOuts"},
     };
     for (const auto& b : bad) {
         SCOPED_TRACE(b.text.substr(0, 80));
@@ -96,12 +97,13 @@ TEST(SimScenarioTest, OddValuesTheFieldsCanHoldAreKeptForThePanelToShow)
     std::string error;
     ASSERT_TRUE(ParseScenario("{\"driver\": {\"interface\": [3, 255]}, \"rates\": [0],"
                               " \"currentRate\": 0, \"rateMode\": 7, \"clockMaster\": 4294967295,"
-                              " \"devices\": []}",
+                              " \"dropOuts\": 4294967295, \"devices\": []}",
                               &hw, &error))
         << error;
     EXPECT_EQ(3, hw.driverInfo.InterfaceVersionMajor);
     EXPECT_EQ(7u, hw.rateMode.Mode);
     EXPECT_EQ(0xFFFFFFFFu, hw.clockMaster.ClockMaster);
+    EXPECT_EQ(0xFFFFFFFFu, hw.statistics.DropOuts);
 }
 
 TEST(SimScenarioTest, FillsPassedThroughBytesWithPatternsThatDifferPerRecord)

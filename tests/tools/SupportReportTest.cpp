@@ -142,6 +142,8 @@ TEST_F(SupportReportTest, DemoReportsEverySettingInJson)
     EXPECT_EQ(32, r["asioBufferDepth"]["granularitySamples"]);
     EXPECT_EQ("10.0 ms", r["wdmBufferDepth"]["depthUsText"]);
     EXPECT_EQ(0, r["dropOuts"]);
+    EXPECT_EQ("48000 Hz, stream 2.0 ms, ASIO 5.0 ms (256 samples), WDM 10.0 ms",
+              r["dropOutsReadWith"]);
 }
 
 TEST_F(SupportReportTest, TextReportIsReadable)

@@ -325,7 +325,9 @@ TEST_F(AccessibilityTest, EveryControlThatTakesTheFocusHasItsLabelsName)
         {PAGE_SETTINGS,
          "Settings",
          {"Pages", "Stream buffer depth", "Apply stream buffer depth", "ASIO buffer depth",
-          "Apply ASIO buffer depth", "WDM sound buffer depth", "Apply WDM sound buffer depth"}},
+          "Apply ASIO buffer depth", "WDM sound buffer depth", "Apply WDM sound buffer depth",
+          "Watch for drop-outs in the tray", "Reset drop-out count",
+          "Copy drop-out log to clipboard"}},
     };
     for (const Page& page : pages) {
         SCOPED_TRACE(page.title);
@@ -441,6 +443,12 @@ TEST_F(AccessibilityTest, DropOutCountIsReadNotAnnouncedEachSecond)
     Record("Page \"Settings\", the drop-out count beside its label",
            {Hear(GetWindow(count, GW_HWNDPREV)), Hear(count)});
     EXPECT_EQ(1, g_textsSet[count]) << "a new count is news, once";
+    // The graph beside it is named by its label and says what it shows as its value.
+    HWND graph = Item(page, IDC_DROPOUT_GRAPH);
+    EXPECT_TRUE(PumpUntil(
+        [&] { return Hear(graph).value.find("drop-outs in the last hour") != std::string::npos; }));
+    EXPECT_EQ("Drop-outs per minute, last hour", Hear(graph).name);
+    Record("Page \"Settings\", the drop-out graph", {Hear(graph)});
 
     // Two more ticks with the count unchanged set no text of the page.
     g_textsSet.clear();

@@ -14,6 +14,7 @@
 
 #include "Drv.h"
 #include "KVX_USB_CPL.h"
+#include "DrawnPixels.h"
 #include "KVX_USB_CPLView.h"
 #include "MainFrm.h"
 #include "ProfileDlg.h"
@@ -517,3 +518,11 @@ TEST_F(DpiLayoutTest, TheFrameIsSizedOnceAndSaysItsSizeBeforehand)
 }
 
 } // namespace
+
+// The drop-out graph of a known history: its bars, frame and background in the system colours
+// at this scale.
+TEST_F(DpiLayoutTest, TheDropOutGraphIsDrawnInTheSystemColours)
+{
+    View().ShowPage(PAGE_SETTINGS);
+    ExpectBarsDrawn(View().m_SettingsPage.m_DropOuts.m_Graph);
+}

@@ -19,6 +19,7 @@
 #include "MainFrm.h"
 #include "MessagePump.h"
 #include "SettledView.h"
+#include "DrawnPixels.h"
 #include "PanelInProcess.h"
 #include "SimDriverProcess.h"
 
@@ -26,30 +27,6 @@ CKVX_USB_CPLApp theApp;
 CDrv theDrv;
 
 namespace {
-
-// The pixels of a rectangle of the window's client area as it is drawn on the screen.
-std::vector<COLORREF> DrawnPixels(HWND hwnd, const RECT& rect)
-{
-    UpdateWindow(hwnd);
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    BITMAPINFO format = {};
-    format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HDC window = GetDC(hwnd), memory = CreateCompatibleDC(window);
-    HBITMAP bitmap = CreateDIBSection(window, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, window, rect.left, rect.top, SRCCOPY);
-    std::vector<COLORREF> pixels;
-    for (int i = 0; i < width * height; ++i) {
-        const DWORD pixel = static_cast<const DWORD*>(bits)[i];
-        pixels.push_back(RGB(BYTE(pixel >> 16), BYTE(pixel >> 8), BYTE(pixel)));
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(hwnd, window);
-    return pixels;
-}
 
 // The colours of the icon's pixels that are not fully transparent.
 std::vector<COLORREF> IconColours(HICON icon)
@@ -214,3 +191,11 @@ TEST_F(HighContrastTest, ARunningPanelFollowsAChangeOfColours)
 }
 
 } // namespace
+
+// The drop-out graph of a known history: its bars, frame and background in the system colours
+// at this scale.
+TEST_F(HighContrastTest, TheDropOutGraphIsDrawnInTheSystemColours)
+{
+    View().ShowPage(PAGE_SETTINGS);
+    ExpectBarsDrawn(View().m_SettingsPage.m_DropOuts.m_Graph);
+}

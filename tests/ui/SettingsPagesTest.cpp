@@ -15,6 +15,7 @@
 #include "KVX_USB_CPL.h"
 #include "KVX_USB_CPLView.h"
 #include "KeyPress.h"
+#include "MainFrm.h"
 #include "MessagePump.h"
 #include "SettledView.h"
 #include "SimDriverProcess.h"
@@ -476,14 +477,14 @@ TEST_F(SettingsPagesTest, DropOutsAreReadOnlyWhileThePageIsVisible)
 {
     CDlgPgASIOSettings& page = Buffers();
     ShowPage(PAGE_DEVICES);
-    EXPECT_EQ(0u, page.m_nStatisticsTimer);
+    EXPECT_FALSE(View().m_DropOuts.IsPolling());
     SimTrace hidden(g_tracePath);
     PumpUntil([] { return false; }, 1500);
     EXPECT_EQ(0, hidden.Count("GetAsioStatistics"));
 
     Sim({"set", "dropouts", "5"});
     ShowPage(PAGE_SETTINGS);
-    EXPECT_NE(0u, page.m_nStatisticsTimer);
+    EXPECT_TRUE(View().m_DropOuts.IsPolling());
     EXPECT_TRUE(PumpUntil([&] { return Text(page, IDC_DROPOUTS) == "5"; }, 3000))
         << Text(page, IDC_DROPOUTS);
     Sim({"set", "dropouts", "4294967295"});
@@ -497,16 +498,16 @@ TEST_F(SettingsPagesTest, DropOutsAreReadOnlyWhileThePageIsVisible)
     // Closed to the tray or minimised, the page cannot be seen, whatever its children hear.
     const HWND frame = theApp.m_pMainWnd->m_hWnd;
     SendMessageA(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(0u, page.m_nStatisticsTimer) << "polled in the tray";
+    EXPECT_FALSE(View().m_DropOuts.IsPolling()) << "polled in the tray";
     SendMessageA(frame, WM_COMMAND, ID_APP_OPEN, 0);
-    EXPECT_NE(0u, page.m_nStatisticsTimer);
+    EXPECT_TRUE(View().m_DropOuts.IsPolling());
     ShowWindow(frame, SW_MINIMIZE);
-    EXPECT_EQ(0u, page.m_nStatisticsTimer) << "polled while minimised";
+    EXPECT_FALSE(View().m_DropOuts.IsPolling()) << "polled while minimised";
     ShowWindow(frame, SW_RESTORE);
-    EXPECT_NE(0u, page.m_nStatisticsTimer);
+    EXPECT_TRUE(View().m_DropOuts.IsPolling());
 
     ShowPage(PAGE_DEVICES);
-    EXPECT_EQ(0u, page.m_nStatisticsTimer);
+    EXPECT_FALSE(View().m_DropOuts.IsPolling());
     SimTrace again(g_tracePath);
     PumpUntil([] { return false; }, 1500);
     EXPECT_EQ(0, again.Count("GetAsioStatistics"));
@@ -567,7 +568,18 @@ TEST_F(SettingsPagesTest, EveryControlIsReachedAndWorkedWithTheKeyboard)
     EXPECT_EQ(1, trace.Count("SetAsioBufferDepth")) << "Space presses the button";
     EXPECT_EQ(buffers.m_WdmSlider.m_hWnd, PressKeyOn(buffers.m_AsioSlider, VK_TAB))
         << "a disabled Apply is passed over";
-    EXPECT_EQ(tree, PressKeyOn(buffers.m_WdmSlider, VK_TAB)) << "and back to the tree";
+    // The drop-out watch's option, then Reset and Copy, then back to the tree.
+    HWND watch = buffers.m_DropOuts.m_WatchCheck.m_hWnd;
+    EXPECT_EQ(watch, PressKeyOn(buffers.m_WdmSlider, VK_TAB));
+    PressKeyOn(watch, VK_SPACE);
+    EXPECT_TRUE(view.m_DropOuts.IsWatching()) << "Space checks the option";
+    PressKeyOn(watch, VK_SPACE);
+    EXPECT_FALSE(view.m_DropOuts.IsWatching());
+    HWND reset = PressKeyOn(watch, VK_TAB);
+    EXPECT_EQ(buffers.GetDlgItem(IDC_DROPOUT_RESET), reset);
+    EXPECT_EQ(buffers.GetDlgItem(IDC_DROPOUT_COPY), PressKeyOn(reset, VK_TAB));
+    EXPECT_EQ(tree, PressKeyOn(buffers.GetDlgItem(IDC_DROPOUT_COPY), VK_TAB))
+        << "and back to the tree";
 
     // The synchronisation page: the mode radio, the rate list and the source list.
     EXPECT_EQ(tree, PressKeyOn(tree, VK_UP));
@@ -581,4 +593,59 @@ TEST_F(SettingsPagesTest, EveryControlIsReachedAndWorkedWithTheKeyboard)
     // The source list has an edit field: the focus lands in it.
     EXPECT_EQ(sync.m_SourceList.m_hWnd, GetParent(PressKeyOn(sync.m_RateApplyButton, VK_TAB)));
     Sim({"set", "rate", "48000"});
+}
+
+// The watch counts on across what a driver does: a counter that goes down (a restart) is a
+// new start, never a negative count; a driver that stops answering is not read, the tip says
+// so, and the watch resumes with what came meanwhile; a reconnect keeps the count.
+TEST_F(SettingsPagesTest, TheWatchCountsOnAcrossARestartAStallAndAReconnect)
+{
+    CDropOutMonitor& monitor = View().m_DropOuts;
+    const CDropOutWatch& watch = monitor.Watch();
+    ShowPage(PAGE_DEVICES);
+    Sim({"set", "dropouts", "0"}); // room to count up
+    monitor.SetWatching(true);
+    auto total = [&](uint64_t n) { return PumpUntil([&] { return watch.Total() == n; }, 5000); };
+    // Counting starts from a read of the 0.
+    uint32_t count = 1;
+    ASSERT_TRUE(PumpUntil([&] { return monitor.LastCount(&count) && count == 0; }, 5000));
+    Sim({"dropouts", "add", "5"});
+    EXPECT_TRUE(total(5));
+    Sim({"dropouts", "reset"});
+    EXPECT_TRUE(PumpUntil([&] { return watch.Log().back().kind == CDropOutEntry::Restart; }));
+    Sim({"dropouts", "add", "2"});
+    EXPECT_TRUE(total(7)) << "counted on from the restart";
+
+    const std::string& tip = static_cast<CMainFrame*>(theApp.m_pMainWnd)->TrayTip();
+    g_sim->Run({"fault", "stall", "3000"});
+    EXPECT_TRUE(PumpUntil([&] {
+        return tip.find(": driver not responding, 7 drop-outs") != std::string::npos;
+    })) << tip;
+    g_sim->Run({"dropouts", "add", "1"});
+    EXPECT_TRUE(
+        PumpUntil([&] { return View().DriverState() == CConnectionState::Connected; }, 15000));
+    EXPECT_TRUE(total(8)) << "the watch did not resume";
+
+    View().ReconnectDriver();
+    Sim({"dropouts", "add", "1"});
+    EXPECT_TRUE(total(9)) << "lost across a reconnect\n" << watch.LogText();
+    EXPECT_NE(std::string::npos, tip.find("connected, 9 drop-outs since ")) << tip;
+    // "Copy Log" puts the log on the clipboard; Reset starts the panel's record anew.
+    CDlgPgASIOSettings& page = View().m_SettingsPage;
+    SendMessageA(page.GetDlgItem(IDC_DROPOUT_COPY), BM_CLICK, 0, 0);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HGLOBAL copied = GetClipboardData(CF_TEXT);
+    const char* text = copied ? static_cast<const char*>(GlobalLock(copied)) : nullptr;
+    const std::string log = text ? text : "";
+    if (text)
+        GlobalUnlock(copied);
+    CloseClipboard();
+    EXPECT_EQ(0u, log.find("Time\tDrop-outs\tDriver count\tSettings in force\r\n")) << log;
+    EXPECT_NE(std::string::npos, log.find("\t5\t5\t")) << "the first rise: " << log;
+    EXPECT_NE(std::string::npos, log.find(" Hz, stream ")) << "with its settings: " << log;
+    EXPECT_NE(std::string::npos, log.find("counter went down")) << log;
+    SendMessageA(page.GetDlgItem(IDC_DROPOUT_RESET), BM_CLICK, 0, 0);
+    EXPECT_EQ(0u, watch.Total());
+    monitor.SetWatching(false);
+    EXPECT_EQ(std::string::npos, tip.find("drop-outs")) << tip;
 }

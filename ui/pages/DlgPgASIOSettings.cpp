@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "DropOutMonitor.h"
 #include "Drv.h"
 #include "KvxUsbText.h"
 #include "StatusHost.h"
@@ -32,12 +33,14 @@ void SetupSlider(CSliderCtrl& slider, uint32_t minimum, uint32_t maximum, uint32
 } // namespace
 
 BEGIN_MESSAGE_MAP(CDlgPgASIOSettings, CDialogPage)
-ON_WM_TIMER()
 ON_WM_SHOWWINDOW()
 ON_WM_HSCROLL()
 ON_BN_CLICKED(IDC_STREAM_APPLY, OnApplyStream)
 ON_BN_CLICKED(IDC_ASIO_APPLY, OnApplyAsio)
 ON_BN_CLICKED(IDC_WDM_APPLY, OnApplyWdm)
+ON_BN_CLICKED(IDC_DROPOUT_WATCH, OnWatchDropOuts)
+ON_BN_CLICKED(IDC_DROPOUT_RESET, OnResetDropOuts)
+ON_BN_CLICKED(IDC_DROPOUT_COPY, OnCopyDropOuts)
 END_MESSAGE_MAP()
 
 CDlgPgASIOSettings::CDlgPgASIOSettings(CWnd* pParentWnd)
@@ -55,7 +58,7 @@ void CDlgPgASIOSettings::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_ASIO_SLIDER, m_AsioSlider);
     DDX_Control(pDX, IDC_STREAM_APPLY, m_StreamApplyButton);
     DDX_Control(pDX, IDC_STREAM_SLIDER, m_StreamSlider);
-    DDX_Text(pDX, IDC_DROPOUTS, m_strDropOuts);
+    m_DropOuts.DoDataExchange(pDX);
     DDX_Text(pDX, IDC_STREAM_VALUE, m_strStream);
     DDX_Text(pDX, IDC_ASIO_VALUE, m_strAsio);
     DDX_Text(pDX, IDC_WDM_VALUE, m_strWdm);
@@ -84,6 +87,7 @@ BOOL CDlgPgASIOSettings::OnInitDialog()
     m_StreamSliderAccessible.Attach(m_StreamSlider.m_hWnd);
     m_AsioSliderAccessible.Attach(m_AsioSlider.m_hWnd);
     m_WdmSliderAccessible.Attach(m_WdmSlider.m_hWnd);
+    m_DropOuts.Init(*this);
     Refresh();
     if (m_ToolTip.Create(this, TTS_ALWAYSTIP)) {
         SetToolTipWidth(AfxGetWindowDpi(m_hWnd));
@@ -242,28 +246,15 @@ bool CDlgPgASIOSettings::IsSeenOnScreen(bool pageShown) const
 
 void CDlgPgASIOSettings::PollStatistics(bool poll)
 {
-    if (poll && !m_nStatisticsTimer) {
-        m_nStatisticsTimer = SetTimer(STATISTICS_TIMER_ID, 1000);
-    } else if (!poll && m_nStatisticsTimer) {
-        KillTimer(m_nStatisticsTimer);
-        m_nStatisticsTimer = 0;
-    }
+    if (CDropOutMonitor* monitor = m_DropOuts.Monitor())
+        monitor->SetPageSeen(poll);
 }
 
-void CDlgPgASIOSettings::OnTimer(UINT_PTR nIDEvent)
+void CDlgPgASIOSettings::ShowDropOuts()
 {
-    if (nIDEvent != STATISTICS_TIMER_ID) {
-        CDialogPage::OnTimer(nIDEvent);
+    if (!m_hWnd)
         return;
-    }
-    _KVX_USB_ASIO_STATISTICS statistics = {};
-    if (theDrv.GetAsioStatistics(&statistics) == 0) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%u", unsigned(statistics.DropOuts));
-        m_strDropOuts = text;
-    } else {
-        m_strDropOuts.clear();
-    }
+    m_DropOuts.Update();
     // Only a text that changed is set: a screen reader is not told of the count every second.
     ShowTexts();
 }

@@ -1,9 +1,11 @@
 // The "Settings" page: the isochronous stream, ASIO and WDM buffer depths, each on a slider
 // with its own Apply button, shown in milliseconds (and in samples at the current rate for
-// ASIO and WDM), and the ASIO drop-out count, read once a second while the page is visible.
+// ASIO and WDM), and the ASIO drop-out count with its history (DropOutHistory.h), read once a
+// second while the page is visible or the drop-out watch is on.
 #pragma once
 
 #include "DialogPage.h"
+#include "DropOutHistory.h"
 #include "KvxUsbRecords.h"
 #include "SettingCatalogue.h"
 
@@ -18,6 +20,10 @@ public:
     // The drop-out count is read only while the page can be seen on the screen.
     void FollowScreenVisibility() override;
     void OnDpiLayout(UINT oldDpi, UINT newDpi) override;
+    // The monitor that reads the drop-out count; the view's, given before the page is made.
+    void SetDropOutMonitor(CDropOutMonitor* monitor) { m_DropOuts.SetMonitor(monitor); }
+    // The count, the history and the graph as the monitor now holds them.
+    void ShowDropOuts();
 
     CButton m_AsioApplyButton;
     CSliderCtrl m_WdmSlider;
@@ -27,7 +33,7 @@ public:
     std::string m_strStream;
     std::string m_strAsio;
     CToolTipCtrl m_ToolTip;
-    UINT_PTR m_nStatisticsTimer = 0;
+    CDropOutHistory m_DropOuts;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -35,19 +41,18 @@ protected:
     // Re-reads the three depths; a depth that cannot be read or shown disables its slider.
     void OnRefresh() override;
 
-    void OnTimer(UINT_PTR nIDEvent);
     void OnShowWindow(BOOL bShow, UINT nStatus);
     void OnHScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar);
     void OnApplyStream();
     void OnApplyAsio();
     void OnApplyWdm();
+    void OnWatchDropOuts() { m_DropOuts.OnWatch(); }
+    void OnResetDropOuts() { m_DropOuts.OnReset(); }
+    void OnCopyDropOuts() { m_DropOuts.OnCopy(*this); }
 
     DECLARE_MESSAGE_MAP()
 
 private:
-    // The once-a-second timer of the drop-out count.
-    static constexpr UINT_PTR STATISTICS_TIMER_ID = 27;
-
     // Tips wrap at 180 pixels, at 96 DPI.
     void SetToolTipWidth(UINT dpi);
     // Shown itself (or about to be), and the window it sits in shown and not minimised.
@@ -75,7 +80,6 @@ private:
     CAccessibleControl m_StreamSliderAccessible;
     CAccessibleControl m_AsioSliderAccessible;
     CAccessibleControl m_WdmSliderAccessible;
-    std::string m_strDropOuts;
     std::string m_strWdm;
     _KVX_USB_BUFFER_DEPTH m_AsioDepth = {};
     _KVX_USB_BUFFER_DEPTH m_WdmDepth = {};
