@@ -22,8 +22,7 @@ std::string WriteOutcomeText(const CWriteResult& result, const std::string& subj
 {
     switch (result.outcome) {
     case CWriteOutcome::NotSent:
-        return Format(IDS_WRITE_NOT_SENT, subject, StatusSentence(result.status),
-                      StatusText(result.status));
+        return Format(IDS_WRITE_NOT_SENT, subject, StatusText(result.status));
     case CWriteOutcome::Refused:
         return Format(IDS_WRITE_REFUSED, subject, StatusSentence(result.status),
                       StatusText(result.status));
