@@ -659,12 +659,15 @@ private:
 
 } // namespace
 
-DWORD RunSelfTest(const char* deviceName, const SelfTestOptions& options, CCheckList& checks)
+DWORD RunSelfTest(const char* deviceName, const SelfTestOptions& options, CCheckList& checks,
+                  bool* unanswered)
 {
     CBoundedChannel channel(options.timeoutMs);
     DWORD status = channel.Open(deviceName);
     if (status != 0)
         return status;
     CSelfTest(channel, options, checks).Run();
+    if (unanswered)
+        *unanswered = channel.TimedOut();
     return 0;
 }

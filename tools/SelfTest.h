@@ -21,4 +21,7 @@ struct SelfTestOptions {
 };
 
 // Returns the status of opening the control device; when it is not 0, no check was made.
-DWORD RunSelfTest(const char* deviceName, const SelfTestOptions& options, CCheckList& checks);
+// unanswered (when given) says whether a request ran out of time, so that the checks after
+// it were not made.
+DWORD RunSelfTest(const char* deviceName, const SelfTestOptions& options, CCheckList& checks,
+                  bool* unanswered = nullptr);

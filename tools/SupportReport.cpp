@@ -1,5 +1,6 @@
 #include "SupportReport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -52,6 +53,12 @@ CReportNode& CReportNode::Flag(const std::string& k, const std::string& l, bool 
     node.kind = FLAG;
     node.number = value ? 1 : 0;
     return node;
+}
+
+bool ReportHasFailure(const CReportNode& report)
+{
+    return report.kind == CReportNode::FAILURE ||
+           std::any_of(report.children.begin(), report.children.end(), ReportHasFailure);
 }
 
 CReportNode& CReportNode::Failure(const std::string& k, const std::string& l, DWORD s)

@@ -40,5 +40,8 @@ struct CReportNode {
 // Reads everything from an open channel into a report tree.
 CReportNode ReadSupportReport(CKvxuUsbDriver& driver);
 
+// Whether a read anywhere in the report failed: the report is then not whole.
+bool ReportHasFailure(const CReportNode& report);
+
 std::string RenderText(const CReportNode& report);
 std::string RenderJson(const CReportNode& report);

@@ -16,7 +16,6 @@
 
 namespace {
 
-
 struct Verb {
     const char* name;
     const char* arguments;
@@ -38,9 +37,13 @@ const Verb kVerbs[] = {
     {"selftest", "[--json] [--write]",
      "checks that the driver keeps the control protocol: a PASS, FAIL or SKIP line per\n"
      "    check; --write also writes names, ranking and the display-name option back as\n"
-     "    read; exit 0 when nothing failed, 1 when something did, 2 without a driver",
+     "    read; exit 0 when nothing failed, 1 when something did, 3 without a driver or\n"
+     "    when it stopped answering",
      SelfTest},
-    {"watch", "", "prints the driver's change records as they come", Watch},
+    {"watch", "",
+     "prints the driver's change records as they come; ends with exit 3 when the driver\n"
+     "    goes away or does not answer, since a change may then have been missed",
+     Watch},
     {"save", "FILE", "saves every setting into a settings file", Save},
     {"load", "FILE [--dry-run] [--match-by-order] [--json]",
      "loads a settings file: the whole file is checked first, then only what differs is\n"
@@ -116,7 +119,8 @@ int SelfTest(int argc, char** argv)
     }
     options.watcherExe = ThisProgram();
     CCheckList checks;
-    DWORD status = RunSelfTest(KVX_USB_DEVICE_NAME, options, checks);
+    bool unanswered = false;
+    DWORD status = RunSelfTest(KVX_USB_DEVICE_NAME, options, checks, &unanswered);
     if (json)
         Print(stdout, SelfTestJson(status, options.write, checks));
     else if (status != 0)
@@ -124,8 +128,8 @@ int SelfTest(int argc, char** argv)
                           StatusText(status) + "\n");
     else
         Print(stdout, RenderChecksText(checks));
-    if (status != 0)
-        return KVX_EXIT_INVALID;
+    if (status != 0 || unanswered)
+        return KVX_EXIT_NO_DRIVER;
     return checks.Failed() ? KVX_EXIT_INCOMPLETE : KVX_EXIT_OK;
 }
 

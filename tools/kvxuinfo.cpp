@@ -1,6 +1,7 @@
 // The support report: prints everything the driver reports, or the status that stopped
-// it, as text or (--json) as JSON for a support ticket. Exits as every tool does: 2 when the
-// control device cannot be opened or the driver stops answering.
+// it, as text or (--json) as JSON for a support ticket. Exits as every tool does (ExitStatus.h):
+// 1 when a read inside the report failed, 3 when the control device cannot be opened or the
+// driver stops answering.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -28,7 +29,7 @@ int main(int argc, char** argv)
         if (std::strcmp(argv[i], "--json") == 0) {
             json = true;
         } else {
-            std::fprintf(stderr, "usage: kvxuinfo [--json]\n");
+            std::fprintf(stderr, "usage: kvxuinfo [--json]\n%s", ExitStatusHelp());
             return std::strcmp(argv[i], "--help") == 0 ? KVX_EXIT_OK : KVX_EXIT_INVALID;
         }
     }
@@ -53,7 +54,9 @@ int main(int argc, char** argv)
     if (notResponding) {
         std::fprintf(stderr, "kvxuinfo: %s (%s)\n", StatusSentence(KVX_USB_E_NOT_RESPONDING),
                      StatusText(KVX_USB_E_NOT_RESPONDING).c_str());
-        return KVX_EXIT_INVALID;
+        return KVX_EXIT_NO_DRIVER;
     }
-    return status == 0 ? KVX_EXIT_OK : KVX_EXIT_INVALID;
+    if (status != 0)
+        return KVX_EXIT_NO_DRIVER;
+    return ReportHasFailure(report) ? KVX_EXIT_INCOMPLETE : KVX_EXIT_OK;
 }
