@@ -272,9 +272,21 @@ TEST_F(ProfileCommandsTest, SaveWithoutADriverLeavesTheFileAndTheListAlone)
     EXPECT_EQ(SimDriverProcess::ReadFileText(m_file), good);
     EXPECT_TRUE(m_commands->m_Recent.Files().empty());
     ASSERT_EQ(g_seen.size(), 1u);
-    EXPECT_NE(g_seen[0].text.find("none were saved; the file was left as it was"),
-              std::string::npos)
+    EXPECT_NE(g_seen[0].text.find("not saved; the file was left as it was"), std::string::npos)
         << g_seen[0].text;
+}
+
+// A driver that stops answering part way leaves a profile that is not its whole state: the
+// old file stays byte for byte, as kvxuctl save leaves it.
+TEST_F(ProfileCommandsTest, SaveDuringAStallLeavesTheOldFile)
+{
+    ASSERT_TRUE(m_commands->SaveFile(m_file));
+    const std::string good = SimDriverProcess::ReadFileText(m_file);
+    ASSERT_EQ(m_sim.Run({"fault", "stall", "1500"}).exitCode, 0);
+    EXPECT_FALSE(m_commands->SaveFile(m_file));
+    EXPECT_EQ(SimDriverProcess::ReadFileText(m_file), good);
+    ASSERT_EQ(g_seen.size(), 1u);
+    EXPECT_NE(g_seen[0].text.find("stopped answering"), std::string::npos) << g_seen[0].text;
 }
 
 TEST_F(ProfileCommandsTest, ManyNotesAreCountedWithTheWholeListOnRequest)
