@@ -17,6 +17,10 @@ const char* StatusName(DWORD status)
         return "KVX_USB_E_INTERFACE_VERSION";
     case KVX_USB_E_NOT_RESPONDING:
         return "KVX_USB_E_NOT_RESPONDING";
+    case KVX_USB_E_SHORT_ANSWER:
+        return "KVX_USB_E_SHORT_ANSWER";
+    case KVX_USB_E_BAD_LIST:
+        return "KVX_USB_E_BAD_LIST";
     case KVX_USB_E_STREAMING_ACTIVE:
         return "KVX_USB_E_STREAMING_ACTIVE";
     case ERROR_INVALID_FUNCTION:
@@ -91,6 +95,10 @@ const char* StatusSentence(DWORD status)
         return "the driver speaks another version of the control protocol";
     case KVX_USB_E_THREAD:
         return "a thread of the control panel could not be started";
+    case KVX_USB_E_SHORT_ANSWER:
+        return "the driver answered with fewer bytes than the record holds";
+    case KVX_USB_E_BAD_LIST:
+        return "the driver gave a list longer than its record, or with an id twice";
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
         return "the driver is not installed or not running";

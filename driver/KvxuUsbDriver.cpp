@@ -1,6 +1,45 @@
 #include "KvxuUsbDriver.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "ScopedHandle.h"
+
+namespace {
+
+// A count past the capacity, or an id among the first count twice.
+template <size_t N> DWORD CheckIds(const uint32_t (&ids)[N], uint32_t count)
+{
+    if (count > N)
+        return KVX_USB_E_BAD_LIST;
+    std::vector<uint32_t> sorted(ids, ids + count);
+    std::sort(sorted.begin(), sorted.end());
+    const bool twice = std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end();
+    return twice ? DWORD(KVX_USB_E_BAD_LIST) : 0;
+}
+
+} // namespace
+
+DWORD CheckList(const _KVX_USB_DEVICE_ID_LIST& list)
+{
+    return CheckIds(list.DeviceIds, list.Count);
+}
+
+DWORD CheckList(const _KVX_USB_CHANNEL_ID_LISTS& lists)
+{
+    const DWORD input = CheckIds(lists.Input.ChannelIds, lists.Input.Count);
+    return input ? input : CheckIds(lists.Output.ChannelIds, lists.Output.Count);
+}
+
+DWORD CheckList(const _KVX_USB_DEVICE_SYNCH_MODE_INFO& info)
+{
+    return info.SourceCount > KVX_USB_MAX_CLOCK_SOURCES ? DWORD(KVX_USB_E_BAD_LIST) : 0;
+}
+
+DWORD CheckList(const _KVX_USB_SAMPLE_RATE_INFO& info)
+{
+    return info.RateCount > KVX_USB_MAX_RATES ? DWORD(KVX_USB_E_BAD_LIST) : 0;
+}
 
 CKvxuUsbDriver::CKvxuUsbDriver()
 {
@@ -85,6 +124,14 @@ DWORD CKvxuUsbDriver::IoControl(DWORD code, const void* in, DWORD inSize, void* 
     return status;
 }
 
+DWORD CKvxuUsbDriver::ReadWhole(DWORD code, const void* in, DWORD inSize, void* record, DWORD size)
+{
+    std::memset(record, 0, size);
+    DWORD returned = 0;
+    const DWORD status = IoControl(code, in, inSize, record, size, &returned);
+    return status == 0 && returned < size ? KVX_USB_E_SHORT_ANSWER : status;
+}
+
 DWORD CKvxuUsbDriver::GetDriverInfo(_KVX_USB_DRIVER_INFO* info)
 {
     return ReadRecord(IOCTL_KVX_USB_GET_DRIVER_INFO, nullptr, 0, info);
@@ -134,9 +181,8 @@ DWORD CKvxuUsbDriver::SetClockMaster(const _KVX_USB_CLOCK_MASTER* master)
 
 DWORD CKvxuUsbDriver::GetSampleRateMode(uint32_t* mode)
 {
-    _KVX_USB_SAMPLE_RATE_MODE record = {};
-    DWORD status =
-        IoControl(IOCTL_KVX_USB_GET_SAMPLE_RATE_MODE, nullptr, 0, &record, sizeof record);
+    _KVX_USB_SAMPLE_RATE_MODE record;
+    const DWORD status = ReadRecord(IOCTL_KVX_USB_GET_SAMPLE_RATE_MODE, nullptr, 0, &record);
     if (status == 0)
         *mode = record.Mode;
     return status;

@@ -19,6 +19,10 @@ enum : DWORD {
     KVX_USB_E_INTERFACE_VERSION = 0xE0000014, // driver's interface major version is not 2
     KVX_USB_E_NOT_RESPONDING = 0xE0000015,    // the driver does not respond: a request ran out
                                               // of time, or one that did is still unanswered
+    KVX_USB_E_SHORT_ANSWER = 0xE0000016,      // the driver answered with fewer bytes than the
+                                              // record holds
+    KVX_USB_E_BAD_LIST = 0xE0000017,          // a list's count is past its capacity, or it
+                                              // names an id twice
     KVX_USB_E_STREAMING_ACTIVE = 0xE0000047,  // the driver refuses the change while streaming
 };
 
@@ -29,6 +33,24 @@ constexpr uint8_t KVX_USB_INTERFACE_VERSION_MAJOR = 2;
 // device-interface class of its arrival and removal broadcasts.
 #define KVX_USB_DEVICE_NAME "{5D2A8C31-7E4B-4f90-B3A6-C18E27D4F5A0}"
 
+// Whether a record's list holds what it claims: its count within the record's capacity and,
+// for an id list, no id twice. KVX_USB_E_BAD_LIST if not, else 0; a record without a list
+// passes. The driver object's reads apply it; anyone holding such a record may ask again.
+DWORD CheckList(const _KVX_USB_DEVICE_ID_LIST& list);
+DWORD CheckList(const _KVX_USB_CHANNEL_ID_LISTS& lists);
+DWORD CheckList(const _KVX_USB_DEVICE_SYNCH_MODE_INFO& info);
+DWORD CheckList(const _KVX_USB_SAMPLE_RATE_INFO& info);
+template <class Record> DWORD CheckList(const Record&)
+{
+    return 0;
+}
+
+// Every Get... below reads its record whole or fails: an answer shorter than the record is
+// KVX_USB_E_SHORT_ANSWER, a list that fails CheckList is KVX_USB_E_BAD_LIST. A read that
+// fails, for whatever reason, leaves the caller's record all zero: never part of an answer,
+// and never what the record held before, which a caller could take for the driver's. Only
+// GetSampleRateMode, which hands back a single value where 0 means "manual", leaves it as it
+// was instead.
 class CKvxuUsbDriver {
 public:
     // "\\.\" and the name must fit a path of 300 characters with its terminator.
@@ -90,13 +112,17 @@ public:
     DWORD GetAsioStatistics(_KVX_USB_ASIO_STATISTICS* statistics);
 
 private:
-    // Reads a record whole: a short answer leaves zero, not what the record held before, in
-    // the bytes it did not cover.
+    // One answer that fills all size bytes of record, or a failure.
+    DWORD ReadWhole(DWORD code, const void* in, DWORD inSize, void* record, DWORD size);
     template <class Record>
     DWORD ReadRecord(DWORD code, const void* in, DWORD inSize, Record* record)
     {
-        std::memset(record, 0, sizeof *record);
-        return IoControl(code, in, inSize, record, sizeof *record);
+        DWORD status = ReadWhole(code, in, inSize, record, sizeof *record);
+        if (status == 0)
+            status = CheckList(*record);
+        if (status != 0)
+            std::memset(record, 0, sizeof *record);
+        return status;
     }
     mutable CRITICAL_SECTION m_Lock;
     CBoundedChannel m_Channel;

@@ -148,9 +148,11 @@ TEST_F(DriverChannel, DriverInfoAnswerTooShortForTheVersionIsRefused)
 {
     device.answers[IOCTL_KVX_USB_GET_DRIVER_INFO].clear(); // success with no bytes
     FillStackBelow(2);
-    EXPECT_EQ(driver.Open(KVX_USB_DEVICE_NAME), DWORD(KVX_USB_E_INTERFACE_VERSION));
+    EXPECT_EQ(driver.Open(KVX_USB_DEVICE_NAME), DWORD(KVX_USB_E_SHORT_ANSWER));
     EXPECT_FALSE(driver.IsOpen());
     device.answers[IOCTL_KVX_USB_GET_DRIVER_INFO].assign(1, 2); // the major version alone
+    EXPECT_EQ(driver.Open(KVX_USB_DEVICE_NAME), DWORD(KVX_USB_E_SHORT_ANSWER));
+    device.answers[IOCTL_KVX_USB_GET_DRIVER_INFO].resize(sizeof(_KVX_USB_DRIVER_INFO));
     EXPECT_EQ(driver.Open(KVX_USB_DEVICE_NAME), 0u);
 }
 
@@ -281,19 +283,17 @@ TEST(DriverChannelSystem, NoSuchControlDeviceGivesTheSystemsFileNotFound)
 
 } // namespace
 
-// A record read again after a short answer holds zero, not the last read's values, past the
-// bytes the driver gave: the buffer page, the rate and the clock master keep theirs in place.
-TEST_F(DriverChannel, AShortAnswerLeavesNothingOfTheRecordBefore)
+// A short answer is a failed read, and a failed read leaves its record all zero: not the
+// bytes the driver gave, not the last read's values, which a page could take for the driver's.
+TEST_F(DriverChannel, AShortOrFailedReadLeavesTheRecordZero)
 {
     ASSERT_EQ(driver.Open(KVX_USB_DEVICE_NAME), 0u);
     _KVX_USB_BUFFER_DEPTH depth = {};
     std::memset(&depth, 0xA5, sizeof depth);
     const uint32_t given = 4000;
     device.answers[IOCTL_KVX_USB_GET_ASIO_BUFFER_DEPTH] = FakeDeviceIo::Bytes(given);
-    ASSERT_EQ(driver.GetAsioBufferDepth(&depth), 0u);
-    std::vector<unsigned char> expected(sizeof depth, 0);
-    std::memcpy(expected.data(), &given, sizeof given);
-    EXPECT_EQ(expected, FakeDeviceIo::Bytes(depth));
+    ASSERT_EQ(driver.GetAsioBufferDepth(&depth), DWORD(KVX_USB_E_SHORT_ANSWER));
+    EXPECT_EQ(std::vector<unsigned char>(sizeof depth, 0), FakeDeviceIo::Bytes(depth));
 
     _KVX_USB_SAMPLE_RATE_INFO rates = {};
     std::memset(&rates, 0xA5, sizeof rates);

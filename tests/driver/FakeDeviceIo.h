@@ -48,30 +48,29 @@ public:
         auto failure = failures.find(code);
         if (failure != failures.end())
             return Reply(failure->second, {}, out, outSize, bytesReturned);
-        return Reply(0, AnswerFor(code), out, outSize, bytesReturned);
+        return Reply(0, AnswerFor(code, outSize), out, outSize, bytesReturned);
     }
 
     void Close(HANDLE) override { --openHandles; }
 
-    std::vector<unsigned char> AnswerFor(DWORD code) const
+    // A record not set up is answered whole, all zero.
+    std::vector<unsigned char> AnswerFor(DWORD code, DWORD outSize) const
     {
         auto answer = answers.find(code);
         if (answer != answers.end())
             return answer->second;
         if (code == IOCTL_KVX_USB_GET_DRIVER_INFO)
             return Bytes(driverInfo);
-        return {};
+        return std::vector<unsigned char>(outSize, 0);
     }
 
-    template <class Record>
-    static std::vector<unsigned char> Bytes(const Record& record)
+    template <class Record> static std::vector<unsigned char> Bytes(const Record& record)
     {
         const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&record);
         return std::vector<unsigned char>(bytes, bytes + sizeof record);
     }
 
-    template <class Record>
-    void Answer(DWORD code, const Record& record)
+    template <class Record> void Answer(DWORD code, const Record& record)
     {
         answers[code] = Bytes(record);
     }
@@ -82,7 +81,7 @@ public:
         respond;
     bool present = true;
     _KVX_USB_DRIVER_INFO driverInfo = {};
-    std::map<DWORD, DWORD> failures;  // code -> status the device fails it with
+    std::map<DWORD, DWORD> failures; // code -> status the device fails it with
     std::map<DWORD, std::vector<unsigned char>> answers;
     std::vector<std::string> paths;
     std::vector<Request> requests;

@@ -32,6 +32,7 @@ public:
         _KVX_USB_DEVICE_SYNCH_MODE_INFO record;
         Fill(record, id);
         record.DeviceId = id;
+        record.SourceCount = 4; // a list within its capacity, or the read fails
         return record;
     }
     static _KVX_USB_CHANNEL_PROPERTIES Channel(uint32_t id)

@@ -101,22 +101,34 @@ TEST_F(ModelCacheTest, ChannelLoadReadsTheHalfItIsAskedFor)
     EXPECT_EQ(3u, drv.m_OutputChannels.size()); // the other array is untouched
 }
 
-TEST_F(ModelCacheTest, CountsAboveCapacityAreBounded)
+// A list whose count is past its record's capacity, or that names an id twice, is not read:
+// no record is read for it, and nothing of it is kept.
+TEST_F(ModelCacheTest, ListsPastCapacityOrWithAnIdTwiceAreNotRead)
 {
     for (uint32_t id = 1; id <= KVX_USB_MAX_DEVICES; ++id)
         model.deviceIds.push_back(id);
-    model.deviceCount = 1000;
-    for (uint32_t id = 1; id <= KVX_USB_MAX_CHANNELS + 10; ++id)
-        model.outputIds.push_back(id);
-
+    model.deviceCount = KVX_USB_MAX_DEVICES;
     EXPECT_EQ(0u, drv.LoadDevices());
     EXPECT_EQ(size_t(KVX_USB_MAX_DEVICES), drv.m_Devices.size());
-    EXPECT_EQ(0u, drv.LoadChannels(drv.m_OutputChannels, KvxUsbDirection::Output));
-    EXPECT_EQ(size_t(KVX_USB_MAX_CHANNELS), drv.m_OutputChannels.size());
-    EXPECT_EQ(uint32_t(KVX_USB_MAX_CHANNELS), drv.m_OutputChannels.back()->ChannelId);
+    model.deviceCount = KVX_USB_MAX_DEVICES + 1;
+    for (uint32_t id = 1; id <= KVX_USB_MAX_CHANNELS + 10; ++id)
+        model.outputIds.push_back(id);
+    device.requests.clear();
+
+    EXPECT_EQ(DWORD(KVX_USB_E_BAD_LIST), drv.LoadDevices());
+    EXPECT_TRUE(drv.m_Devices.empty());
+    EXPECT_EQ(DWORD(KVX_USB_E_BAD_LIST),
+              drv.LoadChannels(drv.m_OutputChannels, KvxUsbDirection::Output));
+    EXPECT_TRUE(drv.m_OutputChannels.empty());
+    EXPECT_EQ(2u, Requests().size()); // the two lists, no record of either
+
+    model.deviceIds = {4, 5, 4};
+    model.deviceCount = 3;
+    EXPECT_EQ(DWORD(KVX_USB_E_BAD_LIST), drv.LoadSynchModes());
+    EXPECT_TRUE(drv.m_SynchModes.empty());
 }
 
-TEST_F(ModelCacheTest, IdListsWithNoAnswerGiveEmptyArrays)
+TEST_F(ModelCacheTest, IdListsWithNoAnswerAreNotRead)
 {
     model.deviceIds = {1, 2};
     ASSERT_EQ(0u, drv.LoadDevices());
@@ -125,9 +137,10 @@ TEST_F(ModelCacheTest, IdListsWithNoAnswerGiveEmptyArrays)
 
     model.idListsAnswerNothing = true;
     device.requests.clear();
-    EXPECT_EQ(0u, drv.LoadDevices());
+    EXPECT_EQ(DWORD(KVX_USB_E_SHORT_ANSWER), drv.LoadDevices());
     EXPECT_TRUE(drv.m_Devices.empty());
-    EXPECT_EQ(0u, drv.LoadChannels(drv.m_InputChannels, KvxUsbDirection::Input));
+    EXPECT_EQ(DWORD(KVX_USB_E_SHORT_ANSWER),
+              drv.LoadChannels(drv.m_InputChannels, KvxUsbDirection::Input));
     EXPECT_TRUE(drv.m_InputChannels.empty());
     EXPECT_EQ(2u, Requests().size()); // no property read with a stale id
 }

@@ -89,17 +89,17 @@ TEST_F(ModelSimTest, LargestModelLoadsWithOneRequestPerRecord)
     EXPECT_NE(inputs, outputs);
 }
 
-TEST_F(ModelSimTest, CountsAboveCapacityAreBoundedBeforeUse)
+TEST_F(ModelSimTest, CountsAboveCapacityFailTheListBeforeAnyIdIsUsed)
 {
     StartSim();
     Command({"fault", "overcount"});
     requests.Reset();
-    theDrv.LoadDevices(); // ids past the real ones are unknown to the driver
-    EXPECT_EQ(unsigned(KVX_USB_MAX_DEVICES), requests.perCode[IOCTL_KVX_USB_GET_DEVICE_PROPERTIES]);
-    EXPECT_LE(theDrv.m_Devices.size(), size_t(KVX_USB_MAX_DEVICES));
-    theDrv.LoadChannels(theDrv.m_OutputChannels, KvxUsbDirection::Output);
-    EXPECT_EQ(unsigned(KVX_USB_MAX_CHANNELS),
-              requests.perCode[IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES]);
+    EXPECT_EQ(DWORD(KVX_USB_E_BAD_LIST), theDrv.LoadDevices());
+    EXPECT_TRUE(theDrv.m_Devices.empty());
+    EXPECT_EQ(DWORD(KVX_USB_E_BAD_LIST),
+              theDrv.LoadChannels(theDrv.m_OutputChannels, KvxUsbDirection::Output));
+    EXPECT_EQ(0u, requests.perCode[IOCTL_KVX_USB_GET_DEVICE_PROPERTIES]);
+    EXPECT_EQ(0u, requests.perCode[IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES]);
 }
 
 TEST_F(ModelSimTest, StoredRankingsAndClockSourcesReachTheDriver)
