@@ -171,13 +171,13 @@ private:
 
     // A device that could not be read still holds its place in the driver's list; matching
     // by place is refused while one cannot be read, since every place after it is unsure.
-    std::string UnreadableDevice() const
+    // "" when every device was read, else what follows from one that was not.
+    std::string UnreadableDevice(const char* consequence) const
     {
         for (const CSnapshotDevice& device : m_snapshot.devices)
             if (!device.properties.Ok())
-                return "device id " + std::to_string(device.id) +
-                       " could not be read, so devices cannot be matched by their order (" +
-                       StatusText(device.properties.status) + ")";
+                return "device id " + std::to_string(device.id) + " could not be read, so " +
+                       consequence + " (" + StatusText(device.properties.status) + ")";
         return "";
     }
 
@@ -187,7 +187,9 @@ private:
         std::vector<const CProfileDevice*> files;
         for (const CProfileDevice& device : m_profile.devices)
             files.push_back(&device);
-        const std::string unreadable = m_options.matchByOrder ? UnreadableDevice() : "";
+        const std::string unreadable =
+            m_options.matchByOrder ? UnreadableDevice("devices cannot be matched by their order")
+                                   : "";
         if (m_options.matchByOrder)
             std::stable_sort(files.begin(), files.end(),
                              [](const CProfileDevice* a, const CProfileDevice* b) {
@@ -304,7 +306,7 @@ private:
             return a->properties.value.Ranking < b->properties.value.Ranking;
         });
         const bool shared = SharesAPlace(order);
-        if (shared && !UnreadableDevice().empty()) {
+        if (shared && !UnreadableDevice("").empty()) {
             for (const CMatch* match : ranked)
                 Skip(match->label + " ranking", std::to_string(*match->file->ranking),
                      "devices share a place in the ranking and one could not be read; "
@@ -393,6 +395,10 @@ private:
         const char* setting = Describe(CSettingId::ClockSource).label;
         const CProfileSource& source = *m_profile.clockSource;
         const std::string wantedText = std::to_string(source.id) + " (" + source.name + ")";
+        // A device that could not be read may be the first.
+        const std::string unreadable = UnreadableDevice("which device is first is unsure");
+        if (!unreadable.empty())
+            return Skip(setting, wantedText, unreadable);
         const CSnapshotDevice* first = FirstDevice();
         if (!first)
             return Skip(setting, wantedText, "no device is connected");

@@ -5,6 +5,7 @@
 
 #include "DriverSnapshot.h"
 #include "KvxUsbRecords.h"
+#include "KvxUsbStatus.h"
 #include "KvxUsbText.h"
 #include "KvxuUsbDriver.h"
 #include "Profile.h"
@@ -130,8 +131,11 @@ std::string RefusesRate(const CDriverSnapshot& snapshot, const CProfile& profile
     if (std::find(rates.Rates, end, wanted) == end)
         return "not among the rates the driver offers";
     const bool goingToManual = profile.rateMode && *profile.rateMode == KVX_USB_RATE_MODE_MANUAL;
-    if (!goingToManual && snapshot.rateMode.Ok() &&
-        snapshot.rateMode.value == KVX_USB_RATE_MODE_AUTOMATIC)
+    if (!goingToManual && !snapshot.rateMode.Ok())
+        return "the rate selection mode could not be read, and in automatic mode the driver "
+               "picks the rate: " +
+               StatusText(snapshot.rateMode.status);
+    if (!goingToManual && snapshot.rateMode.value == KVX_USB_RATE_MODE_AUTOMATIC)
         return "the driver picks the rate in automatic mode; choose manual mode to set one";
     return "";
 }

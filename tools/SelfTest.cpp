@@ -7,6 +7,7 @@
 
 #include "BoundedChannel.h"
 #include "ChangeWatcher.h"
+#include "ExitStatus.h"
 #include "KvxUsbText.h"
 #include "KvxuUsbDriver.h"
 #include "ScopedHandle.h"
@@ -670,4 +671,11 @@ DWORD RunSelfTest(const char* deviceName, const SelfTestOptions& options, CCheck
     if (unanswered)
         *unanswered = channel.TimedOut();
     return 0;
+}
+
+int SelfTestExitStatus(DWORD openStatus, bool unanswered, const CCheckList& checks)
+{
+    if (openStatus != 0 || unanswered)
+        return KVX_EXIT_NO_DRIVER;
+    return checks.Failed() ? KVX_EXIT_INCOMPLETE : KVX_EXIT_OK;
 }

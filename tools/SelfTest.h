@@ -25,3 +25,7 @@ struct SelfTestOptions {
 // it were not made.
 DWORD RunSelfTest(const char* deviceName, const SelfTestOptions& options, CCheckList& checks,
                   bool* unanswered = nullptr);
+
+// The exit status of a run (ExitStatus.h): 3 without a driver or when a request went
+// unanswered, 1 when a check failed, else 0.
+int SelfTestExitStatus(DWORD openStatus, bool unanswered, const CCheckList& checks);

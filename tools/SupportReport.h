@@ -40,8 +40,10 @@ struct CReportNode {
 // Reads everything from an open channel into a report tree.
 CReportNode ReadSupportReport(CKvxuUsbDriver& driver);
 
-// Whether a read anywhere in the report failed: the report is then not whole.
-bool ReportHasFailure(const CReportNode& report);
+// kvxuinfo: opens a channel of its own, reads the report into out as text or JSON, says in
+// err when the driver stopped answering, and returns the exit status (ExitStatus.h): 1 when
+// a read inside the report failed, 3 without a driver or when it stopped answering.
+int RunSupportReport(bool json, std::string& out, std::string& err);
 
 std::string RenderText(const CReportNode& report);
 std::string RenderJson(const CReportNode& report);

@@ -128,9 +128,7 @@ int SelfTest(int argc, char** argv)
                           StatusText(status) + "\n");
     else
         Print(stdout, RenderChecksText(checks));
-    if (status != 0 || unanswered)
-        return KVX_EXIT_NO_DRIVER;
-    return checks.Failed() ? KVX_EXIT_INCOMPLETE : KVX_EXIT_OK;
+    return SelfTestExitStatus(status, unanswered, checks);
 }
 
 // "watch [--exit-with PID]": the self-test starts it with its own process id, so that it

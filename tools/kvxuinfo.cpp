@@ -34,29 +34,9 @@ int main(int argc, char** argv)
         }
     }
 
-    // A channel of its own: the tool shares nothing with a running control panel.
-    CKvxuUsbDriver driver;
-    bool notResponding = false;
-    driver.SetNotRespondingHandler([&notResponding] { notResponding = true; });
-    DWORD status = driver.Open(KVX_USB_DEVICE_NAME);
-    CReportNode report;
-    report.Text("tool", "Support report", "kvxuinfo " KVX_VERSION_TEXT);
-    report.Text("controlDevice", "Control device", "\\\\.\\" KVX_USB_DEVICE_NAME);
-    if (status != 0) {
-        report.Failure("open", "Open", status);
-    } else {
-        CReportNode driverReport = ReadSupportReport(driver);
-        for (CReportNode& node : driverReport.children)
-            report.children.push_back(std::move(node));
-    }
-    Print(json ? RenderJson(report) : RenderText(report));
-    // What could be read is printed; the report is not whole.
-    if (notResponding) {
-        std::fprintf(stderr, "kvxuinfo: %s (%s)\n", StatusSentence(KVX_USB_E_NOT_RESPONDING),
-                     StatusText(KVX_USB_E_NOT_RESPONDING).c_str());
-        return KVX_EXIT_NO_DRIVER;
-    }
-    if (status != 0)
-        return KVX_EXIT_NO_DRIVER;
-    return ReportHasFailure(report) ? KVX_EXIT_INCOMPLETE : KVX_EXIT_OK;
+    std::string out, err;
+    const int status = RunSupportReport(json, out, err);
+    Print(out);
+    std::fputs(err.c_str(), stderr);
+    return status;
 }
