@@ -1,11 +1,13 @@
 #include "Drv.h"
 
 #include <algorithm>
+#include <cstring>
+
+#include "KvxUsbText.h"
 
 namespace {
 
-// The ids of a list record: its count bounded by the array that holds them. The list was
-// cleared before it was read, so a short answer gives no ids.
+// The ids of a list record, read whole and checked: its count is within the array.
 template <size_t N> std::vector<uint32_t> BoundedIds(const uint32_t (&ids)[N], uint32_t count)
 {
     return std::vector<uint32_t>(ids, ids + std::min<size_t>(count, N));
@@ -28,17 +30,28 @@ DWORD LoadRecords(std::vector<std::unique_ptr<Record>>& records, const std::vect
     return result;
 }
 
-// Sends every record in order and returns the first failure; the rest are still sent.
-template <class Record, class StoreRecord>
-DWORD StoreRecords(const std::vector<std::unique_ptr<Record>>& records, StoreRecord storeRecord)
+// Reads the record afresh, lets change set the user's field, and sends it only when that
+// changed a byte of it.
+template <class Record, class Read, class Change, class Write>
+CWriteResult Rewrite(Read read, Change change, Write write)
 {
-    DWORD result = 0;
-    for (const std::unique_ptr<Record>& record : records) {
-        DWORD status = storeRecord(*record);
-        if (status != 0 && result == 0)
-            result = status;
-    }
-    return result;
+    Record record;
+    const DWORD status = read(&record);
+    if (status != 0)
+        return {CWriteOutcome::NotSent, status};
+    const Record before = record;
+    change(record);
+    if (std::memcmp(&before, &record, sizeof record) == 0)
+        return {CWriteOutcome::Unchanged, 0};
+    return SentWriteResult(write(record));
+}
+
+// A name field gets the text only when it differs from what it holds: a name the driver left
+// without a terminator is not cut down by a dialog that was left unedited.
+template <size_t N> void SetName(char (&field)[N], const std::string& name)
+{
+    if (RecordText(field) != name)
+        SetRecordText(field, name.c_str());
 }
 
 // Deletes the records from index 0 upward, then releases the array's storage.
@@ -73,11 +86,11 @@ DWORD CDrv::ReadDeviceIds(std::vector<uint32_t>& ids)
 DWORD CDrv::LoadDevices()
 {
     FreeDevices();
-    std::vector<uint32_t> ids;
-    DWORD status = ReadDeviceIds(ids);
+    m_DeviceIds.clear();
+    DWORD status = ReadDeviceIds(m_DeviceIds);
     if (status != 0)
         return status;
-    return LoadRecords(m_Devices, ids,
+    return LoadRecords(m_Devices, m_DeviceIds,
                        [this](const uint32_t* id, _KVX_USB_DEVICE_PROPERTIES* record) {
                            return GetDeviceProperties(id, record);
                        });
@@ -111,21 +124,81 @@ DWORD CDrv::LoadChannels(CChannelArray& channels, KvxUsbDirection direction)
                        });
 }
 
-DWORD CDrv::StoreDevices()
+CWriteResult SentWriteResult(DWORD status)
 {
-    return StoreRecords(m_Devices, [this](const _KVX_USB_DEVICE_PROPERTIES& record) {
-        return SetDeviceProperties(&record);
-    });
+    if (status == 0)
+        return {CWriteOutcome::Applied, 0};
+    return {status == KVX_USB_E_NOT_RESPONDING ? CWriteOutcome::NoAnswer : CWriteOutcome::Refused,
+            status};
 }
 
-DWORD CDrv::StoreSynchModes()
+CWriteResult CDrv::StoreDeviceRanking(uint32_t deviceId, uint32_t ranking)
 {
-    // Every device's selection goes out, changed or not: the head of its cached record.
-    return StoreRecords(m_SynchModes, [this](const _KVX_USB_DEVICE_SYNCH_MODE_INFO& record) {
-        _KVX_USB_SYNCH_MODE_SELECT select = {record.DeviceId, record.Current.SourceKind,
-                                             record.Current.SourceId};
-        return SetSynchMode(&select);
-    });
+    return Rewrite<_KVX_USB_DEVICE_PROPERTIES>(
+        [&](_KVX_USB_DEVICE_PROPERTIES* record) { return GetDeviceProperties(&deviceId, record); },
+        [&](_KVX_USB_DEVICE_PROPERTIES& record) { record.Ranking = ranking; },
+        [&](const _KVX_USB_DEVICE_PROPERTIES& record) { return SetDeviceProperties(&record); });
+}
+
+CWriteResult CDrv::StoreDeviceName(uint32_t deviceId, const std::string& name)
+{
+    return Rewrite<_KVX_USB_DEVICE_PROPERTIES>(
+        [&](_KVX_USB_DEVICE_PROPERTIES* record) { return GetDeviceProperties(&deviceId, record); },
+        [&](_KVX_USB_DEVICE_PROPERTIES& record) { SetName(record.DeviceName, name); },
+        [&](const _KVX_USB_DEVICE_PROPERTIES& record) { return SetDeviceProperties(&record); });
+}
+
+CWriteResult CDrv::StoreChannelName(uint32_t channelId, const std::string& name)
+{
+    return Rewrite<_KVX_USB_CHANNEL_PROPERTIES>(
+        [&](_KVX_USB_CHANNEL_PROPERTIES* record) {
+            return GetChannelProperties(&channelId, record);
+        },
+        [&](_KVX_USB_CHANNEL_PROPERTIES& record) { SetName(record.ChannelName, name); },
+        [&](const _KVX_USB_CHANNEL_PROPERTIES& record) { return SetChannelProperties(&record); });
+}
+
+CWriteResult CDrv::StoreClockSource(uint32_t deviceId, uint32_t sourceId)
+{
+    _KVX_USB_DEVICE_SYNCH_MODE_INFO info;
+    const DWORD status = GetSynchModeInfo(&deviceId, &info);
+    if (status != 0)
+        return {CWriteOutcome::NotSent, status};
+    const _KVX_USB_CLOCK_SOURCE* begin = info.Sources;
+    const _KVX_USB_CLOCK_SOURCE* end = begin + info.SourceCount;
+    const _KVX_USB_CLOCK_SOURCE* source = std::find_if(
+        begin, end, [&](const _KVX_USB_CLOCK_SOURCE& s) { return s.SourceId == sourceId; });
+    // No longer offered: the driver would refuse it.
+    if (source == end)
+        return {CWriteOutcome::NotSent, ERROR_NOT_FOUND};
+    if (info.Current.SourceId == sourceId && info.Current.SourceKind == source->SourceKind)
+        return {CWriteOutcome::Unchanged, 0};
+    const _KVX_USB_SYNCH_MODE_SELECT select = {deviceId, source->SourceKind, sourceId};
+    return SentWriteResult(SetSynchMode(&select));
+}
+
+CWriteResult CDrv::StoreStreamDepth(uint32_t currentUs)
+{
+    return Rewrite<_KVX_USB_STREAM_BUFFER_DEPTH>(
+        [&](_KVX_USB_STREAM_BUFFER_DEPTH* record) { return GetStreamBufferDepth(record); },
+        [&](_KVX_USB_STREAM_BUFFER_DEPTH& record) { record.Current = currentUs; },
+        [&](const _KVX_USB_STREAM_BUFFER_DEPTH& record) { return SetStreamBufferDepth(&record); });
+}
+
+CWriteResult CDrv::StoreAsioDepth(uint32_t depthUs)
+{
+    return Rewrite<_KVX_USB_BUFFER_DEPTH>(
+        [&](_KVX_USB_BUFFER_DEPTH* record) { return GetAsioBufferDepth(record); },
+        [&](_KVX_USB_BUFFER_DEPTH& record) { record.Depth = depthUs; },
+        [&](const _KVX_USB_BUFFER_DEPTH& record) { return SetAsioBufferDepth(&record); });
+}
+
+CWriteResult CDrv::StoreWdmDepth(uint32_t depthUs)
+{
+    return Rewrite<_KVX_USB_BUFFER_DEPTH>(
+        [&](_KVX_USB_BUFFER_DEPTH* record) { return GetWdmBufferDepth(record); },
+        [&](_KVX_USB_BUFFER_DEPTH& record) { record.Depth = depthUs; },
+        [&](const _KVX_USB_BUFFER_DEPTH& record) { return SetWdmBufferDepth(&record); });
 }
 
 void CDrv::FreeDevices()

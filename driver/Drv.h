@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "KvxuUsbDriver.h"
@@ -14,17 +15,35 @@ typedef std::vector<std::unique_ptr<_KVX_USB_DEVICE_PROPERTIES>> CDeviceArray;
 typedef std::vector<std::unique_ptr<_KVX_USB_DEVICE_SYNCH_MODE_INFO>> CSynchModeArray;
 typedef std::vector<std::unique_ptr<_KVX_USB_CHANNEL_PROPERTIES>> CChannelArray;
 
-// Loads and stores go on after a failure and return the status of the first failure in
-// list order (0 when all succeeded); records that failed to load are left out.
+// How a change the user asked for ended, as the user is told it.
+enum class CWriteOutcome {
+    Applied,   // the driver took it
+    Unchanged, // the driver already held it: nothing was sent
+    NotSent,   // the record could not be read whole just before: nothing was sent
+    Refused,   // the driver said no
+    NoAnswer,  // the request ran out of time: the driver may still apply it
+};
+struct CWriteResult {
+    CWriteOutcome outcome;
+    DWORD status; // the failed read's (NotSent) or the write's (Refused, NoAnswer); else 0
+};
+// The outcome of a write that was sent, by its status.
+CWriteResult SentWriteResult(DWORD status);
+
+// Loads go on after a failure and return the status of the first failure in list order (0
+// when all succeeded); records that failed to load are left out.
+//
+// The Store... functions write one setting of one record: they read the record afresh, change
+// only that field, and send it only when that changed it, so that nothing the panel did not
+// read whole, and nothing the user did not change, goes back to the driver.
 class CDrv : public CKvxuUsbDriver {
 public:
     CDrv();
     ~CDrv() override;
 
+    // Also m_DeviceIds: the ids the driver listed, empty when the list could not be read.
     DWORD LoadDevices();
-    DWORD StoreDevices();
     DWORD LoadSynchModes();
-    DWORD StoreSynchModes();
     // Reads the channels of one half of the channel-id lists.
     DWORD LoadChannels(CChannelArray& channels, KvxUsbDirection direction);
 
@@ -34,8 +53,18 @@ public:
     // The ids of the devices the driver lists, no more than its record holds.
     DWORD ReadDeviceIds(std::vector<uint32_t>& ids);
 
+    CWriteResult StoreDeviceRanking(uint32_t deviceId, uint32_t ranking);
+    CWriteResult StoreDeviceName(uint32_t deviceId, const std::string& name);
+    CWriteResult StoreChannelName(uint32_t channelId, const std::string& name);
+    // The source the device offers with this id, of the kind it gives it.
+    CWriteResult StoreClockSource(uint32_t deviceId, uint32_t sourceId);
+    CWriteResult StoreStreamDepth(uint32_t currentUs);
+    CWriteResult StoreAsioDepth(uint32_t depthUs);
+    CWriteResult StoreWdmDepth(uint32_t depthUs);
+
     uint32_t m_AsioNameOption = 0;
     _KVX_USB_CLOCK_MASTER m_ClockMaster = {};
+    std::vector<uint32_t> m_DeviceIds;
     CDeviceArray m_Devices;
     CSynchModeArray m_SynchModes;
     CChannelArray m_InputChannels;

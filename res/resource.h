@@ -183,6 +183,20 @@
 #define IDC_PROFILE_REASON_LABEL 1306
 #define IDC_PROFILE_NOTES_LABEL 1307
 
+// How a change the user asked for ended when the driver did not take it, and its subjects.
+#define IDS_WRITE_NOT_SENT 61420
+#define IDS_WRITE_REFUSED 61421
+#define IDS_WRITE_NO_ANSWER 61422
+#define IDS_SUBJECT_RANKING 61423
+#define IDS_SUBJECT_DEVICE_NAME 61424
+#define IDS_SUBJECT_CHANNEL_NAME 61425
+#define IDS_SUBJECT_NAME_OPTION 61426
+#define IDS_SUBJECT_SOURCE 61427
+#define IDS_SUBJECT_RATE 61428
+#define IDS_SUBJECT_STREAM_DEPTH 61429
+#define IDS_SUBJECT_ASIO_DEPTH 61430
+#define IDS_SUBJECT_WDM_DEPTH 61431
+
 // The shell around the panel: the caption of the settings profiles' message boxes (never the
 // main window's title, by which another start finds the running instance), and the tray
 // icon's tip after the title.

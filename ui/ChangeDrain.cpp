@@ -14,8 +14,13 @@ bool CChangeDrain::TakeBatch()
     for (int taken = 0; taken < RECORDS_PER_BATCH && ::GetTickCount() - start < BATCH_MS; ++taken) {
         // Zeroed each time: a short answer must not repeat the kind of the record before.
         _KVX_USB_NOTIFICATION record = {};
-        if (!m_Host.TakeChangeRecord(&record))
+        const CChangeTake take = m_Host.TakeChangeRecord(&record);
+        if (take != CChangeTake::Record) {
+            // A record lost on the way may have told of any change: all is read again.
+            if (take == CChangeTake::Missed)
+                m_bRefreshPending = true;
             return true;
+        }
         if (record.Kind == KVX_USB_NOTIFY_DEVICE_CHANGE ||
             record.Kind == KVX_USB_NOTIFY_SETTING_CHANGE)
             m_bRefreshPending = true;

@@ -10,11 +10,18 @@
 
 #include "KvxUsbRecords.h"
 
+// What taking the next change record gave.
+enum class CChangeTake {
+    Record, // one record, whole
+    Empty,  // the driver's queue is empty, or the driver cannot be asked now
+    Missed, // the driver failed to hand a record over whole: it may have been taken off its
+            // queue unread, so anything may have changed
+};
+
 // What the drain needs of the window that owns it.
 class IChangeDrainHost {
 public:
-    // The next queued record; false once the driver's queue is empty or cannot be read.
-    virtual bool TakeChangeRecord(_KVX_USB_NOTIFICATION* record) = 0;
+    virtual CChangeTake TakeChangeRecord(_KVX_USB_NOTIFICATION* record) = 0;
     virtual void RefreshForChanges() = 0;
     // Calls the drain's Drain() back after about ms; false when no timer could be set.
     virtual bool ScheduleDrain(UINT ms) = 0;

@@ -1,6 +1,40 @@
 #include "DialogPage.h"
 
 #include <algorithm>
+#include <cstdio>
+
+#include "KvxUsbStatus.h"
+#include "resource.h"
+
+namespace {
+
+std::string Format(UINT formatId, const std::string& subject, const std::string& why = "",
+                   const std::string& status = "")
+{
+    char text[512];
+    std::snprintf(text, sizeof text, AfxLoadString(formatId).c_str(), subject.c_str(), why.c_str(),
+                  status.c_str());
+    return text;
+}
+
+// What the user is told of a write, or nothing when the driver took it or held it already.
+std::string WriteOutcomeText(const CWriteResult& result, const std::string& subject)
+{
+    switch (result.outcome) {
+    case CWriteOutcome::NotSent:
+        return Format(IDS_WRITE_NOT_SENT, subject, StatusSentence(result.status),
+                      StatusText(result.status));
+    case CWriteOutcome::Refused:
+        return Format(IDS_WRITE_REFUSED, subject, StatusSentence(result.status),
+                      StatusText(result.status));
+    case CWriteOutcome::NoAnswer:
+        return Format(IDS_WRITE_NO_ANSWER, subject);
+    default:
+        return "";
+    }
+}
+
+} // namespace
 
 CDialogPage::CDialogPage(UINT nIDTemplate, CWnd* pParentWnd)
     : CDialog(nIDTemplate, pParentWnd), m_nIDPage(nIDTemplate)
@@ -13,6 +47,15 @@ void CDialogPage::Refresh()
         return;
     m_bStale = false;
     OnRefresh();
+}
+
+bool CDialogPage::TellWriteOutcome(const CWriteResult& result, UINT subjectId)
+{
+    const std::string text = WriteOutcomeText(result, AfxLoadString(subjectId));
+    if (text.empty())
+        return true;
+    MessageBox(text.c_str(), AfxLoadString(IDS_ERROR_CAPTION).c_str(), MB_OK);
+    return false;
 }
 
 void CDialogPage::EnableControls(std::initializer_list<int> ids, bool enable)

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "Afx.h"
+#include "Drv.h"
 
 #include <initializer_list>
 #include <memory>
@@ -44,6 +45,11 @@ public:
 protected:
     // The page's own reading and filling, called by Refresh once the window exists.
     virtual void OnRefresh() = 0;
+
+    // Tells the user how a change of the subject (a string: "The clock source") ended, unless
+    // the driver took it or held it already: not sent, refused, or left unanswered. True when
+    // it was taken or held.
+    bool TellWriteOutcome(const CWriteResult& result, UINT subjectId);
 
     // Enables or disables every control with one of these ids.
     void EnableControls(std::initializer_list<int> ids, bool enable);

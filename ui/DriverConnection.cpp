@@ -216,12 +216,19 @@ void CDriverConnection::CheckForAnswer()
         Reconnect();
 }
 
-bool CDriverConnection::TakeChangeRecord(_KVX_USB_NOTIFICATION* record)
+CChangeTake CDriverConnection::TakeChangeRecord(_KVX_USB_NOTIFICATION* record)
 {
     const DWORD status = m_Notificator.GetNotification(record);
-    if (status == KVX_USB_E_NOT_RESPONDING)
+    if (status == 0)
+        return CChangeTake::Record;
+    // Everything is read again once the driver answers.
+    if (status == KVX_USB_E_NOT_RESPONDING) {
         NoteNotResponding();
-    return status == 0;
+        return CChangeTake::Empty;
+    }
+    // The driver's answer to an empty queue; any other failure, a short answer too, may have
+    // cost a record.
+    return status == ERROR_NO_MORE_ITEMS ? CChangeTake::Empty : CChangeTake::Missed;
 }
 
 bool CDriverConnection::ScheduleDrain(UINT ms)

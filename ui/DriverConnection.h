@@ -81,7 +81,7 @@ private:
     // every request it held.
     void CheckForAnswer();
 
-    bool TakeChangeRecord(_KVX_USB_NOTIFICATION* record) override;
+    CChangeTake TakeChangeRecord(_KVX_USB_NOTIFICATION* record) override;
     void RefreshForChanges() override { m_Host.DriverStateChanged(); }
     bool ScheduleDrain(UINT ms) override;
     void CancelDrain() override;

@@ -330,10 +330,9 @@ BOOL CKVX_USB_CPLView::OnDeviceChange(UINT nEventType, DWORD_PTR dwData)
 
 void CKVX_USB_CPLView::ShowDriversAsioNameOption()
 {
-    if (theDrv.GetAsioNameOption(&theDrv.m_AsioNameOption) != 0)
-        return;
-    ShowAsioNameOption(theDrv.m_AsioNameOption != 0 ? 1 : 0);
-    m_bAsioNameOptionStale = false;
+    const bool read = theDrv.GetAsioNameOption(&theDrv.m_AsioNameOption) == 0;
+    ShowAsioNameOption(read ? (theDrv.m_AsioNameOption != 0 ? 1 : 0) : -1);
+    m_bAsioNameOptionStale = !read;
 }
 
 void CKVX_USB_CPLView::ShowAsioNameOption(int checked)

@@ -43,6 +43,9 @@ public:
 
     void ReloadChannelPages() override;
     void ShowAsioNameOption(int checked) override;
+    // Both channel pages show the driver's display-name option alike: it is read once for
+    // both. One that cannot be read shows as not read, and is tried again with the next page.
+    void ShowDriversAsioNameOption() override;
     void HideAllPages();
     // Every page re-reads the driver at once, seen or not: devices, input, output, buffer
     // settings, sync.
@@ -121,9 +124,6 @@ private:
     // had.
     void LoadTreeImages(UINT dpi);
     bool IsChannelPage(const CDialogPage& page) const;
-    // Both channel pages show the driver's display-name option alike: it is read once for
-    // both. A failed read keeps what they show, and is tried again with the next page.
-    void ShowDriversAsioNameOption();
 
     void DriverStateChanged() override;
     // The window around the view tells the driver's state (the tray icon's tip).

@@ -7,8 +7,11 @@ public:
     // Device names or ranking changed: the channel pages show their channels anew, each as
     // it is next seen.
     virtual void ReloadChannelPages() = 0;
-    // Both channel pages show the display-name option alike, as checked (1) or not (0).
+    // Both channel pages show the display-name option alike, as checked (1) or not (0), or
+    // as not read (-1).
     virtual void ShowAsioNameOption(int checked) = 0;
+    // Both channel pages show the driver's display-name option, read again now.
+    virtual void ShowDriversAsioNameOption() = 0;
 
 protected:
     ~IPageHost() = default;

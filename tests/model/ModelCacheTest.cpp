@@ -6,6 +6,7 @@
 
 #include "Drv.h"
 #include "FakeDriverModel.h"
+#include "KvxUsbText.h"
 
 CDrv theDrv;
 
@@ -171,54 +172,53 @@ TEST_F(ModelCacheTest, ClosingKeepsTheModelAndAClosedLoadKeepsTheSettings)
     EXPECT_EQ(48000u, drv.m_SampleRateInfo.CurrentRate);
 }
 
-TEST_F(ModelCacheTest, StoringAnEmptyModelSendsNothing)
+// A store reads its record afresh and sends it with only the user's field changed, and only
+// when that changed it; a record it cannot read is not written.
+TEST_F(ModelCacheTest, AStoreSendsOnlyTheChangedFieldOfAFreshRecord)
 {
-    EXPECT_EQ(0u, drv.StoreDevices());
-    EXPECT_EQ(0u, drv.StoreSynchModes());
-    EXPECT_TRUE(Requests().empty());
-}
+    const _KVX_USB_DEVICE_PROPERTIES fresh = FakeDriverModel::Device(2);
+    EXPECT_EQ(CWriteOutcome::Unchanged, drv.StoreDeviceRanking(2, fresh.Ranking).outcome);
+    EXPECT_EQ(CWriteOutcome::Unchanged,
+              drv.StoreDeviceName(2, RecordText(fresh.DeviceName)).outcome)
+        << "a name without its terminator, left as it was, is not cut and sent";
+    ASSERT_EQ(2u, device.requests.size() - 1) << "two reads, no write";
 
-TEST_F(ModelCacheTest, StoreDevicesSendsEveryRecordAsCachedAndReportsTheFirstFailure)
-{
-    model.deviceIds = {1, 2, 3};
-    ASSERT_EQ(0u, drv.LoadDevices());
-    for (uint32_t rank = 0; rank < 3; ++rank)
-        drv.m_Devices[rank]->Ranking = 2 - rank;
-    model.storeFailures[2] = ERROR_NOT_READY;
-    model.storeFailures[3] = ERROR_GEN_FAILURE;
     device.requests.clear();
-
-    EXPECT_EQ(DWORD(ERROR_NOT_READY), drv.StoreDevices());
-    ASSERT_EQ(3u, device.requests.size());
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(DWORD(IOCTL_KVX_USB_SET_DEVICE_PROPERTIES), device.requests[i].code);
-        ASSERT_EQ(sizeof(_KVX_USB_DEVICE_PROPERTIES), device.requests[i].in.size());
-        EXPECT_EQ(0, std::memcmp(drv.m_Devices[i].get(), device.requests[i].in.data(),
-                                 sizeof(_KVX_USB_DEVICE_PROPERTIES)));
-    }
-    EXPECT_EQ(3u, drv.m_Devices.size()); // nothing rolled back or dropped
-}
-
-TEST_F(ModelCacheTest, StoreSynchModesSendsEachDevicesSelectionInOrder)
-{
-    model.deviceIds = {8, 9};
-    ASSERT_EQ(0u, drv.LoadSynchModes());
-    drv.m_SynchModes[0]->Current = drv.m_SynchModes[0]->Sources[3]; // only device 0 changes
-    device.requests.clear();
-
-    EXPECT_EQ(0u, drv.StoreSynchModes());
+    EXPECT_EQ(CWriteOutcome::Applied, drv.StoreDeviceRanking(2, 7).outcome);
     ASSERT_EQ(2u, device.requests.size());
-    for (size_t i = 0; i < 2; ++i) {
-        const _KVX_USB_DEVICE_SYNCH_MODE_INFO& cached = *drv.m_SynchModes[i];
-        EXPECT_EQ(DWORD(IOCTL_KVX_USB_SET_SYNCH_MODE), device.requests[i].code);
-        ASSERT_EQ(sizeof(_KVX_USB_SYNCH_MODE_SELECT), device.requests[i].in.size());
-        _KVX_USB_SYNCH_MODE_SELECT sent;
-        std::memcpy(&sent, device.requests[i].in.data(), sizeof sent);
-        EXPECT_EQ(cached.DeviceId, sent.DeviceId);
-        EXPECT_EQ(cached.Current.SourceKind, sent.SourceKind);
-        EXPECT_EQ(cached.Current.SourceId, sent.SourceId);
-    }
-    EXPECT_EQ(8u, device.requests[0].in[0]); // index 0 first
+    _KVX_USB_DEVICE_PROPERTIES expected = fresh;
+    expected.Ranking = 7;
+    EXPECT_EQ(FakeDeviceIo::Bytes(expected), device.requests[1].in);
+
+    model.readFailures[3] = ERROR_GEN_FAILURE;
+    model.storeFailures[2] = ERROR_NOT_READY;
+    device.requests.clear();
+    const CWriteResult notRead = drv.StoreDeviceName(3, "Desk");
+    EXPECT_EQ(CWriteOutcome::NotSent, notRead.outcome);
+    EXPECT_EQ(DWORD(ERROR_GEN_FAILURE), notRead.status);
+    EXPECT_EQ(1u, device.requests.size()) << "only the read";
+    const CWriteResult refused = drv.StoreDeviceName(2, "Desk");
+    EXPECT_EQ(CWriteOutcome::Refused, refused.outcome);
+    EXPECT_EQ(DWORD(ERROR_NOT_READY), refused.status);
+}
+
+TEST_F(ModelCacheTest, AClockSourceGoesOnlyToItsDeviceWithTheKindTheDriverGivesIt)
+{
+    const _KVX_USB_DEVICE_SYNCH_MODE_INFO modes = FakeDriverModel::SynchMode(8);
+    const _KVX_USB_CLOCK_SOURCE& chosen = modes.Sources[3];
+    EXPECT_EQ(CWriteOutcome::Applied, drv.StoreClockSource(8, chosen.SourceId).outcome);
+    ASSERT_EQ(3u, device.requests.size()); // the driver info, the fresh read, the one write
+    _KVX_USB_SYNCH_MODE_SELECT sent;
+    ASSERT_EQ(sizeof sent, device.requests[2].in.size());
+    std::memcpy(&sent, device.requests[2].in.data(), sizeof sent);
+    EXPECT_EQ(8u, sent.DeviceId);
+    EXPECT_EQ(chosen.SourceKind, sent.SourceKind);
+    EXPECT_EQ(chosen.SourceId, sent.SourceId);
+
+    device.requests.clear();
+    EXPECT_EQ(CWriteOutcome::NotSent, drv.StoreClockSource(8, modes.Sources[5].SourceId).outcome)
+        << "a source the device no longer lists";
+    EXPECT_EQ(1u, device.requests.size());
 }
 
 TEST_F(ModelCacheTest, ReloadReplacesTheWholeArray)

@@ -102,36 +102,36 @@ TEST_F(ModelSimTest, CountsAboveCapacityFailTheListBeforeAnyIdIsUsed)
     EXPECT_EQ(0u, requests.perCode[IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES]);
 }
 
-TEST_F(ModelSimTest, StoredRankingsAndClockSourcesReachTheDriver)
+TEST_F(ModelSimTest, StoredRankingsAndClockSourcesReachTheDriverAndNoOtherRecord)
 {
     StartSim();
     ASSERT_EQ(0u, theDrv.LoadDevices());
     ASSERT_EQ(2u, theDrv.m_Devices.size());
     const uint32_t first = theDrv.m_Devices[0]->DeviceId;
-    theDrv.m_Devices[0]->Ranking = 1;
-    theDrv.m_Devices[1]->Ranking = 0;
-    ASSERT_EQ(0u, theDrv.StoreDevices());
+    const uint32_t second = theDrv.m_Devices[1]->DeviceId;
+    EXPECT_EQ(CWriteOutcome::Applied, theDrv.StoreDeviceRanking(first, 1).outcome);
+    EXPECT_EQ(CWriteOutcome::Applied, theDrv.StoreDeviceRanking(second, 0).outcome);
     ASSERT_EQ(0u, theDrv.LoadDevices());
     for (const auto& device : theDrv.m_Devices)
         EXPECT_EQ(device->DeviceId == first ? 1u : 0u, device->Ranking);
 
     ASSERT_EQ(0u, theDrv.LoadSynchModes());
-    _KVX_USB_DEVICE_SYNCH_MODE_INFO& changed = *theDrv.m_SynchModes[0];
+    const _KVX_USB_DEVICE_SYNCH_MODE_INFO changed = *theDrv.m_SynchModes[0];
     ASSERT_GE(changed.SourceCount, 2u);
     const uint32_t untouched = theDrv.m_SynchModes[1]->Current.SourceId;
-    const _KVX_USB_CLOCK_SOURCE& other =
-        changed.Sources[changed.Sources[0].SourceId == changed.Current.SourceId ? 1 : 0];
-    changed.Current = other;
-    const uint32_t chosen = other.SourceId;
+    const uint32_t before = changed.Current.SourceId;
+    const uint32_t chosen = changed.Sources[changed.Sources[0].SourceId == before ? 1 : 0].SourceId;
     requests.Reset();
-    ASSERT_EQ(0u, theDrv.StoreSynchModes());
-    EXPECT_EQ(2u, requests.perCode[IOCTL_KVX_USB_SET_SYNCH_MODE]);
+    EXPECT_EQ(CWriteOutcome::Applied, theDrv.StoreClockSource(changed.DeviceId, chosen).outcome);
+    EXPECT_EQ(1u, requests.perCode[IOCTL_KVX_USB_SET_SYNCH_MODE]);
     ASSERT_EQ(0u, theDrv.LoadSynchModes());
     EXPECT_EQ(chosen, theDrv.m_SynchModes[0]->Current.SourceId);
     EXPECT_EQ(untouched, theDrv.m_SynchModes[1]->Current.SourceId);
 
     Command({"stream", "on"});
-    EXPECT_EQ(DWORD(KVX_USB_E_STREAMING_ACTIVE), theDrv.StoreSynchModes());
+    const CWriteResult refused = theDrv.StoreClockSource(changed.DeviceId, before);
+    EXPECT_EQ(CWriteOutcome::Refused, refused.outcome);
+    EXPECT_EQ(DWORD(KVX_USB_E_STREAMING_ACTIVE), refused.status);
 }
 
 TEST_F(ModelSimTest, NoDevicesGivesEmptyArrays)

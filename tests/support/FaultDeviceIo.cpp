@@ -115,6 +115,12 @@ void FaultDeviceIo::Add(const Fault& fault)
     m_faults.push_back(fault);
 }
 
+void FaultDeviceIo::ClearFaults()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_faults.clear();
+}
+
 void FaultDeviceIo::Reset()
 {
     EndStalls();

@@ -92,6 +92,8 @@ public:
     const std::string& Error() const { return m_error; }
 
     void Add(const Fault& fault);
+    // Forgets the faults; the counts and the log go on.
+    void ClearFaults();
     // Forgets the faults, the counts and the log; ends any stall.
     void Reset();
     // Opening the control device fails with this status from now on (0: it opens again).

@@ -12,15 +12,16 @@ namespace {
 struct CountingHost : IChangeDrainHost {
     std::deque<uint32_t> queue; // kinds of the records queued
     bool timers = true;
+    bool missed = false; // the record after the queued ones could not be taken whole
     int refreshes = 0, schedules = 0, posts = 0;
 
-    bool TakeChangeRecord(_KVX_USB_NOTIFICATION* record) override
+    CChangeTake TakeChangeRecord(_KVX_USB_NOTIFICATION* record) override
     {
         if (queue.empty())
-            return false;
+            return missed ? CChangeTake::Missed : CChangeTake::Empty;
         record->Kind = queue.front();
         queue.pop_front();
-        return true;
+        return CChangeTake::Record;
     }
     void RefreshForChanges() override { ++refreshes; }
     bool ScheduleDrain(UINT) override { return ++schedules, timers; }
@@ -71,6 +72,18 @@ TEST(ChangeDrainTest, OnlyDeviceAndSettingChangesCallForARefresh)
     drain.OnNotice();
     EXPECT_EQ(0, host.refreshes);
     host.queue = {1, KVX_USB_NOTIFY_DEVICE_CHANGE};
+    drain.OnNotice();
+    EXPECT_EQ(1, host.refreshes);
+    EXPECT_TRUE(drain.IsSettled());
+}
+
+// A record that could not be taken whole may have told of any change.
+TEST(ChangeDrainTest, ARecordNotTakenWholeCallsForARefresh)
+{
+    CountingHost host;
+    CChangeDrain drain(host);
+    host.queue = {4};
+    host.missed = true;
     drain.OnNotice();
     EXPECT_EQ(1, host.refreshes);
     EXPECT_TRUE(drain.IsSettled());

@@ -17,6 +17,7 @@
 #include "MainFrm.h"
 #include "KeyPress.h"
 #include "MessagePump.h"
+#include "ModalAnswers.h"
 #include "SettledView.h"
 #include "SimDriverProcess.h"
 #include "resource.h"
@@ -227,7 +228,7 @@ TEST_F(ListPagesTest, EmptyAndPartlyReadableDriverShowEmptyListsWithControlsOff)
         EXPECT_EQ("", Text(*page, IDC_CHANNEL_HW_NAME));
     }
 
-    // Three devices, the second unreadable: no rows at all, but the two read are counted.
+    // Three devices, the second unreadable: no rows at all, but the driver's list counts three.
     Sim({"plug", "1"});
     Sim({"plug", "2"});
     Sim({"plug", "3"});
@@ -235,7 +236,7 @@ TEST_F(ListPagesTest, EmptyAndPartlyReadableDriverShowEmptyListsWithControlsOff)
     Sim({"fault", "GetDeviceProperties", "1", "1168", "1"});
     Devices().Refresh();
     EXPECT_EQ(0, Rows(Devices().m_DeviceList));
-    EXPECT_EQ("2 Device(s) connected.", DeviceCount());
+    EXPECT_EQ("3 Device(s) connected.", DeviceCount());
 
     // A channel whose device cannot be read gets no row; the others keep theirs.
     CDlgPgChannels& inputs = Inputs(); // shown first: showing re-reads what it missed
@@ -274,7 +275,7 @@ TEST_F(ListPagesTest, UpDownEditAndHelpFollowTheSelectedRow)
     EXPECT_EQ("--E-", DeviceButtons());
 }
 
-TEST_F(ListPagesTest, MovesStayInTheListUntilApplySendsEveryRecordWithItsRow)
+TEST_F(ListPagesTest, MovesStayInTheListUntilApplySendsEachMovedRecordWithItsRow)
 {
     CListCtrlEx& list = Devices().m_DeviceList;
     EXPECT_FALSE(Enabled(Devices(), IDC_DEVICE_APPLY));
@@ -295,7 +296,7 @@ TEST_F(ListPagesTest, MovesStayInTheListUntilApplySendsEveryRecordWithItsRow)
     EXPECT_NE(std::string::npos, SimStatus().find("device order 1 2 3"));
 
     Click(Devices(), IDC_DEVICE_APPLY);
-    EXPECT_EQ(3, Sent("SetDeviceProperties"));
+    EXPECT_EQ(2, Sent("SetDeviceProperties")) << "Booth keeps its place and is not sent";
     const std::string status = SimStatus();
     EXPECT_NE(std::string::npos, status.find("device order 2 1 3")) << status;
     EXPECT_NE(std::string::npos, status.find("\"Stage\" serial S-0002 ranking 0")) << status;
@@ -354,14 +355,16 @@ TEST_F(ListPagesTest, UnterminatedNamesAreCutAtTheirFieldEverywhereTheyShow)
     EXPECT_EQ(device, Cell(inputs, 0, 0));
     EXPECT_EQ(channel.substr(0, 32), Cell(inputs, 0, 2));
 
-    // OK on the unchanged text sends its first 39 bytes and a terminator.
+    // OK on the unchanged text sends nothing: the driver's name is not cut to 39 bytes.
     Select(Devices().m_DeviceList, 0);
+    const int sent = Sent("SetDeviceProperties");
     {
         DialogDriver dialog(nullptr, IDOK);
         Click(Devices(), IDC_DEVICE_EDIT_NAME);
         EXPECT_EQ(device, dialog.shownName);
     }
-    EXPECT_NE(std::string::npos, SimStatus().find("\"" + device.substr(0, 39) + "\" serial"));
+    EXPECT_EQ(sent, Sent("SetDeviceProperties"));
+    EXPECT_NE(std::string::npos, SimStatus().find("\"" + device + "\" serial"));
 
     // Hardware names and serial numbers without a terminator.
     Sim({"fault", "unterminated"});
@@ -412,12 +415,17 @@ TEST_F(ListPagesTest, TheDisplayNameOptionOfEitherPageSetsBothAndCutsAt32Bytes)
     EXPECT_EQ("Stage - Mic 1", Cell(Inputs().m_ChannelList, 2, 2));
     EXPECT_EQ("Stage - Main L", Cell(Outputs().m_ChannelList, 1, 2));
 
-    // Refused by the driver, the choice is still shown on both pages.
+    // Refused by the driver: both pages show the driver's value again, and the user is told.
     Sim({"fault", "SetAsioNameOption", "1", "5"});
-    Click(Outputs(), IDC_CHANNEL_ASIO_NAMES);
+    {
+        ModalAnswers answers;
+        Click(Outputs(), IDC_CHANNEL_ASIO_NAMES);
+        ASSERT_EQ(1u, answers.boxes.size());
+        EXPECT_NE(std::string::npos, answers.boxes[0].find("was not changed")) << answers.Boxes();
+    }
     for (CDlgPgChannels* page : {&Inputs(), &Outputs()}) {
-        EXPECT_EQ(BST_UNCHECKED, page->m_AsioNamesCheck.SendMessage(BM_GETCHECK));
-        EXPECT_EQ(Cell(page->m_ChannelList, 1, 1), Cell(page->m_ChannelList, 1, 2));
+        EXPECT_EQ(BST_CHECKED, page->m_AsioNamesCheck.SendMessage(BM_GETCHECK));
+        EXPECT_NE(Cell(page->m_ChannelList, 1, 1), Cell(page->m_ChannelList, 1, 2));
     }
 }
 
@@ -443,8 +451,11 @@ TEST_F(ListPagesTest, ChannelNameDialogRenamesTheCopyAndARefusalShowsTheOldName)
 
     Sim({"fault", "SetChannelProperties", "1", "5"});
     {
-        DialogDriver dialog("Refused", IDOK);
+        ModalAnswers answers;
+        answers.TypeName("Refused");
         Click(page, IDC_CHANNEL_EDIT_NAME);
+        EXPECT_TRUE(answers.nameDialog);
+        ASSERT_EQ(1u, answers.boxes.size()) << "the refusal is told";
     }
     EXPECT_EQ(stored, Cell(list, 0, 1));
     {

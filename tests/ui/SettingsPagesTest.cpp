@@ -304,7 +304,7 @@ TEST_F(SettingsPagesTest, RefusedRatesAreToldAndStayToApplyAgain)
     EXPECT_TRUE(Enabled(page, IDC_RATE_APPLY));
 }
 
-TEST_F(SettingsPagesTest, ClockSourceOfTheFirstDeviceIsChosenAndEveryDeviceSent)
+TEST_F(SettingsPagesTest, ClockSourceOfTheFirstDeviceIsChosenAndSentForItAlone)
 {
     DlgPgSync& page = Sync();
     Sim({"set", "sources", "1", "Internal", "S/PDIF", "Word Clock"});
@@ -323,7 +323,7 @@ TEST_F(SettingsPagesTest, ClockSourceOfTheFirstDeviceIsChosenAndEveryDeviceSent)
     EXPECT_FALSE(Enabled(page, IDC_RATE_APPLY));
     SimTrace trace(g_tracePath);
     Click(page, IDC_SOURCE_APPLY);
-    EXPECT_EQ(2, trace.Count("SetSynchMode")) << "every device's selection goes out";
+    EXPECT_EQ(1, trace.Count("SetSynchMode")) << "the other device's selection stays unsent";
     EXPECT_FALSE(Enabled(page, IDC_SOURCE_APPLY));
     const std::string status = SimStatus();
     EXPECT_NE(std::string::npos, status.find("clock source 2 \"Word Clock\"")) << status;
@@ -467,10 +467,12 @@ TEST_F(SettingsPagesTest, UnusableStreamRecordsDisableTheirSliderOnly)
     Sim({"set", "stream-range", "1000", "8000", "500"});
     EXPECT_TRUE(page.m_StreamSlider.IsWindowEnabled());
 
-    // The page reads the rate itself; without one every count is 0.
+    // The page reads the rate itself; without one no sample count is known, only the time.
     Sim({"fault", "GetSampleRateInfo", "1", "0x1F"});
     page.Refresh();
-    EXPECT_NE(std::string::npos, Text(page, IDC_ASIO_VALUE).find("\n0 samples"));
+    const std::string asio = Text(page, IDC_ASIO_VALUE);
+    EXPECT_NE(std::string::npos, asio.find(" ms")) << asio;
+    EXPECT_EQ(std::string::npos, asio.find("samples")) << asio;
 }
 
 TEST_F(SettingsPagesTest, DropOutsAreReadOnlyWhileThePageIsVisible)

@@ -153,6 +153,9 @@ void CDlgPgASIOSettings::SetupBufferSlider(CSliderCtrl& slider, uint32_t step, u
 
 std::string CDlgPgASIOSettings::DepthText(const _KVX_USB_BUFFER_DEPTH& depth) const
 {
+    // Samples are counted at the rate; without it, only the time is known.
+    if (m_nSampleRate == 0)
+        return FormatMilliseconds(depth.Depth, AfxLoadString(IDS_MS).c_str());
     char text[128];
     std::snprintf(text, sizeof text, "%d.%01d %s\n%d %s", int(depth.Depth / 1000),
                   int(depth.Depth % 1000 / 100), AfxLoadString(IDS_MS).c_str(),
@@ -268,29 +271,35 @@ void CDlgPgASIOSettings::OnTimer(UINT_PTR nIDEvent)
     ShowTexts();
 }
 
-// The results are not examined: the refresh shows what the driver now holds, so a refused
-// change springs back. Every field the page does not change goes back as it was read.
+// Each depth goes into its record as the driver has it now; the refresh then shows what the
+// driver holds, so a refused change springs back, and the user is told why. The streams
+// restart only for a depth the driver took.
 void CDlgPgASIOSettings::OnApplyStream()
 {
-    theDrv.SetStreamBufferDepth(&m_StreamDepth);
-    theDrv.StopStreams();
-    theDrv.StartStreams();
-    Refresh();
-    ReportDepth(m_StreamSlider, m_strStream);
+    const CWriteResult result = theDrv.StoreStreamDepth(m_StreamDepth.Current);
+    Applied(result, true, m_StreamSlider, m_strStream, IDS_SUBJECT_STREAM_DEPTH);
 }
 
 void CDlgPgASIOSettings::OnApplyAsio()
 {
-    theDrv.SetAsioBufferDepth(&m_AsioDepth);
-    Refresh();
-    ReportDepth(m_AsioSlider, m_strAsio);
+    const CWriteResult result = theDrv.StoreAsioDepth(m_AsioDepth.Depth);
+    Applied(result, false, m_AsioSlider, m_strAsio, IDS_SUBJECT_ASIO_DEPTH);
 }
 
 void CDlgPgASIOSettings::OnApplyWdm()
 {
-    theDrv.SetWdmBufferDepth(&m_WdmDepth);
-    theDrv.StopStreams();
-    theDrv.StartStreams();
+    const CWriteResult result = theDrv.StoreWdmDepth(m_WdmDepth.Depth);
+    Applied(result, true, m_WdmSlider, m_strWdm, IDS_SUBJECT_WDM_DEPTH);
+}
+
+void CDlgPgASIOSettings::Applied(const CWriteResult& result, bool restartStreams,
+                                 const CSliderCtrl& slider, const std::string& text, UINT subjectId)
+{
+    if (restartStreams && result.outcome == CWriteOutcome::Applied) {
+        theDrv.StopStreams();
+        theDrv.StartStreams();
+    }
     Refresh();
-    ReportDepth(m_WdmSlider, m_strWdm);
+    ReportDepth(slider, text);
+    TellWriteOutcome(result, subjectId);
 }

@@ -70,6 +70,10 @@ private:
     // The driver's answer to an Apply shows only on the page (a refused depth springs back):
     // it is also given as the status text, where a screen reader looks for it.
     void ReportDepth(const CSliderCtrl& slider, const std::string& text);
+    // After a depth's Apply: the streams restart when asked and the driver took the depth,
+    // the page shows what the driver holds, and the user hears how it ended.
+    void Applied(const CWriteResult& result, bool restartStreams, const CSliderCtrl& slider,
+                 const std::string& text, UINT subjectId);
 
     // What a screen reader hears of each slider: its label and the text shown beside it.
     CAccessibleControl m_StreamSliderAccessible;

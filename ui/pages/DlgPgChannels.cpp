@@ -94,9 +94,12 @@ void CDlgPgChannels::UpdateAsioDisplayNames()
 {
     const int rows = m_ChannelList.GetItemCount();
     for (int row = 0; row < rows; ++row) {
+        // Without the option the names an ASIO host shows are not known.
         const std::string name =
-            AsioDisplayName(uint32_t(m_nAsioNames), m_ChannelList.GetItemText(row, COLUMN_DEVICE),
-                            m_ChannelList.GetItemText(row, COLUMN_CHANNEL));
+            m_nAsioNames < 0 ? std::string()
+                             : AsioDisplayName(uint32_t(m_nAsioNames),
+                                               m_ChannelList.GetItemText(row, COLUMN_DEVICE),
+                                               m_ChannelList.GetItemText(row, COLUMN_CHANNEL));
         m_ChannelList.SetItemText(row, COLUMN_ASIO_NAME, name.c_str());
     }
 }
@@ -119,14 +122,15 @@ void CDlgPgChannels::EditChannelName(size_t index)
     const CChannelArray& channels = Channels();
     if (index >= channels.size())
         return;
-    // The dialog edits a copy: the cache changes only by the refill with what the driver
-    // then reports, so a refused name shows the old one again.
+    // The dialog edits a copy; the name typed goes into the driver's record as it is then, and
+    // the refill shows what the driver kept, so a refused name shows the old one again.
     _KVX_USB_CHANNEL_PROPERTIES copy = *channels[index];
     CSubDlgChannelNameEdit dialog(&copy);
     if (dialog.DoModal() != IDOK)
         return;
-    theDrv.SetChannelProperties(&copy);
+    const CWriteResult result = theDrv.StoreChannelName(copy.ChannelId, dialog.m_strName);
     FillChannelList();
+    TellWriteOutcome(result, IDS_SUBJECT_CHANNEL_NAME);
 }
 
 void CDlgPgChannels::ShowAsioNameOption(int checked)
@@ -134,18 +138,32 @@ void CDlgPgChannels::ShowAsioNameOption(int checked)
     m_nAsioNames = checked;
     if (!m_hWnd)
         return;
+    // Not read: unchecked, and not to be changed from a value nobody knows.
+    const int shown = m_nAsioNames;
+    if (m_nAsioNames < 0)
+        m_nAsioNames = 0;
     UpdateData(FALSE);
+    m_nAsioNames = shown;
+    m_AsioNamesCheck.EnableWindow(shown >= 0);
     UpdateAsioDisplayNames();
 }
 
 void CDlgPgChannels::OnAsioNamesClicked()
 {
     UpdateData(TRUE);
-    theDrv.m_AsioNameOption = uint32_t(m_nAsioNames);
-    // The driver may refuse; the box still shows the user's choice.
-    theDrv.SetAsioNameOption(&theDrv.m_AsioNameOption);
-    if (IPageHost* host = GetPageHost())
-        host->ShowAsioNameOption(m_nAsioNames);
+    const uint32_t option = uint32_t(m_nAsioNames);
+    const CWriteResult result = SentWriteResult(theDrv.SetAsioNameOption(&option));
+    IPageHost* host = GetPageHost();
+    if (result.outcome == CWriteOutcome::Applied) {
+        theDrv.m_AsioNameOption = option;
+        if (host)
+            host->ShowAsioNameOption(m_nAsioNames);
+        return;
+    }
+    // Not taken: both pages show the driver's value again, as it is now.
+    if (host)
+        host->ShowDriversAsioNameOption();
+    TellWriteOutcome(result, IDS_SUBJECT_NAME_OPTION);
 }
 
 void CDlgPgChannels::OnItemChanged(NMHDR*, LRESULT* pResult)

@@ -16,6 +16,7 @@ public:
     void FillChannelList();
     // Shows the display-name option as checked (1) or not (0) and recomposes column 2;
     // the driver is not asked.
+    // Checked (1) or not (0); -1: not read, unchecked and disabled, and no ASIO names shown.
     void ShowAsioNameOption(int checked);
 
     CButton m_AsioNamesCheck;

@@ -65,7 +65,9 @@ void CDlgPgDevices::FillDeviceList()
         m_DeviceList.SelectRow(selected);
     }
     UpdateButtons();
-    ShowDeviceCount(theDrv.m_Devices.size());
+    // The devices the driver lists, also when one of them could not be read; none when the
+    // list itself could not be.
+    ShowDeviceCount(theDrv.m_DeviceIds.size());
 }
 
 void CDlgPgDevices::RefreshDeviceCount()
@@ -120,14 +122,14 @@ void CDlgPgDevices::EditDeviceName(size_t index)
 {
     if (index >= theDrv.m_Devices.size())
         return;
-    // The dialog edits a copy: the cache changes only by the refill with what the driver
-    // then reports.
+    // The dialog edits a copy; the name typed goes into the driver's record as it is then.
     _KVX_USB_DEVICE_PROPERTIES copy = *theDrv.m_Devices[index];
     CSubDlgDeviceNameEdit dialog(&copy);
     if (dialog.DoModal() != IDOK)
         return;
-    theDrv.SetDeviceProperties(&copy);
+    const CWriteResult result = theDrv.StoreDeviceName(copy.DeviceId, dialog.m_strName);
     FillDeviceList();
+    TellWriteOutcome(result, IDS_SUBJECT_DEVICE_NAME);
     // The channel pages show device names too.
     if (IPageHost* host = GetPageHost())
         host->ReloadChannelPages();
@@ -161,18 +163,25 @@ void CDlgPgDevices::OnDown()
 
 void CDlgPgDevices::OnApply()
 {
+    // Each device takes its row as its ranking, in its record as the driver has it now; a
+    // device whose ranking is its row already is not written. The first that fails is told.
+    CWriteResult told = {CWriteOutcome::Applied, 0};
     const int rows = m_DeviceList.GetItemCount();
     for (int row = 0; row < rows; ++row) {
         const DWORD_PTR index = m_DeviceList.GetItemData(row);
-        if (index < theDrv.m_Devices.size())
-            theDrv.m_Devices[index]->Ranking = uint32_t(row);
+        if (index >= theDrv.m_Devices.size())
+            continue;
+        const CWriteResult result =
+            theDrv.StoreDeviceRanking(theDrv.m_Devices[index]->DeviceId, uint32_t(row));
+        if (told.outcome == CWriteOutcome::Applied && result.outcome != CWriteOutcome::Unchanged)
+            told = result;
     }
-    // Every record goes back, changed or not; the refill then shows what the driver kept.
-    theDrv.StoreDevices();
+    // The refill shows what the driver kept.
     FillDeviceList();
     if (IPageHost* host = GetPageHost())
         host->ReloadChannelPages();
     DisableApplyButtons();
+    TellWriteOutcome(told, IDS_SUBJECT_RANKING);
 }
 
 void CDlgPgDevices::OnEditName()

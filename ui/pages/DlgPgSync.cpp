@@ -98,9 +98,11 @@ void DlgPgSync::FillSampleRates()
         m_RateList.EnableWindow(FALSE);
         return;
     }
-    // The list follows the mode as it is now, not as it was a moment ago.
+    // The list follows the mode as it is now, not as it was a moment ago, and only a mode
+    // read whole.
     if (theDrv.GetSampleRateMode(&theDrv.m_SampleRateMode) != 0) {
         SetSelectionModeChoice(-1);
+        m_RateList.EnableWindow(FALSE);
         return;
     }
     const _KVX_USB_SAMPLE_RATE_INFO& info = theDrv.m_SampleRateInfo;
@@ -154,10 +156,17 @@ void DlgPgSync::FillClockSources()
     }
 }
 
-void DlgPgSync::ShowRefusal(DWORD status, UINT streamingText, UINT otherText)
+void DlgPgSync::TellOutcome(const CWriteResult& result, CButton& applyButton, UINT subjectId,
+                            UINT streamingText, UINT refusedText)
 {
-    const UINT text = status == KVX_USB_E_STREAMING_ACTIVE ? streamingText : otherText;
-    MessageBox(AfxLoadString(text).c_str(), AfxLoadString(IDS_ERROR_CAPTION).c_str(), MB_OK);
+    if (result.outcome == CWriteOutcome::Applied || result.outcome == CWriteOutcome::Unchanged) {
+        applyButton.EnableWindow(FALSE);
+    } else if (result.outcome == CWriteOutcome::Refused) {
+        const UINT text = result.status == KVX_USB_E_STREAMING_ACTIVE ? streamingText : refusedText;
+        MessageBox(AfxLoadString(text).c_str(), AfxLoadString(IDS_ERROR_CAPTION).c_str(), MB_OK);
+    } else {
+        TellWriteOutcome(result, subjectId);
+    }
 }
 
 void DlgPgSync::OnApplyRate()
@@ -170,11 +179,8 @@ void DlgPgSync::OnApplyRate()
         return;
     // Kept also when refused: the buffer page counts samples with it until the next read.
     theDrv.m_SampleRateInfo.CurrentRate = uint32_t(rate);
-    const DWORD status = theDrv.SetSampleRate(uint32_t(rate));
-    if (status == 0)
-        m_RateApplyButton.EnableWindow(FALSE);
-    else
-        ShowRefusal(status, IDS_RATE_REFUSED_STREAMING, IDS_RATE_REFUSED);
+    TellOutcome(SentWriteResult(theDrv.SetSampleRate(uint32_t(rate))), m_RateApplyButton,
+                IDS_SUBJECT_RATE, IDS_RATE_REFUSED_STREAMING, IDS_RATE_REFUSED);
 }
 
 void DlgPgSync::OnApplySource()
@@ -189,25 +195,10 @@ void DlgPgSync::OnApplySource()
         EnableControls({IDC_SOURCE_LIST, IDC_SOURCE_APPLY}, false);
         return;
     }
-    _KVX_USB_DEVICE_SYNCH_MODE_INFO& modes = *theDrv.m_SynchModes[0];
-    const uint32_t count = modes.SourceCount < KVX_USB_MAX_CLOCK_SOURCES
-                               ? modes.SourceCount
-                               : KVX_USB_MAX_CLOCK_SOURCES;
-    const _KVX_USB_CLOCK_SOURCE* chosen = nullptr;
-    for (uint32_t i = 0; i < count && !chosen; ++i)
-        if (modes.Sources[i].SourceId == sourceId)
-            chosen = &modes.Sources[i];
-    if (!chosen) {
-        m_SourceApplyButton.EnableWindow(FALSE);
-        return;
-    }
-    // The whole entry, kind and name included; every other device's selection goes again.
-    modes.Current = *chosen;
-    const DWORD status = theDrv.StoreSynchModes();
-    if (status == 0)
-        m_SourceApplyButton.EnableWindow(FALSE);
-    else
-        ShowRefusal(status, IDS_SOURCE_REFUSED_STREAMING, IDS_SOURCE_REFUSED);
+    // The device whose sources the list shows, and no other.
+    TellOutcome(theDrv.StoreClockSource(theDrv.m_SynchModes[0]->DeviceId, sourceId),
+                m_SourceApplyButton, IDS_SUBJECT_SOURCE, IDS_SOURCE_REFUSED_STREAMING,
+                IDS_SOURCE_REFUSED);
 }
 
 void DlgPgSync::OnApplyMaster()

@@ -38,8 +38,10 @@ private:
     void FillClockSources();
     void SetSelectionModeChoice(int choice);
     void SetClockMasterChoice(int choice);
-    // Tells the user that the driver refused a change: streamingText when audio streams.
-    void ShowRefusal(DWORD status, UINT streamingText, UINT otherText);
+    // An applied change disables its Apply button; a refusal is told with streamingText while
+    // audio streams, else refusedText; a change not sent or left unanswered is told as such.
+    void TellOutcome(const CWriteResult& result, CButton& applyButton, UINT subjectId,
+                     UINT streamingText, UINT refusedText);
 
     CButton m_MasterApplyButton;
     int m_nMasterChoice = -1; // -1 none, 0 the PC, 1 the device is clock master
