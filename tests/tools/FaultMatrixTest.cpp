@@ -244,8 +244,9 @@ protected:
             DWORD offset = 0;
             uint32_t value = 0;
             for (unsigned n = 1; n <= count; ++n) {
-                // By default the first and the last of a kind made many times.
-                if (!full && n > 1 && n != count)
+                // By default the first and the last of a kind made many times; for a set, whose
+                // reads are those of every set, the first.
+                if (!full && n > 1 && (n != count || verb.name.compare(0, 4, "set ") == 0))
                     continue;
                 faults.push_back({code, n, FaultKind::Status, ERROR_GEN_FAILURE});
                 if (operation.outSize > 0) {
