@@ -55,15 +55,6 @@ bool IsGoneForGood(const std::string& path, DWORD error)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Everything a driver that could be read holds nothing of: a closed driver, or one whose
-// every read failed.
-bool HoldsNoSetting(const CProfile& p)
-{
-    return p.devices.empty() && !p.sampleRateHz && !p.rateMode && !p.clockMaster &&
-           !p.clockSource && !p.streamDepthUs && !p.asioDepthUs && !p.wdmDepthUs &&
-           !p.asioNamesWithDevice;
-}
-
 // More notes than this are counted in the message box and listed whole on request.
 const size_t kNotesInMessageBox = 5;
 
@@ -185,24 +176,20 @@ bool CProfileCommands::LoadSettings()
 
 bool CProfileCommands::SaveFile(const std::string& path)
 {
-    std::vector<std::string> notes;
-    CProfile profile;
-    if (m_Driver.IsOpen())
-        profile = ReadProfileFromDriver(m_Driver, notes);
-    // Refused before the file is touched: an empty profile would replace a good one.
-    if (HoldsNoSetting(profile)) {
-        Tell(IDS_PROFILE_NOTHING_TO_SAVE,
-             notes.empty() ? StatusText(KVX_USB_E_NOT_OPEN) : notes.front(), MB_ICONERROR);
+    // Refused before the file is touched, by the rule kvxuctl save follows too.
+    CProfileToSave save = ReadProfileToSave(m_Driver);
+    if (save.refusal != 0) {
+        Tell(IDS_PROFILE_NOTHING_TO_SAVE, save.reason, MB_ICONERROR);
         return false;
     }
-    profile.information.tool = "kvxucpl " KVX_VERSION_TEXT;
+    save.profile.information.tool = "kvxucpl " KVX_VERSION_TEXT;
     std::string error;
-    if (!SaveProfileFile(path, profile, error)) {
+    if (!SaveProfileFile(path, save.profile, error)) {
         Tell(IDS_PROFILE_SAVE_FAILED, error, MB_ICONERROR);
         return false;
     }
     m_Recent.Add(path);
-    TellNotRead(notes);
+    TellNotRead(save.notes);
     return true;
 }
 

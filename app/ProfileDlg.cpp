@@ -23,6 +23,7 @@ int Rank(CSettingOutcome outcome)
 {
     switch (outcome) {
     case CSettingOutcome::Refused:
+    case CSettingOutcome::NoAnswer:
         return 0;
     case CSettingOutcome::Skipped:
         return 1;

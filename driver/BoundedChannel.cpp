@@ -13,6 +13,10 @@ DWORD RequestBoundMs(DWORD code)
     case IOCTL_KVX_USB_SET_SAMPLE_RATE_MODE:
     case IOCTL_KVX_USB_SET_SYNCH_MODE:
     case IOCTL_KVX_USB_SET_CLOCK_MASTER:
+    // A restart of the streams waits for them to drain; a stop that ran out of time would
+    // leave the start refused and the streams stopped.
+    case IOCTL_KVX_USB_STOP_STREAMS:
+    case IOCTL_KVX_USB_START_STREAMS:
         return KVX_USB_CLOCK_CHANGE_BOUND_MS;
     default:
         return KVX_USB_REQUEST_BOUND_MS;

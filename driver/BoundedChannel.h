@@ -19,7 +19,7 @@
 
 // How long a caller waits for the driver: reads and most writes answer at once; a change of
 // the sampling rate, its selection mode, the clock source or the clock master may retune the
-// hardware first.
+// hardware first, and a stop or start of the streams waits for them.
 constexpr DWORD KVX_USB_REQUEST_BOUND_MS = 1000;
 constexpr DWORD KVX_USB_CLOCK_CHANGE_BOUND_MS = 5000;
 DWORD RequestBoundMs(DWORD code);

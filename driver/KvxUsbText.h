@@ -21,6 +21,14 @@ uint32_t UsToSamples(uint32_t timeUs, uint32_t rateHz, uint32_t granularity);
 std::string AsioDisplayName(uint32_t asioNameOption, const std::string& deviceName,
                             const std::string& channelName);
 
+// Whether a byte is a control byte (below 0x20, or 0x7F), which no name the panel, a profile
+// or the command line writes may hold.
+inline bool IsControlByte(char c)
+{
+    const unsigned char byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
 // The text of a fixed-width field: up to its terminator, never past the field, even when
 // the driver left no terminator in it.
 template <size_t N> std::string RecordText(const char (&field)[N])

@@ -257,6 +257,12 @@ DWORD CKvxuUsbDriver::StopStreams()
     return IoControl(IOCTL_KVX_USB_STOP_STREAMS, nullptr, 0, nullptr, 0);
 }
 
+DWORD CKvxuUsbDriver::RestartStreams()
+{
+    const DWORD status = StopStreams();
+    return status != 0 ? status : StartStreams();
+}
+
 DWORD CKvxuUsbDriver::GetStreamBufferDepth(_KVX_USB_STREAM_BUFFER_DEPTH* depth)
 {
     return ReadRecord(IOCTL_KVX_USB_GET_STREAM_BUFFER_DEPTH, nullptr, 0, depth);

@@ -104,6 +104,9 @@ public:
     DWORD SetChannelProperties(const _KVX_USB_CHANNEL_PROPERTIES* properties);
     DWORD StartStreams();
     DWORD StopStreams();
+    // Stops the streams and starts them again, as a new stream or WDM depth needs: the first
+    // failure, after which the streams may be left stopped.
+    DWORD RestartStreams();
     DWORD GetStreamBufferDepth(_KVX_USB_STREAM_BUFFER_DEPTH* depth);
     DWORD SetStreamBufferDepth(const _KVX_USB_STREAM_BUFFER_DEPTH* depth);
     DWORD GetAsioBufferDepth(_KVX_USB_BUFFER_DEPTH* depth);

@@ -13,7 +13,9 @@
 
 class CKvxuUsbDriver;
 
-// A record and the status of its read; the record is all zero unless the read succeeded.
+// A record and the status the driver object's read gave it; the record is all zero unless it
+// came back whole. Every consumer asks Ok() and nothing else: a short answer, a list past its
+// capacity or with an id twice is a failed read there, not here.
 template <class Record> struct CDriverRead {
     DWORD status = 0;
     Record value = {};
@@ -51,6 +53,10 @@ struct CDriverSnapshot {
     CDriverRead<_KVX_USB_BUFFER_DEPTH> asioDepth;
     CDriverRead<_KVX_USB_BUFFER_DEPTH> wdmDepth;
     CDriverRead<_KVX_USB_ASIO_STATISTICS> statistics; // read only when asked for
+
+    // A request ran out of time while the snapshot was read: what it holds is not the
+    // driver's whole state, and whatever was asked after that request was never sent.
+    bool unanswered = false;
 
     // The device with this id among those read, or nullptr.
     const CSnapshotDevice* FindDevice(uint32_t id) const;

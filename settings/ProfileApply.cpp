@@ -12,7 +12,7 @@
 
 namespace {
 
-typedef std::function<DWORD(CKvxuUsbDriver&)> CSend;
+typedef CSettingSend CSend;
 typedef std::shared_ptr<_KVX_USB_DEVICE_PROPERTIES> CDeviceRecord;
 
 std::string Quoted(const std::string& text)
@@ -30,13 +30,26 @@ std::string NotRead(DWORD status)
     return "its current value could not be read: " + StatusText(status);
 }
 
-// The stream and the WDM depth take effect only once the streams restart, as the buffer
-// page does it; their results are not the setting's.
-DWORD RestartStreams(CKvxuUsbDriver& driver, DWORD status)
+// The outcome of a request that was sent, by its status.
+void TellOutcome(CSettingResult& result, DWORD status)
 {
-    driver.StopStreams();
-    driver.StartStreams();
-    return status;
+    result.status = status;
+    result.outcome = status == 0                          ? CSettingOutcome::Applied
+                     : status == KVX_USB_E_NOT_RESPONDING ? CSettingOutcome::NoAnswer
+                                                          : CSettingOutcome::Refused;
+    result.why = status == KVX_USB_E_NOT_RESPONDING ? "no answer; the driver may have applied it"
+                 : status != 0                      ? StatusSentence(status)
+                                                    : "";
+}
+
+// The stream and the WDM depth take effect only once the streams restart, as the buffer
+// page does it: a result of its own, since a failed restart leaves the streams stopped.
+CSettingResult RestartStreams(CKvxuUsbDriver& driver, const std::string& setting)
+{
+    CSettingResult result;
+    result.setting = "restart of the streams for the " + setting;
+    TellOutcome(result, driver.RestartStreams());
+    return result;
 }
 
 class CPlanner {
@@ -64,7 +77,7 @@ private:
     };
 
     void Add(const std::string& setting, const std::string& current, const std::string& wanted,
-             bool differs, CSend send)
+             bool differs, CSend send, bool restarts = false)
     {
         CSettingResult result;
         result.setting = setting;
@@ -73,6 +86,7 @@ private:
         result.outcome = differs ? CSettingOutcome::Planned : CSettingOutcome::Unchanged;
         m_plan.results.push_back(result);
         m_plan.sends.push_back(differs ? std::move(send) : CSend());
+        m_plan.restarts.push_back(differs && restarts);
     }
 
     void Skip(const std::string& setting, const std::string& wanted, const std::string& why)
@@ -84,6 +98,7 @@ private:
         result.why = why;
         m_plan.results.push_back(result);
         m_plan.sends.push_back(CSend());
+        m_plan.restarts.push_back(false);
     }
 
     bool WantedWordIs(CSettingId id, const char* word) const
@@ -95,6 +110,8 @@ private:
 
     void PlanStep(CSettingId id)
     {
+        if (const CProfileNumber* number = FindProfileNumber(id))
+            return PlanNumber(*number);
         switch (id) {
         case CSettingId::DeviceName:
             for (const CMatch& match : m_matches)
@@ -112,34 +129,33 @@ private:
         case CSettingId::Ranking:
             PlanRankings();
             break;
-        case CSettingId::AsioNames:
-            PlanNameOption();
-            break;
         case CSettingId::ClockSource:
             PlanClockSource();
             break;
-        case CSettingId::RateMode:
-            PlanRateMode();
-            break;
-        case CSettingId::SampleRate:
-            PlanSampleRate();
-            break;
-        case CSettingId::ClockMaster:
-            PlanClockMaster();
-            break;
-        case CSettingId::StreamDepth:
-            if (m_profile.streamDepthUs)
-                PlanStreamDepth(*m_profile.streamDepthUs);
-            break;
-        case CSettingId::AsioDepth:
-            PlanBufferDepth(id, m_profile.asioDepthUs, m_snapshot.asioDepth,
-                            &CKvxuUsbDriver::SetAsioBufferDepth, false);
-            break;
-        case CSettingId::WdmDepth:
-            PlanBufferDepth(id, m_profile.wdmDepthUs, m_snapshot.wdmDepth,
-                            &CKvxuUsbDriver::SetWdmBufferDepth, true);
+        default:
             break;
         }
+    }
+
+    // A driver-wide number, as its own driver side reads, checks and sends it.
+    void PlanNumber(const CProfileNumber& number)
+    {
+        const std::optional<uint32_t>& wanted = m_profile.*number.member;
+        if (!wanted)
+            return;
+        const CSettingDescriptor& setting = Describe(number.id);
+        const std::string wantedText = ValueText(setting, *wanted);
+        uint32_t current = 0;
+        const DWORD status = number.read(m_snapshot, current);
+        if (status != 0)
+            return Skip(setting.label, wantedText, NotRead(status));
+        const std::string refusal = current != *wanted && number.refuses
+                                        ? number.refuses(m_snapshot, m_profile, *wanted)
+                                        : "";
+        if (!refusal.empty())
+            return Skip(setting.label, wantedText, refusal);
+        Add(setting.label, ValueText(setting, current), wantedText, current != *wanted,
+            number.send(m_snapshot, *wanted), number.restartsStreams);
     }
 
     // ---- devices ----
@@ -155,13 +171,13 @@ private:
 
     // A device that could not be read still holds its place in the driver's list; matching
     // by place is refused while one cannot be read, since every place after it is unsure.
-    std::string UnreadableDevice() const
+    // "" when every device was read, else what follows from one that was not.
+    std::string UnreadableDevice(const char* consequence) const
     {
         for (const CSnapshotDevice& device : m_snapshot.devices)
             if (!device.properties.Ok())
-                return "device id " + std::to_string(device.id) +
-                       " could not be read, so devices cannot be matched by their order (" +
-                       StatusText(device.properties.status) + ")";
+                return "device id " + std::to_string(device.id) + " could not be read, so " +
+                       consequence + " (" + StatusText(device.properties.status) + ")";
         return "";
     }
 
@@ -171,7 +187,9 @@ private:
         std::vector<const CProfileDevice*> files;
         for (const CProfileDevice& device : m_profile.devices)
             files.push_back(&device);
-        const std::string unreadable = m_options.matchByOrder ? UnreadableDevice() : "";
+        const std::string unreadable =
+            m_options.matchByOrder ? UnreadableDevice("devices cannot be matched by their order")
+                                   : "";
         if (m_options.matchByOrder)
             std::stable_sort(files.begin(), files.end(),
                              [](const CProfileDevice* a, const CProfileDevice* b) {
@@ -197,8 +215,8 @@ private:
                 std::make_shared<_KVX_USB_DEVICE_PROPERTIES>(device->properties.value);
     }
 
-    static const CSnapshotDevice* DeviceWithSerial(const std::vector<const CSnapshotDevice*>& devices,
-                                                   const std::string& serial)
+    static const CSnapshotDevice*
+    DeviceWithSerial(const std::vector<const CSnapshotDevice*>& devices, const std::string& serial)
     {
         for (const CSnapshotDevice* device : devices)
             if (RecordText(device->properties.value.SerialNumber) == serial)
@@ -228,34 +246,45 @@ private:
                           const std::vector<CSnapshotChannel>& all, CSettingId id)
     {
         const char* direction = id == CSettingId::InputName ? " input " : " output ";
-        std::vector<const CSnapshotChannel*> own;
-        if (match.device)
-            own = ChannelsOfDevice(all, match.device->id);
+        const CDeviceChannels own =
+            match.device ? ChannelsOfDevice(all, match.device->id) : CDeviceChannels();
         for (const CProfileChannel& channel : channels) {
             const std::string setting =
                 match.label + direction + std::to_string(channel.index) + " name";
-            if (!match.device) {
+            const auto found =
+                std::find_if(own.sure.begin(), own.sure.end(),
+                             [&](const CDeviceChannel& c) { return c.index == channel.index; });
+            if (!match.device)
                 Skip(setting, Quoted(channel.name), match.missing);
-            } else if (channel.index >= own.size()) {
+            else if (found == own.sure.end() && !own.complete)
                 Skip(setting, Quoted(channel.name),
-                     "the device has " + std::to_string(own.size()) + direction + "channels");
-            } else {
-                const _KVX_USB_CHANNEL_PROPERTIES record = own[channel.index]->properties.value;
-                const std::string current = RecordText(record.ChannelName), name = channel.name;
-                Add(setting, Quoted(current), Quoted(name), current != name,
-                    [record, name](CKvxuUsbDriver& driver) {
-                        _KVX_USB_CHANNEL_PROPERTIES changed = record;
-                        SetRecordText(changed.ChannelName, name.c_str());
-                        return driver.SetChannelProperties(&changed);
-                    });
-            }
+                     "a channel before it in the driver's list could not be read, so which "
+                     "channel it is is unsure: " +
+                         StatusText(own.unreadStatus));
+            else if (found == own.sure.end())
+                Skip(setting, Quoted(channel.name),
+                     "the device has " + std::to_string(own.sure.size()) + direction + "channels");
+            else
+                PlanChannelName(setting, found->channel->properties.value, channel.name);
         }
+    }
+
+    void PlanChannelName(const std::string& setting, const _KVX_USB_CHANNEL_PROPERTIES& record,
+                         const std::string& name)
+    {
+        const std::string current = RecordText(record.ChannelName);
+        Add(setting, Quoted(current), Quoted(name), current != name,
+            [record, name](CKvxuUsbDriver& driver) {
+                _KVX_USB_CHANNEL_PROPERTIES changed = record;
+                SetRecordText(changed.ChannelName, name.c_str());
+                return driver.SetChannelProperties(&changed);
+            });
     }
 
     // A ranking is an order. The devices the file ranks take the places they hold now among
     // themselves, in the file's order; every other device keeps its place, gaps included.
-    // Only when devices share a place now is the whole order written anew, as the devices
-    // page stores it (0, 1, 2 ...), so that no two devices share one afterwards.
+    // Devices that share a place now are moved on to the next free one, so that no two share
+    // one afterwards; no other device is renumbered.
     void PlanRankings()
     {
         std::vector<const CMatch*> ranked;
@@ -277,7 +306,7 @@ private:
             return a->properties.value.Ranking < b->properties.value.Ranking;
         });
         const bool shared = SharesAPlace(order);
-        if (shared && !UnreadableDevice().empty()) {
+        if (shared && !UnreadableDevice("").empty()) {
             for (const CMatch* match : ranked)
                 Skip(match->label + " ranking", std::to_string(*match->file->ranking),
                      "devices share a place in the ranking and one could not be read; "
@@ -293,16 +322,28 @@ private:
         std::vector<const CSnapshotDevice*> wanted = order;
         for (size_t i = 0; i < positions.size(); ++i)
             wanted[positions[i]] = ranked[i]->device;
+        const std::vector<uint32_t> places = DistinctPlaces(order);
         for (size_t i = 0; i < wanted.size(); ++i) {
-            const auto match = std::find_if(ranked.begin(), ranked.end(),
-                                            [&](const CMatch* m) { return m->device == wanted[i]; });
-            const uint32_t place =
-                shared ? uint32_t(i) : order[i]->properties.value.Ranking;
-            if (match != ranked.end() || shared)
-                PlanRanking(*wanted[i], place,
+            const auto match = std::find_if(ranked.begin(), ranked.end(), [&](const CMatch* m) {
+                return m->device == wanted[i];
+            });
+            if (match != ranked.end() || places[i] != wanted[i]->properties.value.Ranking)
+                PlanRanking(*wanted[i], places[i],
                             match != ranked.end() ? (*match)->label : DeviceLabel(*wanted[i]));
         }
         m_firstDevice = wanted.front();
+    }
+
+    // The places of devices in ranking order, each the place it holds unless one before it
+    // holds that one already: then the next free place.
+    static std::vector<uint32_t> DistinctPlaces(const std::vector<const CSnapshotDevice*>& byPlace)
+    {
+        std::vector<uint32_t> places;
+        for (const CSnapshotDevice* device : byPlace)
+            places.push_back(places.empty()
+                                 ? device->properties.value.Ranking
+                                 : std::max(device->properties.value.Ranking, places.back() + 1));
+        return places;
     }
 
     static bool SharesAPlace(const std::vector<const CSnapshotDevice*>& byPlace)
@@ -322,8 +363,8 @@ private:
     {
         const uint32_t current = device.properties.value.Ranking;
         CDeviceRecord record = m_records[device.id];
-        Add(label + " ranking", std::to_string(current), std::to_string(target),
-            current != target, [record, target](CKvxuUsbDriver& driver) {
+        Add(label + " ranking", std::to_string(current), std::to_string(target), current != target,
+            [record, target](CKvxuUsbDriver& driver) {
                 _KVX_USB_DEVICE_PROPERTIES changed = *record;
                 changed.Ranking = target;
                 const DWORD status = driver.SetDeviceProperties(&changed);
@@ -333,25 +374,7 @@ private:
             });
     }
 
-    // ---- driver-wide settings ----
-
-    void PlanNameOption()
-    {
-        if (!m_profile.asioNamesWithDevice)
-            return;
-        const CSettingDescriptor& setting = Describe(CSettingId::AsioNames);
-        const uint32_t wanted = *m_profile.asioNamesWithDevice;
-        const CDriverRead<uint32_t>& read = m_snapshot.asioNameOption;
-        if (!read.Ok())
-            return Skip(setting.label, ValueText(setting, wanted), NotRead(read.status));
-        // Any value but 0 is on.
-        const uint32_t current = read.value != 0 ? 1 : 0;
-        Add(setting.label, ValueText(setting, current), ValueText(setting, wanted),
-            current != wanted, [wanted](CKvxuUsbDriver& driver) {
-                const uint32_t option = wanted;
-                return driver.SetAsioNameOption(&option);
-            });
-    }
+    // ---- the clock source ----
 
     // The device that will be first once the ranking is sent: the clock source is its.
     const CSnapshotDevice* FirstDevice() const
@@ -372,6 +395,10 @@ private:
         const char* setting = Describe(CSettingId::ClockSource).label;
         const CProfileSource& source = *m_profile.clockSource;
         const std::string wantedText = std::to_string(source.id) + " (" + source.name + ")";
+        // A device that could not be read may be the first.
+        const std::string unreadable = UnreadableDevice("which device is first is unsure");
+        if (!unreadable.empty())
+            return Skip(setting, wantedText, unreadable);
         const CSnapshotDevice* first = FirstDevice();
         if (!first)
             return Skip(setting, wantedText, "no device is connected");
@@ -391,108 +418,6 @@ private:
         Add(setting, SourceText(synch.Current), SourceText(*offered),
             synch.Current.SourceId != source.id,
             [select](CKvxuUsbDriver& driver) { return driver.SetSynchMode(&select); });
-    }
-
-    void PlanRateMode()
-    {
-        const CSettingDescriptor& setting = Describe(CSettingId::RateMode);
-        const uint32_t wanted = *m_profile.rateMode;
-        const CDriverRead<uint32_t>& read = m_snapshot.rateMode;
-        if (!read.Ok())
-            return Skip(setting.label, ValueText(setting, wanted), NotRead(read.status));
-        Add(setting.label, ValueText(setting, read.value), ValueText(setting, wanted),
-            read.value != wanted,
-            [wanted](CKvxuUsbDriver& driver) { return driver.SetSampleRateMode(wanted); });
-    }
-
-    // The rate goes after a mode going to manual and before one going to auto: it is sent
-    // in the mode the driver has then, and in automatic mode the driver picks the rate.
-    bool RateIsPickedByDriver() const
-    {
-        const bool goingToManual =
-            m_profile.rateMode && *m_profile.rateMode == KVX_USB_RATE_MODE_MANUAL;
-        return !goingToManual && m_snapshot.rateMode.Ok() &&
-               m_snapshot.rateMode.value == KVX_USB_RATE_MODE_AUTOMATIC;
-    }
-
-    void PlanSampleRate()
-    {
-        if (!m_profile.sampleRateHz)
-            return;
-        const CSettingDescriptor& setting = Describe(CSettingId::SampleRate);
-        const uint32_t wanted = *m_profile.sampleRateHz;
-        const std::string wantedText = ValueText(setting, wanted);
-        const CDriverRead<_KVX_USB_SAMPLE_RATE_INFO>& read = m_snapshot.rates;
-        if (!read.Ok())
-            return Skip(setting.label, wantedText, NotRead(read.status));
-        const uint32_t current = read.value.CurrentRate;
-        const uint32_t* end = read.value.Rates + BoundedRateCount(read.value);
-        if (current != wanted && std::find(read.value.Rates, end, wanted) == end)
-            return Skip(setting.label, wantedText, "not among the rates the driver offers");
-        if (current != wanted && RateIsPickedByDriver())
-            return Skip(setting.label, wantedText,
-                        "the driver picks the rate in automatic mode; choose manual mode to set "
-                        "one");
-        Add(setting.label, ValueText(setting, current), wantedText, current != wanted,
-            [wanted](CKvxuUsbDriver& driver) { return driver.SetSampleRate(wanted); });
-    }
-
-    void PlanClockMaster()
-    {
-        if (!m_profile.clockMaster)
-            return;
-        const CSettingDescriptor& setting = Describe(CSettingId::ClockMaster);
-        const uint32_t wanted = *m_profile.clockMaster;
-        const CDriverRead<_KVX_USB_CLOCK_MASTER>& read = m_snapshot.clockMaster;
-        if (!read.Ok())
-            return Skip(setting.label, ValueText(setting, wanted), NotRead(read.status));
-        _KVX_USB_CLOCK_MASTER record = read.value;
-        record.ClockMaster = wanted;
-        Add(setting.label, ValueText(setting, read.value.ClockMaster), ValueText(setting, wanted),
-            read.value.ClockMaster != wanted,
-            [record](CKvxuUsbDriver& driver) { return driver.SetClockMaster(&record); });
-    }
-
-    // ---- buffers ----
-
-    void PlanStreamDepth(uint32_t wanted)
-    {
-        const CSettingDescriptor& setting = Describe(CSettingId::StreamDepth);
-        const std::string wantedText = ValueText(setting, wanted);
-        const CDriverRead<_KVX_USB_STREAM_BUFFER_DEPTH>& read = m_snapshot.streamDepth;
-        if (!read.Ok())
-            return Skip(setting.label, wantedText, NotRead(read.status));
-        const _KVX_USB_STREAM_BUFFER_DEPTH& range = read.value;
-        if (range.Step == 0 || wanted < range.Minimum || wanted > range.Maximum ||
-            wanted % range.Step != 0)
-            return Skip(setting.label, wantedText,
-                        "not on the driver's range: " + std::to_string(range.Minimum) + " to " +
-                            ValueText(setting, range.Maximum) + " in steps of " +
-                            ValueText(setting, range.Step));
-        _KVX_USB_STREAM_BUFFER_DEPTH record = range;
-        record.Current = wanted;
-        Add(setting.label, ValueText(setting, range.Current), wantedText, range.Current != wanted,
-            [record](CKvxuUsbDriver& driver) {
-                return RestartStreams(driver, driver.SetStreamBufferDepth(&record));
-            });
-    }
-
-    void PlanBufferDepth(CSettingId id, const std::optional<uint32_t>& wanted,
-                         const CDriverRead<_KVX_USB_BUFFER_DEPTH>& read,
-                         DWORD (CKvxuUsbDriver::*write)(const _KVX_USB_BUFFER_DEPTH*), bool restart)
-    {
-        if (!wanted)
-            return;
-        const CSettingDescriptor& setting = Describe(id);
-        if (!read.Ok())
-            return Skip(setting.label, ValueText(setting, *wanted), NotRead(read.status));
-        _KVX_USB_BUFFER_DEPTH record = read.value;
-        record.Depth = *wanted;
-        Add(setting.label, ValueText(setting, read.value.Depth), ValueText(setting, *wanted),
-            read.value.Depth != *wanted, [record, write, restart](CKvxuUsbDriver& driver) {
-                const DWORD status = (driver.*write)(&record);
-                return restart ? RestartStreams(driver, status) : status;
-            });
     }
 
     const CProfile& m_profile;
@@ -515,15 +440,22 @@ CProfilePlan PlanProfile(const CProfile& profile, const CDriverSnapshot& snapsho
 
 void ApplyPlan(CProfilePlan& plan, CKvxuUsbDriver& driver)
 {
+    std::vector<CSettingResult> told;
     for (size_t i = 0; i < plan.results.size(); ++i) {
         CSettingResult& result = plan.results[i];
-        if (result.outcome != CSettingOutcome::Planned)
-            continue;
-        result.status = plan.sends[i](driver);
-        result.outcome = result.status == 0 ? CSettingOutcome::Applied : CSettingOutcome::Refused;
-        if (result.status != 0)
-            result.why = StatusSentence(result.status);
+        if (result.outcome == CSettingOutcome::Planned && !driver.IsResponding()) {
+            result.outcome = CSettingOutcome::Skipped;
+            result.why = "not sent: an earlier request is still unanswered";
+        } else if (result.outcome == CSettingOutcome::Planned) {
+            TellOutcome(result, plan.sends[i](driver));
+        }
+        told.push_back(result);
+        if (plan.restarts[i] && result.outcome == CSettingOutcome::Applied)
+            told.push_back(RestartStreams(driver, result.setting));
     }
+    plan.results = told;
+    plan.sends.assign(told.size(), CSend());
+    plan.restarts.assign(told.size(), false);
 }
 
 CProfilePlan LoadProfile(CKvxuUsbDriver& driver, const CProfile& profile,
@@ -548,15 +480,17 @@ const char* OutcomeName(CSettingOutcome outcome)
         return "refused";
     case CSettingOutcome::Skipped:
         return "skipped";
+    case CSettingOutcome::NoAnswer:
+        return "no answer";
     }
     return "";
 }
 
 std::string OutcomeSummary(const std::vector<CSettingResult>& results)
 {
-    const CSettingOutcome order[] = {CSettingOutcome::Applied, CSettingOutcome::Planned,
+    const CSettingOutcome order[] = {CSettingOutcome::Applied,   CSettingOutcome::Planned,
                                      CSettingOutcome::Unchanged, CSettingOutcome::Refused,
-                                     CSettingOutcome::Skipped};
+                                     CSettingOutcome::Skipped,   CSettingOutcome::NoAnswer};
     std::string summary;
     for (CSettingOutcome outcome : order) {
         const auto count =
@@ -572,13 +506,14 @@ std::string OutcomeSummary(const std::vector<CSettingResult>& results)
 bool AllApplied(const std::vector<CSettingResult>& results)
 {
     return std::all_of(results.begin(), results.end(), [](const CSettingResult& r) {
-        return r.outcome != CSettingOutcome::Refused && r.outcome != CSettingOutcome::Skipped;
+        return r.outcome != CSettingOutcome::Refused && r.outcome != CSettingOutcome::Skipped &&
+               r.outcome != CSettingOutcome::NoAnswer;
     });
 }
 
 std::string ResultReason(const CSettingResult& result)
 {
-    if (result.outcome == CSettingOutcome::Refused)
+    if (result.outcome == CSettingOutcome::Refused || result.outcome == CSettingOutcome::NoAnswer)
         return result.why + ": " + StatusText(result.status);
     return result.why;
 }

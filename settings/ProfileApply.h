@@ -10,6 +10,7 @@
 
 #include "DriverSnapshot.h"
 #include "Profile.h"
+#include "SettingCatalogue.h"
 
 class CKvxuUsbDriver;
 
@@ -17,8 +18,9 @@ enum class CSettingOutcome {
     Unchanged, // the driver has it already; nothing sent
     Planned,   // differs; a dry run stops here
     Applied,
-    Refused, // the driver answered with a failure status
-    Skipped, // not sent, and why says why
+    Refused,  // the driver answered with a failure status
+    Skipped,  // not sent, and why says why
+    NoAnswer, // sent, and the request ran out of time: the driver may still apply it
 };
 
 struct CSettingResult {
@@ -26,8 +28,8 @@ struct CSettingResult {
     std::string current; // readable values; empty when unknown
     std::string wanted;
     CSettingOutcome outcome = CSettingOutcome::Unchanged;
-    DWORD status = 0; // Refused
-    std::string why;  // Skipped: why; Refused: what the status means (StatusSentence)
+    DWORD status = 0; // Refused, NoAnswer
+    std::string why;  // Skipped: why; Refused, NoAnswer: what the status means
 };
 
 struct CLoadOptions {
@@ -38,15 +40,19 @@ struct CLoadOptions {
 
 struct CProfilePlan {
     std::vector<CSettingResult> results;
-    // Beside each result: what sends it, for Planned results only.
-    std::vector<std::function<DWORD(CKvxuUsbDriver&)>> sends;
+    // Beside each result: what sends it, for Planned results only, and whether the streams
+    // must restart for it to take effect.
+    std::vector<CSettingSend> sends;
+    std::vector<bool> restarts;
 };
 
 // The plan of a checked profile against the driver as the snapshot shows it.
 CProfilePlan PlanProfile(const CProfile& profile, const CDriverSnapshot& snapshot,
                          const CLoadOptions& options);
 
-// Sends every planned setting in order; a refusal does not stop the rest.
+// Sends every planned setting in order; a refusal does not stop the rest. Once a request is
+// unanswered nothing more is sent (the driver refuses it at once) and each is told "not sent".
+// A setting that restarts the streams is followed by a result of its own for the restart.
 void ApplyPlan(CProfilePlan& plan, CKvxuUsbDriver& driver);
 
 // Reads the driver, plans, and applies the plan unless dryRun (which sends nothing that
@@ -54,7 +60,7 @@ void ApplyPlan(CProfilePlan& plan, CKvxuUsbDriver& driver);
 CProfilePlan LoadProfile(CKvxuUsbDriver& driver, const CProfile& profile,
                          const CLoadOptions& options, bool dryRun);
 
-// "applied", "unchanged", "refused", "skipped", "to apply".
+// "applied", "unchanged", "refused", "skipped", "to apply", "no answer".
 const char* OutcomeName(CSettingOutcome outcome);
 
 // "2 applied, 29 unchanged, 1 refused": the count of each outcome that occurs.

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -74,16 +75,27 @@ const Json& Array(const Json& value, const std::string& key, size_t maxSize)
     return value;
 }
 
+// A whole number however it is written: as JSON Schema counts them, 48000.0 and 5e3 are
+// integers too, and other tools write them so.
+bool IsWhole(const Json& value)
+{
+    return value.is_number_integer() ||
+           (value.is_number_float() && std::isfinite(value.get<double>()) &&
+            std::trunc(value.get<double>()) == value.get<double>());
+}
+
 uint32_t Whole(const Json& value, const std::string& key, uint32_t min = 0,
                uint32_t max = 0xFFFFFFFFu)
 {
-    Require(value.is_number_integer(), key, "must be a whole number");
+    Require(IsWhole(value), key, "must be a whole number");
     const bool inRange =
-        value.is_number_unsigned()
+        value.is_number_float() ? value.get<double>() >= min && value.get<double>() <= max
+        : value.is_number_unsigned()
             ? value.get<uint64_t>() >= min && value.get<uint64_t>() <= max
             : value.get<int64_t>() >= int64_t(min) && value.get<int64_t>() <= int64_t(max);
     Require(inRange, key, "must be from " + std::to_string(min) + " to " + std::to_string(max));
-    return uint32_t(value.get<uint64_t>());
+    return value.is_number_float() ? uint32_t(value.get<double>())
+                                   : uint32_t(value.get<uint64_t>());
 }
 
 std::string Text(const Json& value, const std::string& key)
@@ -206,19 +218,20 @@ CProfile ReadProfile(const Json& root)
     Require(root["format"].is_string() && root["format"].get<std::string>() == KVX_PROFILE_FORMAT,
             "format", std::string("not \"") + KVX_PROFILE_FORMAT + "\": not a settings profile");
     Require(root.contains("version"), "version", "missing");
-    Require(root["version"].is_number_integer() &&
-                root["version"].get<int64_t>() == KVX_PROFILE_VERSION,
+    Require(IsWhole(root["version"]) && root["version"].get<double>() == KVX_PROFILE_VERSION,
             "version",
             root["version"].dump() + " is not a version this program reads (" +
                 std::to_string(KVX_PROFILE_VERSION) + ")");
-    std::vector<const char*> known = {"$schema", "format", "version", "information",
-                                      "clockSource", "devices"};
+    std::vector<const char*> known = {"$schema",     "format",      "version",
+                                      "information", "clockSource", "devices"};
     for (const CProfileNumber& number : ProfileNumbers())
         known.push_back(Describe(number.id).fileKey);
     RequireKnownKeys(root, "", known);
     CProfile profile;
-    // Where an editor finds the schema; nothing to the program but a text.
-    Optional(root, "", "$schema", [](const Json& v, const std::string& k) { Text(v, k); });
+    // Where an editor finds the schema; nothing to the program but a text, in any characters.
+    Optional(root, "", "$schema", [](const Json& v, const std::string& k) {
+        Require(v.is_string(), k, "must be a text");
+    });
     Optional(root, "", "information", [&](const Json& v, const std::string& k) {
         ReadInformation(v, k, profile.information);
     });
@@ -462,12 +475,13 @@ Json ObjectSchema(Json properties, std::vector<const char*> required = {})
 
 Json ChannelsSchema(CSettingId id)
 {
-    return {{"type", "array"},
-            {"maxItems", KVX_USB_MAX_CHANNELS},
-            {"items", ObjectSchema({{"index", WholeSchema(0, KVX_USB_MAX_CHANNELS - 1)},
-                                    {"hardwareName", {{"type", "string"}, {"pattern", kBytePattern}}},
-                                    {"name", SettingSchema(Describe(id))}},
-                                   {"index", "name"})}};
+    return {
+        {"type", "array"},
+        {"maxItems", KVX_USB_MAX_CHANNELS},
+        {"items", ObjectSchema({{"index", WholeSchema(0, KVX_USB_MAX_CHANNELS - 1)},
+                                {"hardwareName", {{"type", "string"}, {"pattern", kBytePattern}}},
+                                {"name", SettingSchema(Describe(id))}},
+                               {"index", "name"})}};
 }
 
 Json DeviceSchema()
@@ -494,12 +508,11 @@ std::string ProfileSchemaJson()
         {"$schema", {{"type", "string"}}},
         {"format", {{"const", KVX_PROFILE_FORMAT}}},
         {"version", {{"const", KVX_PROFILE_VERSION}}},
-        {"information",
-         ObjectSchema({{"saved", text},
-                       {"tool", text},
-                       {"driverVersion", text},
-                       {"interfaceVersion", text},
-                       {"deviceCount", WholeSchema(0, 0xFFFFFFFFu)}})},
+        {"information", ObjectSchema({{"saved", text},
+                                      {"tool", text},
+                                      {"driverVersion", text},
+                                      {"interfaceVersion", text},
+                                      {"deviceCount", WholeSchema(0, 0xFFFFFFFFu)}})},
     };
     for (const CProfileNumber& number : ProfileNumbers())
         properties[Describe(number.id).fileKey] = SettingSchema(Describe(number.id));
@@ -565,8 +578,10 @@ bool ReadProfileJson(const std::string& text, CProfile& profile, std::string& er
         Require(text.size() <= KVX_PROFILE_MAX_FILE_SIZE, "file",
                 "larger than " + std::to_string(KVX_PROFILE_MAX_FILE_SIZE) + " bytes");
         CParseChecker checker;
-        const Json root = Json::parse(text, [&](int depth, Json::parse_event_t event,
-                                                Json& parsed) { return checker(depth, event, parsed); });
+        const Json root =
+            Json::parse(text, [&](int depth, Json::parse_event_t event, Json& parsed) {
+                return checker(depth, event, parsed);
+            });
         CProfile read = ReadProfile(root);
         Check(read);
         profile = std::move(read);
@@ -592,6 +607,27 @@ bool CheckProfile(const CProfile& profile, std::string& error)
     }
 }
 
+namespace {
+
+// A new file in path's folder, named after it with a number no file there has; temporary is
+// its name. INVALID_HANDLE_VALUE with the last error when none could be made.
+HANDLE CreateUniqueBeside(const std::string& path, std::string& temporary)
+{
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (DWORD n = GetTickCount(), tries = 0; file == INVALID_HANDLE_VALUE && tries < 100;
+         ++n, ++tries) {
+        temporary =
+            path + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(n) + ".tmp";
+        file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+            break;
+    }
+    return file;
+}
+
+} // namespace
+
 bool SaveProfileFile(const std::string& path, const CProfile& profile, std::string& error)
 {
     // A file that would not load again is never written.
@@ -601,22 +637,24 @@ bool SaveProfileFile(const std::string& path, const CProfile& profile, std::stri
     }
     const std::string text = WriteProfileJson(profile);
     // Written beside the old file and moved over it: a failed save leaves the old one whole.
-    const std::string temporary = path + ".tmp";
-    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The file written first has a name of its own, so that no other file is overwritten.
+    std::string temporary;
+    HANDLE file = CreateUniqueBeside(path, temporary);
     DWORD written = 0;
     bool ok = file != INVALID_HANDLE_VALUE &&
               WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) &&
               written == text.size();
     DWORD status = ok ? 0 : GetLastError();
-    if (file != INVALID_HANDLE_VALUE)
+    const bool created = file != INVALID_HANDLE_VALUE;
+    if (created)
         CloseHandle(file);
     if (ok && !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         ok = false;
         status = GetLastError();
     }
     if (!ok) {
-        DeleteFileA(temporary.c_str());
+        if (created)
+            DeleteFileA(temporary.c_str());
         error = path + ": cannot be written (error " + std::to_string(status) + ")";
     }
     return ok;

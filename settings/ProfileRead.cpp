@@ -8,6 +8,7 @@
 
 #include "KvxUsbStatus.h"
 #include "KvxUsbText.h"
+#include "KvxuUsbDriver.h"
 #include "SettingCatalogue.h"
 
 namespace {
@@ -36,17 +37,22 @@ std::vector<CProfileChannel> DeviceChannels(const std::vector<CSnapshotChannel>&
                                             std::vector<std::string>& notes)
 {
     std::vector<CProfileChannel> result;
-    const std::vector<const CSnapshotChannel*> own = ChannelsOfDevice(channels, deviceId);
-    for (size_t i = 0; i < own.size(); ++i) {
-        const _KVX_USB_CHANNEL_PROPERTIES& properties = own[i]->properties.value;
-        const std::string channel = what + " " + std::to_string(i);
+    const CDeviceChannels own = ChannelsOfDevice(channels, deviceId);
+    for (const CDeviceChannel& channel : own.sure) {
+        const _KVX_USB_CHANNEL_PROPERTIES& properties = channel.channel->properties.value;
         CProfileChannel entry;
-        entry.index = uint32_t(i);
-        entry.name =
-            FieldText(properties.ChannelName, KVX_PROFILE_MAX_NAME, channel + " name", notes);
+        entry.index = channel.index;
+        entry.name = FieldText(properties.ChannelName, KVX_PROFILE_MAX_NAME,
+                               what + " " + std::to_string(channel.index) + " name", notes);
         entry.hardwareName = RecordText(properties.HardwareName);
         result.push_back(entry);
     }
+    if (!own.complete)
+        notes.push_back(what + " names after channel " +
+                        std::to_string(own.sure.empty() ? 0 : own.sure.back().index) +
+                        ": not read, a channel before them in the driver's list could not be "
+                        "read, so their numbers are unsure (" +
+                        StatusText(own.unreadStatus) + ")");
     return result;
 }
 
@@ -89,50 +95,31 @@ void AddDevices(const CDriverSnapshot& snapshot, CProfile& profile, std::vector<
         profile.devices[order[place].second].ranking = uint32_t(place);
 }
 
-void AddClocking(const CDriverSnapshot& snapshot, CProfile& profile,
-                 std::vector<std::string>& notes)
+// Every driver-wide number as its own driver side reads it from the snapshot.
+void AddNumbers(const CDriverSnapshot& snapshot, CProfile& profile, std::vector<std::string>& notes)
 {
-    if (snapshot.rates.Ok())
-        profile.sampleRateHz = snapshot.rates.value.CurrentRate;
-    else
-        Failed(notes, "sampling rate", snapshot.rates.status);
-    if (snapshot.rateMode.Ok())
-        profile.rateMode = snapshot.rateMode.value;
-    else
-        Failed(notes, "rate selection mode", snapshot.rateMode.status);
-    if (snapshot.clockMaster.Ok())
-        profile.clockMaster = snapshot.clockMaster.value.ClockMaster;
-    else
-        Failed(notes, "clock master", snapshot.clockMaster.status);
+    for (const CProfileNumber& number : ProfileNumbers()) {
+        uint32_t value = 0;
+        const DWORD status = number.read(snapshot, value);
+        if (status == 0)
+            profile.*number.member = value;
+        else
+            Failed(notes, Describe(number.id).label, status);
+    }
+}
+
+void AddClockSource(const CDriverSnapshot& snapshot, CProfile& profile,
+                    std::vector<std::string>& notes)
+{
     if (snapshot.devices.empty())
         return;
     const CSnapshotDevice& first = snapshot.devices.front();
     if (!first.synch.Ok()) {
-        Failed(notes, "clock source", first.synch.status);
+        Failed(notes, Describe(CSettingId::ClockSource).label, first.synch.status);
         return;
     }
     const _KVX_USB_CLOCK_SOURCE& current = first.synch.value.Current;
     profile.clockSource = CProfileSource{current.SourceId, RecordText(current.Name)};
-}
-
-void AddBuffers(const CDriverSnapshot& snapshot, CProfile& profile, std::vector<std::string>& notes)
-{
-    if (snapshot.streamDepth.Ok())
-        profile.streamDepthUs = snapshot.streamDepth.value.Current;
-    else
-        Failed(notes, "stream buffer depth", snapshot.streamDepth.status);
-    if (snapshot.asioDepth.Ok())
-        profile.asioDepthUs = snapshot.asioDepth.value.Depth;
-    else
-        Failed(notes, "ASIO buffer depth", snapshot.asioDepth.status);
-    if (snapshot.wdmDepth.Ok())
-        profile.wdmDepthUs = snapshot.wdmDepth.value.Depth;
-    else
-        Failed(notes, "WDM buffer depth", snapshot.wdmDepth.status);
-    if (snapshot.asioNameOption.Ok())
-        profile.asioNamesWithDevice = snapshot.asioNameOption.value != 0 ? 1 : 0;
-    else
-        Failed(notes, "display-name option", snapshot.asioNameOption.status);
 }
 
 void AddInformation(const CDriverSnapshot& snapshot, CProfile& profile)
@@ -149,6 +136,17 @@ void AddInformation(const CDriverSnapshot& snapshot, CProfile& profile)
     }
     if (snapshot.deviceListStatus == 0)
         information.deviceCount = uint32_t(snapshot.devices.size());
+}
+
+// The status of the first read that failed, for a snapshot that holds no setting.
+DWORD FirstFailure(const CDriverSnapshot& snapshot)
+{
+    for (DWORD status :
+         {snapshot.driverInfo.status, snapshot.deviceListStatus, snapshot.rates.status,
+          snapshot.rateMode.status, snapshot.clockMaster.status, snapshot.streamDepth.status})
+        if (status != 0)
+            return status;
+    return KVX_USB_E_NOT_OPEN;
 }
 
 // ---- what a file cannot hold ----
@@ -198,8 +196,8 @@ void LeaveOutDevices(CProfile& profile, std::vector<std::string>& notes)
     std::set<std::string> serials;
     for (CProfileDevice& device : profile.devices) {
         if (device.serial.empty() || !serials.insert(device.serial).second) {
-            notes.push_back("device " + std::string(device.serial.empty() ? "without serial"
-                                                                          : device.serial) +
+            notes.push_back("device " +
+                            std::string(device.serial.empty() ? "without serial" : device.serial) +
                             ": not saved, " +
                             (device.serial.empty() ? "a profile names devices by serial number"
                                                    : "another device has the same serial"));
@@ -225,22 +223,53 @@ void LeaveOutDevices(CProfile& profile, std::vector<std::string>& notes)
 
 } // namespace
 
-std::vector<const CSnapshotChannel*> ChannelsOfDevice(const std::vector<CSnapshotChannel>& channels,
-                                                      uint32_t deviceId)
+CDeviceChannels ChannelsOfDevice(const std::vector<CSnapshotChannel>& channels, uint32_t deviceId)
 {
-    std::vector<const CSnapshotChannel*> own;
-    for (const CSnapshotChannel& channel : channels)
-        if (channel.properties.Ok() && channel.properties.value.DeviceId == deviceId)
-            own.push_back(&channel);
+    CDeviceChannels own;
+    uint32_t index = 0;
+    for (const CSnapshotChannel& channel : channels) {
+        if (!channel.properties.Ok()) {
+            own.complete = false;
+            own.unreadStatus = channel.properties.status;
+            break;
+        }
+        if (channel.properties.value.DeviceId == deviceId)
+            own.sure.push_back({index++, &channel});
+    }
     return own;
+}
+
+bool HoldsNoSetting(const CProfile& p)
+{
+    return p.devices.empty() && !p.sampleRateHz && !p.rateMode && !p.clockMaster &&
+           !p.clockSource && !p.streamDepthUs && !p.asioDepthUs && !p.wdmDepthUs &&
+           !p.asioNamesWithDevice;
+}
+
+CProfileToSave ReadProfileToSave(CKvxuUsbDriver& driver)
+{
+    CProfileToSave save;
+    const CDriverSnapshot snapshot = ReadDriverSnapshot(driver, false);
+    save.profile = ProfileFromSnapshot(snapshot, save.notes);
+    if (snapshot.unanswered) {
+        save.refusal = KVX_USB_E_NOT_RESPONDING;
+        save.reason = std::string("the driver stopped answering while the settings were read: ") +
+                      StatusSentence(KVX_USB_E_NOT_RESPONDING) + ", " +
+                      StatusText(KVX_USB_E_NOT_RESPONDING);
+    } else if (HoldsNoSetting(save.profile)) {
+        save.refusal = !driver.IsOpen() ? KVX_USB_E_NOT_OPEN : FirstFailure(snapshot);
+        save.reason = "no setting could be read: " +
+                      (save.notes.empty() ? StatusText(save.refusal) : save.notes.front());
+    }
+    return save;
 }
 
 CProfile ProfileFromSnapshot(const CDriverSnapshot& snapshot, std::vector<std::string>& notes)
 {
     CProfile profile;
     AddInformation(snapshot, profile);
-    AddClocking(snapshot, profile, notes);
-    AddBuffers(snapshot, profile, notes);
+    AddNumbers(snapshot, profile, notes);
+    AddClockSource(snapshot, profile, notes);
     AddDevices(snapshot, profile, notes);
     LeaveOutNumbers(profile, notes);
     LeaveOutDevices(profile, notes);

@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "DriverSnapshot.h"
 #include "KvxUsbRecords.h"
+#include "KvxUsbStatus.h"
+#include "KvxUsbText.h"
+#include "KvxuUsbDriver.h"
 #include "Profile.h"
 
 namespace {
@@ -55,8 +59,8 @@ std::vector<CSettingDescriptor> MakeSettings()
         {I::ClockSource, F::Number, "clockSource", "source", "clock source", "", "ID [NAME]",
          "clock source of the first device, by id (the name is for the reader)", Range(0)},
         {I::AsioNames, F::Flag, "asioNamesWithDevice", "asio-names",
-         "display names with device name", "", "off|on",
-         "ASIO display names carry the device name", Words({{0, "off"}, {1, "on"}})},
+         "display names with device name", "", "off|on", "ASIO display names carry the device name",
+         Words({{0, "off"}, {1, "on"}})},
         {I::StreamDepth, F::Number, "streamBufferDepthUs", "stream-depth", "stream buffer depth",
          "us", "US", "isochronous stream buffer depth, microseconds, on the driver's steps",
          Range(1)},
@@ -73,6 +77,78 @@ std::vector<CSettingDescriptor> MakeSettings()
         {I::OutputName, F::Text, "name", "output-name", "output name", "", "SERIAL INDEX NAME",
          "the name of a device's output channel, at most 39 bytes", Name()},
     };
+}
+
+// ---- the driver side of the driver-wide settings ----
+
+template <class Record, CDriverRead<Record> CDriverSnapshot::*Read, uint32_t Record::*Field>
+DWORD ReadField(const CDriverSnapshot& snapshot, uint32_t& value)
+{
+    value = (snapshot.*Read).value.*Field;
+    return (snapshot.*Read).status;
+}
+
+template <CDriverRead<uint32_t> CDriverSnapshot::*Read>
+DWORD ReadValue(const CDriverSnapshot& snapshot, uint32_t& value)
+{
+    value = (snapshot.*Read).value;
+    return (snapshot.*Read).status;
+}
+
+// Any value of the display-name option but 0 is on.
+DWORD ReadNameOption(const CDriverSnapshot& snapshot, uint32_t& value)
+{
+    value = snapshot.asioNameOption.value != 0 ? 1 : 0;
+    return snapshot.asioNameOption.status;
+}
+
+template <class Record, CDriverRead<Record> CDriverSnapshot::*Read, uint32_t Record::*Field,
+          DWORD (CKvxuUsbDriver::*Write)(const Record*)>
+CSettingSend SendField(const CDriverSnapshot& snapshot, uint32_t wanted)
+{
+    Record record = (snapshot.*Read).value;
+    record.*Field = wanted;
+    return [record](CKvxuUsbDriver& driver) { return (driver.*Write)(&record); };
+}
+
+template <DWORD (CKvxuUsbDriver::*Write)(uint32_t)>
+CSettingSend SendValue(const CDriverSnapshot&, uint32_t wanted)
+{
+    return [wanted](CKvxuUsbDriver& driver) { return (driver.*Write)(wanted); };
+}
+
+CSettingSend SendNameOption(const CDriverSnapshot&, uint32_t wanted)
+{
+    return [wanted](CKvxuUsbDriver& driver) { return driver.SetAsioNameOption(&wanted); };
+}
+
+// The rate goes after a mode going to manual and before one going to auto: it is sent in the
+// mode the driver has then, and in automatic mode the driver picks the rate.
+std::string RefusesRate(const CDriverSnapshot& snapshot, const CProfile& profile, uint32_t wanted)
+{
+    const _KVX_USB_SAMPLE_RATE_INFO& rates = snapshot.rates.value;
+    const uint32_t* end = rates.Rates + BoundedRateCount(rates);
+    if (std::find(rates.Rates, end, wanted) == end)
+        return "not among the rates the driver offers";
+    const bool goingToManual = profile.rateMode && *profile.rateMode == KVX_USB_RATE_MODE_MANUAL;
+    if (!goingToManual && !snapshot.rateMode.Ok())
+        return "the rate selection mode could not be read, and in automatic mode the driver "
+               "picks the rate: " +
+               StatusText(snapshot.rateMode.status);
+    if (!goingToManual && snapshot.rateMode.value == KVX_USB_RATE_MODE_AUTOMATIC)
+        return "the driver picks the rate in automatic mode; choose manual mode to set one";
+    return "";
+}
+
+std::string RefusesStreamDepth(const CDriverSnapshot& snapshot, const CProfile&, uint32_t wanted)
+{
+    const _KVX_USB_STREAM_BUFFER_DEPTH& range = snapshot.streamDepth.value;
+    if (range.Step != 0 && wanted >= range.Minimum && wanted <= range.Maximum &&
+        wanted % range.Step == 0)
+        return "";
+    const CSettingDescriptor& setting = Describe(CSettingId::StreamDepth);
+    return "not on the driver's range: " + std::to_string(range.Minimum) + " to " +
+           ValueText(setting, range.Maximum) + " in steps of " + ValueText(setting, range.Step);
 }
 
 std::string Hex2(unsigned char byte)
@@ -128,7 +204,7 @@ std::string CheckText(const CSettingDescriptor& setting, const std::string& text
         const unsigned char byte = static_cast<unsigned char>(c);
         if (byte == 0)
             return "contains a zero byte";
-        if (domain.printableOnly && (byte < 0x20 || byte == 0x7F))
+        if (domain.printableOnly && IsControlByte(c))
             return "contains a control byte (" + Hex2(byte) + ")";
     }
     if (text.size() > domain.maximum)
@@ -180,14 +256,29 @@ std::string ValueText(const CSettingDescriptor& setting, uint32_t value)
 const std::vector<CProfileNumber>& ProfileNumbers()
 {
     using I = CSettingId;
+    using S = CDriverSnapshot;
+    using Rates = _KVX_USB_SAMPLE_RATE_INFO;
+    using Master = _KVX_USB_CLOCK_MASTER;
+    using Stream = _KVX_USB_STREAM_BUFFER_DEPTH;
+    using Depth = _KVX_USB_BUFFER_DEPTH;
+    using D = CKvxuUsbDriver;
     static const std::vector<CProfileNumber> numbers = {
-        {I::SampleRate, &CProfile::sampleRateHz},
-        {I::RateMode, &CProfile::rateMode},
-        {I::ClockMaster, &CProfile::clockMaster},
-        {I::AsioNames, &CProfile::asioNamesWithDevice},
-        {I::StreamDepth, &CProfile::streamDepthUs},
-        {I::AsioDepth, &CProfile::asioDepthUs},
-        {I::WdmDepth, &CProfile::wdmDepthUs},
+        {I::SampleRate, &CProfile::sampleRateHz, ReadField<Rates, &S::rates, &Rates::CurrentRate>,
+         RefusesRate, SendValue<&D::SetSampleRate>, false},
+        {I::RateMode, &CProfile::rateMode, ReadValue<&S::rateMode>, nullptr,
+         SendValue<&D::SetSampleRateMode>, false},
+        {I::ClockMaster, &CProfile::clockMaster,
+         ReadField<Master, &S::clockMaster, &Master::ClockMaster>, nullptr,
+         SendField<Master, &S::clockMaster, &Master::ClockMaster, &D::SetClockMaster>, false},
+        {I::AsioNames, &CProfile::asioNamesWithDevice, ReadNameOption, nullptr, SendNameOption,
+         false},
+        {I::StreamDepth, &CProfile::streamDepthUs,
+         ReadField<Stream, &S::streamDepth, &Stream::Current>, RefusesStreamDepth,
+         SendField<Stream, &S::streamDepth, &Stream::Current, &D::SetStreamBufferDepth>, true},
+        {I::AsioDepth, &CProfile::asioDepthUs, ReadField<Depth, &S::asioDepth, &Depth::Depth>,
+         nullptr, SendField<Depth, &S::asioDepth, &Depth::Depth, &D::SetAsioBufferDepth>, false},
+        {I::WdmDepth, &CProfile::wdmDepthUs, ReadField<Depth, &S::wdmDepth, &Depth::Depth>, nullptr,
+         SendField<Depth, &S::wdmDepth, &Depth::Depth, &D::SetWdmBufferDepth>, true},
     };
     return numbers;
 }

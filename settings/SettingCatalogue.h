@@ -5,12 +5,18 @@
 // what another refuses.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "Profile.h"
+
+class CKvxuUsbDriver;
+struct CDriverSnapshot;
 
 enum class CSettingId {
     SampleRate,
@@ -66,11 +72,26 @@ const CSettingDescriptor& Describe(CSettingId id);
 // The setting of that command name, or nullptr.
 const CSettingDescriptor* FindSettingCommand(const std::string& command);
 
+// What sends one setting's new value to the driver; its status.
+typedef std::function<DWORD(CKvxuUsbDriver&)> CSettingSend;
+
 // The driver-wide settings a profile holds as a number (a word's or a flag's value too), with
-// their member, in the order get prints them. The clock source is an object of its own.
+// their member and their driver side, in the order get prints them. A profile is read, and a
+// load planned, by a loop over them. The clock source is an object of its own.
 struct CProfileNumber {
     CSettingId id;
     std::optional<uint32_t> CProfile::*member;
+    // The value as the snapshot read it, or the status of a read that did not come back whole.
+    DWORD (*read)(const CDriverSnapshot& snapshot, uint32_t& value);
+    // Why the driver, as the snapshot shows it, cannot take wanted from this profile; ""
+    // when it can. nullptr: the file's own domain is all there is to it.
+    std::string (*refuses)(const CDriverSnapshot& snapshot, const CProfile& profile,
+                           uint32_t wanted);
+    // What sends wanted: the record as the snapshot read it with only this setting changed,
+    // so that every other field goes back as the driver gave it.
+    CSettingSend (*send)(const CDriverSnapshot& snapshot, uint32_t wanted);
+    // The new value takes effect only once the streams restart.
+    bool restartsStreams;
 };
 const std::vector<CProfileNumber>& ProfileNumbers();
 // The entry of that setting, or nullptr for one a profile holds otherwise.

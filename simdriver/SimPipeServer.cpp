@@ -71,6 +71,19 @@ bool StartThread(unsigned(__stdcall* run)(void*), void* argument)
     return true;
 }
 
+// The next instance, made before a client just connected is served: an instance listens at
+// every moment a slot is free, so that a client never finds none ("not found") while the one
+// before it comes and goes. INVALID_HANDLE_VALUE while every slot is taken.
+HANDLE SpareInstance(Server* server)
+{
+    if (WaitForSingleObject(server->slots, 0) != WAIT_OBJECT_0)
+        return INVALID_HANDLE_VALUE;
+    HANDLE pipe = CreateSimPipe(server->name, server->bufferSize, false);
+    if (pipe == INVALID_HANDLE_VALUE)
+        ReleaseSemaphore(server->slots, 1, nullptr);
+    return pipe;
+}
+
 unsigned __stdcall AcceptLoop(void* argument)
 {
     Server* server = static_cast<Server*>(argument); // lives as long as the process
@@ -94,14 +107,15 @@ unsigned __stdcall AcceptLoop(void* argument)
                 Sleep(50);
             continue;
         }
-        Client* client = new (std::nothrow) Client{server, pipe};
+        const HANDLE accepted = pipe;
+        pipe = SpareInstance(server);
+        Client* client = new (std::nothrow) Client{server, accepted};
         if (!client || !StartThread(RunClient, client)) {
             // Nothing to serve it with: this client sees the pipe close, the others and
             // the server go on.
             delete client;
-            EndClient(server, pipe);
+            EndClient(server, accepted);
         }
-        pipe = INVALID_HANDLE_VALUE;
     }
 }
 

@@ -74,7 +74,7 @@ int WatchChanges(const char* deviceName, DWORD exitWith, const CWatchOptions& op
     DWORD status = driver.Open(deviceName);
     if (status != 0) {
         PrintLine(StateLine(options.json, status));
-        return KVX_EXIT_INVALID;
+        return KVX_EXIT_NO_DRIVER;
     }
     CKernelHandle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     status = event ? driver.RegisterNotificationEvent(event.Get()) : GetLastError();
@@ -84,28 +84,35 @@ int WatchChanges(const char* deviceName, DWORD exitWith, const CWatchOptions& op
     }
     CKernelHandle parent(exitWith ? OpenProcess(SYNCHRONIZE, FALSE, exitWith) : nullptr);
     if (!PrintLine(StateLine(options.json, 0)))
-        return 0;
+        return KVX_EXIT_OK;
     const HANDLE waits[2] = {event.Get(), parent.Get()};
     for (;;) {
         // A driver that goes away signals nothing: the queue is read at least once a
         // period, and a read that finds the channel dead ends the watch.
         const DWORD woken = WaitForMultipleObjects(parent ? 2 : 1, waits, FALSE, kCheckPeriodMs);
         if (woken != WAIT_OBJECT_0 && woken != WAIT_TIMEOUT)
-            return 0;
+            return KVX_EXIT_OK;
         _KVX_USB_NOTIFICATION record = {};
         while ((status = driver.GetNotification(&record)) == 0)
             if (options.changes && !PrintLine(RecordLine(record, options.json)))
-                return 0;
+                return KVX_EXIT_OK;
         if (MeansDriverGone(status)) {
             PrintLine(StateLine(options.json, status, "the driver went away: "));
-            return KVX_EXIT_INVALID;
+            return KVX_EXIT_NO_DRIVER;
+        }
+        // The driver took the record off its queue for a request it answered too late, and
+        // the channel threw that answer away: a change may be lost, and no later line can
+        // say which.
+        if (status == KVX_USB_E_NOT_RESPONDING) {
+            PrintLine(StateLine(options.json, status, "changes may have been missed: "));
+            return KVX_EXIT_NO_DRIVER;
         }
         // Once a period, however many records woke it.
         if (options.dropOuts && GetTickCount() - lastDropOutRead >= kCheckPeriodMs) {
             lastDropOutRead = GetTickCount();
             const std::string line = dropOuts.Poll(driver);
             if (!line.empty() && !PrintLine(line))
-                return 0;
+                return KVX_EXIT_OK;
         }
     }
 }

@@ -16,9 +16,10 @@
 
 // The watching side, "kvxuctl watch": registers an event on a channel of its own, prints
 // "watching", then "change KIND DATA1 DATA2" for each record, until its output is closed or
-// the process exitWith (0: none) ends. Returns the exit code: 0, 1 when the event could not
-// be registered, 2 without a driver or once the driver goes away (noticed within about a
-// second); each failure prints "error" and the status.
+// the process exitWith (0: none) ends. Returns the exit code of ExitStatus.h: 0, 1 when the
+// event could not be registered, 3 without a driver, once the driver goes away (noticed
+// within about a second) or once a request for a record went unanswered, when a change may
+// have been missed; each failure prints "error" and the status.
 // Options print the drop-out lines too (DropOutLines.h), leave the records out, or write
 // every line as one JSON object.
 struct CWatchOptions {

@@ -8,6 +8,7 @@
 
 #include "ToolText.h"
 #include "KvxVersion.h"
+#include "KvxUsbText.h"
 #include "KvxuUsbDriver.h"
 #include "ProfileApply.h"
 #include "ProfileFile.h"
@@ -46,10 +47,10 @@ std::string Join(CValues::const_iterator begin, CValues::const_iterator end)
 
 // One value of a line, as the command line gives it back: in double quotes when it is empty
 // or holds a blank, a quote or a backslash, with the C runtime's escapes (a backslash before
-// a quote, and the backslashes before one, doubled).
-std::string Argument(const std::string& bytes)
+// a quote, and the backslashes before one, doubled). Only bytes without control bytes come
+// here: an escape would not be taken back as the same byte.
+std::string Argument(const std::string& text)
 {
-    const std::string text = ConsoleText(bytes);
     if (!text.empty() && text.find_first_of(" \t\"\\") == std::string::npos)
         return text;
     std::string quoted = "\"";
@@ -66,37 +67,61 @@ std::string Argument(const std::string& bytes)
     return quoted + std::string(2 * backslashes, '\\') + "\"";
 }
 
+bool HoldsControlByte(const std::string& text)
+{
+    return std::any_of(text.begin(), text.end(), IsControlByte);
+}
+
+// "set" takes a line back as printed: a value that starts with "--" would be taken as an
+// option, so such a line puts "--" before its values. A value with a control byte cannot be
+// given on a command line at all; its line is left out and noted.
+bool PrintLine(const char* command, const CValues& values, std::string& out,
+               std::vector<std::string>& notes)
+{
+    if (std::any_of(values.begin(), values.end(), HoldsControlByte)) {
+        notes.push_back(std::string(command) + " " +
+                        ConsoleText(Join(values.begin(), values.end())) +
+                        ": not printed, a value holds a control byte that set cannot take");
+        return false;
+    }
+    const bool dashes = std::any_of(values.begin(), values.end(),
+                                    [](const std::string& v) { return v.compare(0, 1, "-") == 0; });
+    std::string line = std::string(command) + (dashes ? " --" : "");
+    for (const std::string& value : values)
+        line += " " + Argument(value);
+    out += line + "\n";
+    return true;
+}
+
 std::string NumberArgument(const CSettingDescriptor& setting, uint32_t value)
 {
     const char* word = WordOf(setting, value);
     return word ? word : std::to_string(value);
 }
 
-// The lines of one setting, each its values as arguments.
-std::vector<std::string> PrintSetting(const CSettingDescriptor& setting, const CProfile& p)
+// The lines of one setting, each the values "set NAME" takes back.
+std::vector<CValues> SettingValues(const CSettingDescriptor& setting, const CProfile& p)
 {
-    std::vector<std::string> lines;
+    std::vector<CValues> lines;
     auto channels = [&](std::vector<CProfileChannel> CProfileDevice::*list) {
         for (const CProfileDevice& device : p.devices)
             for (const CProfileChannel& channel : device.*list)
-                lines.push_back(Argument(device.serial) + " " + std::to_string(channel.index) +
-                                " " + Argument(channel.name));
+                lines.push_back({device.serial, std::to_string(channel.index), channel.name});
     };
     if (const CProfileNumber* number = FindProfileNumber(setting.id)) {
         if (const std::optional<uint32_t>& value = p.*number->member)
-            lines.push_back(NumberArgument(setting, *value));
+            lines.push_back({NumberArgument(setting, *value)});
         return lines;
     }
     switch (setting.id) {
     case CSettingId::ClockSource:
         if (p.clockSource)
-            lines.push_back(std::to_string(p.clockSource->id) + " " +
-                            Argument(p.clockSource->name));
+            lines.push_back({std::to_string(p.clockSource->id), p.clockSource->name});
         break;
     case CSettingId::DeviceName:
         for (const CProfileDevice& device : p.devices)
             if (device.name)
-                lines.push_back(Argument(device.serial) + " " + Argument(*device.name));
+                lines.push_back({device.serial, *device.name});
         break;
     case CSettingId::Ranking: {
         std::vector<const CProfileDevice*> ranked;
@@ -105,9 +130,9 @@ std::vector<std::string> PrintSetting(const CSettingDescriptor& setting, const C
                 ranked.push_back(&device);
         std::sort(ranked.begin(), ranked.end(),
                   [](auto* a, auto* b) { return *a->ranking < *b->ranking; });
-        std::string serials;
+        CValues serials;
         for (const CProfileDevice* device : ranked)
-            serials += (serials.empty() ? "" : " ") + Argument(device->serial);
+            serials.push_back(device->serial);
         if (!serials.empty())
             lines.push_back(serials);
         break;
@@ -220,9 +245,14 @@ bool TakeOptions(CVerbArguments& arguments, std::map<std::string, bool>& options
                  CVerbOutput& output)
 {
     CVerbArguments rest;
+    bool valuesOnly = false; // after "--"
     for (const std::string& argument : arguments) {
         auto option = options.find(argument);
-        if (option != options.end()) {
+        if (valuesOnly) {
+            rest.push_back(argument);
+        } else if (argument == "--") {
+            valuesOnly = true;
+        } else if (option != options.end()) {
             option->second = true;
         } else if (argument.compare(0, 2, "--") == 0) {
             output.err += "unknown option " + argument + " (see help)\n";
@@ -241,8 +271,8 @@ int Invalid(CVerbOutput& output, const std::string& message)
     return KVX_EXIT_INVALID;
 }
 
-// The driver as a verb uses it. One that stops answering ends the verb with exit 2: what was
-// read is then not the driver's whole state, and nothing is saved from it.
+// The driver as a verb uses it. One that stops answering ends the verb with exit 3: what was
+// read is then not the driver's whole state, and nothing is saved or printed from it.
 class CVerbDriver {
 public:
     bool Open(CVerbOutput& output)
@@ -273,10 +303,11 @@ private:
     CKvxuUsbDriver m_driver;
 };
 
+// Each note says itself what was left out and why: not read, not saved, not printed.
 void ReportNotes(const std::vector<std::string>& notes, CVerbOutput& output)
 {
     for (const std::string& note : notes)
-        output.err += "not read: " + ConsoleText(note) + "\n";
+        output.err += ConsoleText(note) + "\n";
 }
 
 // ---- results ----
@@ -312,7 +343,7 @@ std::string ResultsJson(const std::vector<CSettingResult>& results)
                       {"result", OutcomeName(result.outcome)}};
         if (!result.why.empty())
             entry["why"] = BytesToUtf8(result.why);
-        if (result.outcome == CSettingOutcome::Refused)
+        if (result.status != 0)
             AddStatusJson(entry, result.status);
         list.push_back(entry);
     }
@@ -338,19 +369,21 @@ int ProfileVerbSave(const CVerbArguments& given, CVerbOutput& output)
         return Invalid(output, "save takes one file name");
     CVerbDriver driver;
     if (!driver.Open(output))
-        return KVX_EXIT_INVALID;
-    std::vector<std::string> notes;
-    CProfile profile = ReadProfileFromDriver(driver.Driver(), notes);
-    profile.information.tool = "kvxuctl " KVX_VERSION_TEXT;
-    if (driver.Stalled(output))
-        return KVX_EXIT_INVALID;
+        return KVX_EXIT_NO_DRIVER;
+    CProfileToSave save = ReadProfileToSave(driver.Driver());
+    ReportNotes(save.notes, output);
+    if (save.refusal != 0) {
+        output.err +=
+            "not saved, " + arguments[0] + " is left as it was: " + ConsoleText(save.reason) + "\n";
+        return save.refusal == KVX_USB_E_NOT_RESPONDING ? KVX_EXIT_NO_DRIVER : KVX_EXIT_INCOMPLETE;
+    }
+    save.profile.information.tool = "kvxuctl " KVX_VERSION_TEXT;
     std::string error;
-    if (!SaveProfileFile(arguments[0], profile, error))
+    if (!SaveProfileFile(arguments[0], save.profile, error))
         return Invalid(output, error);
-    ReportNotes(notes, output);
-    output.out += "saved the settings of " + std::to_string(profile.devices.size()) +
+    output.out += "saved the settings of " + std::to_string(save.profile.devices.size()) +
                   " device(s) to " + arguments[0] + "\n";
-    return notes.empty() ? KVX_EXIT_OK : KVX_EXIT_INCOMPLETE;
+    return save.notes.empty() ? KVX_EXIT_OK : KVX_EXIT_INCOMPLETE;
 }
 
 int ProfileVerbLoad(const CVerbArguments& given, CVerbOutput& output)
@@ -369,12 +402,12 @@ int ProfileVerbLoad(const CVerbArguments& given, CVerbOutput& output)
         return Invalid(output, "refused, nothing was sent: " + ConsoleText(error));
     CVerbDriver driver;
     if (!driver.Open(output))
-        return KVX_EXIT_INVALID;
+        return KVX_EXIT_NO_DRIVER;
     CLoadOptions load;
     load.matchByOrder = options["--match-by-order"];
     const int status = Report(LoadProfile(driver.Driver(), profile, load, options["--dry-run"]),
                               options["--json"], output);
-    return driver.Stalled(output) ? KVX_EXIT_INVALID : status;
+    return driver.Stalled(output) ? KVX_EXIT_NO_DRIVER : status;
 }
 
 int ProfileVerbCheck(const CVerbArguments& arguments, CVerbOutput& output)
@@ -411,21 +444,21 @@ int ProfileVerbGet(const CVerbArguments& given, CVerbOutput& output)
         return Invalid(output, "no setting named " + arguments[0] + " (see help)");
     CVerbDriver driver;
     if (!driver.Open(output))
-        return KVX_EXIT_INVALID;
+        return KVX_EXIT_NO_DRIVER;
     std::vector<std::string> notes;
     CProfile profile = ReadProfileFromDriver(driver.Driver(), notes);
     profile.information.tool = "kvxuctl " KVX_VERSION_TEXT;
     if (driver.Stalled(output))
-        return KVX_EXIT_INVALID;
-    ReportNotes(notes, output);
+        return KVX_EXIT_NO_DRIVER;
     // The profile file's own form: a script reads typed values, and a file load takes it.
     if (options["--json"])
         output.out += WriteProfileJson(only ? OnlySetting(profile, only->id) : profile);
     else
         for (const CSettingDescriptor& setting : AllSettings())
             if (!only || only == &setting)
-                for (const std::string& line : PrintSetting(setting, profile))
-                    output.out += std::string(setting.command) + " " + line + "\n";
+                for (const CValues& values : SettingValues(setting, profile))
+                    PrintLine(setting.command, values, output.out, notes);
+    ReportNotes(notes, output);
     return notes.empty() ? KVX_EXIT_OK : KVX_EXIT_INCOMPLETE;
 }
 
@@ -450,18 +483,17 @@ int ProfileVerbSet(const CVerbArguments& given, CVerbOutput& output)
         return Invalid(output, std::string(setting->command) + ": " + ConsoleText(error));
     CVerbDriver driver;
     if (!driver.Open(output))
-        return KVX_EXIT_INVALID;
+        return KVX_EXIT_NO_DRIVER;
     const int status = Report(LoadProfile(driver.Driver(), profile, CLoadOptions(), false),
                               options["--json"], output);
-    return driver.Stalled(output) ? KVX_EXIT_INVALID : status;
+    return driver.Stalled(output) ? KVX_EXIT_NO_DRIVER : status;
 }
 
 std::string ProfileVerbsHelp()
 {
-    std::string help = "Exit status of save, load, get and set: 0 all applied or unchanged, 1\n"
-                       "something refused, skipped or not read, 2 invalid file or arguments, or\n"
-                       "no driver.\n"
-                       "Settings of get and set (values with blanks in double quotes):\n";
+    std::string help = std::string(ExitStatusHelp()) +
+                       "Settings of get and set (values with blanks in double quotes; after\n"
+                       "\"--\" every argument is a value, even one that starts with \"--\"):\n";
     for (const CSettingDescriptor& setting : AllSettings()) {
         std::string line = std::string("  ") + setting.command + " " + setting.syntax;
         line.resize(std::max<size_t>(line.size() + 1, 29), ' ');

@@ -1,16 +1,13 @@
 // The command-line control's verbs for settings: save and load a profile, get and set any
 // setting. Each takes the arguments after its own name, writes what it has to say into
-// out (standard output) and err (standard error), and returns the exit status:
-//   0  everything applied or unchanged (or read and saved)
-//   1  something was refused, skipped or could not be read
-//   2  the file or the arguments are invalid, or there is no driver
+// out (standard output) and err (standard error), and returns the exit status of
+// ExitStatus.h.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "ExitStatus.h"
-
 
 struct CVerbOutput {
     std::string out;

@@ -7,6 +7,7 @@
 
 #include "BoundedChannel.h"
 #include "ChangeWatcher.h"
+#include "ExitStatus.h"
 #include "KvxUsbText.h"
 #include "KvxuUsbDriver.h"
 #include "ScopedHandle.h"
@@ -659,12 +660,22 @@ private:
 
 } // namespace
 
-DWORD RunSelfTest(const char* deviceName, const SelfTestOptions& options, CCheckList& checks)
+DWORD RunSelfTest(const char* deviceName, const SelfTestOptions& options, CCheckList& checks,
+                  bool* unanswered)
 {
     CBoundedChannel channel(options.timeoutMs);
     DWORD status = channel.Open(deviceName);
     if (status != 0)
         return status;
     CSelfTest(channel, options, checks).Run();
+    if (unanswered)
+        *unanswered = channel.TimedOut();
     return 0;
+}
+
+int SelfTestExitStatus(DWORD openStatus, bool unanswered, const CCheckList& checks)
+{
+    if (openStatus != 0 || unanswered)
+        return KVX_EXIT_NO_DRIVER;
+    return checks.Failed() ? KVX_EXIT_INCOMPLETE : KVX_EXIT_OK;
 }

@@ -21,4 +21,11 @@ struct SelfTestOptions {
 };
 
 // Returns the status of opening the control device; when it is not 0, no check was made.
-DWORD RunSelfTest(const char* deviceName, const SelfTestOptions& options, CCheckList& checks);
+// unanswered (when given) says whether a request ran out of time, so that the checks after
+// it were not made.
+DWORD RunSelfTest(const char* deviceName, const SelfTestOptions& options, CCheckList& checks,
+                  bool* unanswered = nullptr);
+
+// The exit status of a run (ExitStatus.h): 3 without a driver or when a request went
+// unanswered, 1 when a check failed, else 0.
+int SelfTestExitStatus(DWORD openStatus, bool unanswered, const CCheckList& checks);

@@ -1,11 +1,14 @@
 #include "SupportReport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
 #include "DriverSnapshot.h"
 #include "DropOutSettings.h"
+#include "ExitStatus.h"
 #include "KvxUsbText.h"
+#include "KvxVersion.h"
 #include "KvxuUsbDriver.h"
 #include "ProfileFile.h"
 #include "SettingCatalogue.h"
@@ -53,6 +56,43 @@ CReportNode& CReportNode::Flag(const std::string& k, const std::string& l, bool 
     node.kind = FLAG;
     node.number = value ? 1 : 0;
     return node;
+}
+
+namespace {
+
+// Whether a read anywhere in the report failed: the report is then not whole.
+bool ReportHasFailure(const CReportNode& report)
+{
+    return report.kind == CReportNode::FAILURE ||
+           std::any_of(report.children.begin(), report.children.end(), ReportHasFailure);
+}
+
+} // namespace
+
+int RunSupportReport(bool json, std::string& out, std::string& err)
+{
+    // A channel of its own: the tool shares nothing with a running control panel.
+    CKvxuUsbDriver driver;
+    const DWORD status = driver.Open(KVX_USB_DEVICE_NAME);
+    CReportNode report;
+    report.Text("tool", "Support report", "kvxuinfo " KVX_VERSION_TEXT);
+    report.Text("controlDevice", "Control device", "\\\\.\\" KVX_USB_DEVICE_NAME);
+    if (status != 0) {
+        report.Failure("open", "Open", status);
+    } else {
+        CReportNode driverReport = ReadSupportReport(driver);
+        for (CReportNode& node : driverReport.children)
+            report.children.push_back(std::move(node));
+    }
+    out += json ? RenderJson(report) : RenderText(report);
+    // What could be read is printed; the report is not whole.
+    const bool notResponding = driver.WentUnanswered();
+    if (notResponding)
+        err += std::string("kvxuinfo: ") + StatusSentence(KVX_USB_E_NOT_RESPONDING) + " (" +
+               StatusText(KVX_USB_E_NOT_RESPONDING) + ")\n";
+    if (notResponding || status != 0)
+        return KVX_EXIT_NO_DRIVER;
+    return ReportHasFailure(report) ? KVX_EXIT_INCOMPLETE : KVX_EXIT_OK;
 }
 
 CReportNode& CReportNode::Failure(const std::string& k, const std::string& l, DWORD s)

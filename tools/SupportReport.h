@@ -40,5 +40,10 @@ struct CReportNode {
 // Reads everything from an open channel into a report tree.
 CReportNode ReadSupportReport(CKvxuUsbDriver& driver);
 
+// kvxuinfo: opens a channel of its own, reads the report into out as text or JSON, says in
+// err when the driver stopped answering, and returns the exit status (ExitStatus.h): 1 when
+// a read inside the report failed, 3 without a driver or when it stopped answering.
+int RunSupportReport(bool json, std::string& out, std::string& err);
+
 std::string RenderText(const CReportNode& report);
 std::string RenderJson(const CReportNode& report);

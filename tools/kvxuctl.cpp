@@ -37,12 +37,14 @@ const Verb kVerbs[] = {
     {"selftest", "[--json] [--write]",
      "checks that the driver keeps the control protocol: a PASS, FAIL or SKIP line per\n"
      "    check; --write also writes names, ranking and the display-name option back as\n"
-     "    read; exit 0 when nothing failed, 1 when something did, 2 without a driver",
+     "    read; exit 0 when nothing failed, 1 when something did, 3 without a driver or\n"
+     "    when it stopped answering",
      SelfTest},
     {"watch", "[--dropouts] [--json]",
      "prints the driver's change records as they come, and a line for each rise of the\n"
      "    drop-out count with the time and the settings in force; --dropouts prints only\n"
-     "    those; --json one object a line",
+     "    those; --json one object a line; ends with exit 3 when the driver goes away or\n"
+     "    does not answer, since a change may then have been missed",
      Watch},
     {"save", "FILE", "saves every setting into a settings file", Save},
     {"load", "FILE [--dry-run] [--match-by-order] [--json]",
@@ -119,7 +121,8 @@ int SelfTest(int argc, char** argv)
     }
     options.watcherExe = ThisProgram();
     CCheckList checks;
-    DWORD status = RunSelfTest(KVX_USB_DEVICE_NAME, options, checks);
+    bool unanswered = false;
+    DWORD status = RunSelfTest(KVX_USB_DEVICE_NAME, options, checks, &unanswered);
     if (json)
         Print(stdout, SelfTestJson(status, options.write, checks));
     else if (status != 0)
@@ -127,9 +130,7 @@ int SelfTest(int argc, char** argv)
                           StatusText(status) + "\n");
     else
         Print(stdout, RenderChecksText(checks));
-    if (status != 0)
-        return KVX_EXIT_INVALID;
-    return checks.Failed() ? KVX_EXIT_INCOMPLETE : KVX_EXIT_OK;
+    return SelfTestExitStatus(status, unanswered, checks);
 }
 
 // "watch [--dropouts] [--json] [--exit-with PID]": the self-test starts it with its own

@@ -298,10 +298,12 @@ bool CKVX_USB_CPLView::IsChannelPage(const CDialogPage& page) const
     return &page == &m_InputChannelsPage || &page == &m_OutputChannelsPage;
 }
 
+// The count is read before the new state is told, so that the tray tip never says "no
+// device connected" between the two on a reconnect.
 void CKVX_USB_CPLView::DriverStateChanged()
 {
-    ReportConnectionState();
     RefreshFromDriver();
+    ReportConnectionState();
 }
 
 bool CKVX_USB_CPLView::IsDriverAnswering() const

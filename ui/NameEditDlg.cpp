@@ -1,5 +1,7 @@
 #include "NameEditDlg.h"
 
+#include <algorithm>
+
 #include "KvxUsbText.h"
 #include "resource.h"
 
@@ -28,6 +30,14 @@ void CNameEditDlg::OnOK()
 {
     if (!UpdateData(TRUE))
         return;
+    // The names a profile and the command line take: a pasted tab or Ctrl+Backspace's 0x7F
+    // would leave the device out of every later save.
+    if (std::any_of(m_strName.begin(), m_strName.end(), IsControlByte)) {
+        ::MessageBoxA(m_hWnd, AfxLoadString(IDS_NAME_CONTROL_BYTE).c_str(),
+                      AfxLoadString(IDS_NAME_CONTROL_BYTE_CAPTION).c_str(), MB_OK | MB_ICONWARNING);
+        ::SetFocus(::GetDlgItem(m_hWnd, IDC_NAME_EDIT));
+        return;
+    }
     SetRecordText(m_NameField, m_strName.c_str());
     EndDialog(IDOK);
 }

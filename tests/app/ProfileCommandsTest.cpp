@@ -11,6 +11,8 @@
 #include <functional>
 
 #include "Drv.h"
+#include "FaultDeviceIo.h"
+#include "MessagePump.h"
 #include "ProfileCommands.h"
 #include "ProfileFile.h"
 #include "ProfileRead.h"
@@ -272,9 +274,33 @@ TEST_F(ProfileCommandsTest, SaveWithoutADriverLeavesTheFileAndTheListAlone)
     EXPECT_EQ(SimDriverProcess::ReadFileText(m_file), good);
     EXPECT_TRUE(m_commands->m_Recent.Files().empty());
     ASSERT_EQ(g_seen.size(), 1u);
-    EXPECT_NE(g_seen[0].text.find("none were saved; the file was left as it was"),
-              std::string::npos)
+    EXPECT_NE(g_seen[0].text.find("not saved; the file was left as it was"), std::string::npos)
         << g_seen[0].text;
+}
+
+// A driver that stops answering part way leaves a profile that is not its whole state: the
+// old file stays byte for byte, as kvxuctl save leaves it.
+TEST_F(ProfileCommandsTest, SaveDuringAStallLeavesTheOldFile)
+{
+    ASSERT_TRUE(m_commands->SaveFile(m_file));
+    const std::string good = SimDriverProcess::ReadFileText(m_file);
+    theDrv.Close();
+    const size_t threads = ThreadsOfThisProcess().size();
+    {
+        FaultDeviceIo io("demo");
+        ASSERT_EQ(theDrv.Open(KVX_USB_DEVICE_NAME), 0u);
+        // The devices are read; the stall comes among the channels.
+        io.Add({IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES, 5, FaultKind::Stall, 0});
+        EXPECT_FALSE(m_commands->SaveFile(m_file));
+        theDrv.Close();
+        // The channel's thread, held by the stall, closes its handle on io once answered.
+        io.EndStalls();
+        EXPECT_TRUE(PumpUntil([&] { return ThreadsOfThisProcess().size() <= threads; }));
+    }
+    EXPECT_EQ(SimDriverProcess::ReadFileText(m_file), good);
+    ASSERT_EQ(g_seen.size(), 1u);
+    EXPECT_NE(g_seen[0].text.find("stopped answering"), std::string::npos) << g_seen[0].text;
+    ASSERT_EQ(theDrv.Open(KVX_USB_DEVICE_NAME), 0u);
 }
 
 TEST_F(ProfileCommandsTest, ManyNotesAreCountedWithTheWholeListOnRequest)

@@ -128,10 +128,11 @@ TEST(DeviceIoDefault, ControlRunsBesideTheCallerAndFinishGivesItsOutcome)
     }
 }
 
-TEST(RequestBound, AClockChangeMayTakeLongerThanAnyOtherRequest)
+TEST(RequestBound, AClockChangeOrAStreamRestartMayTakeLongerThanAnyOtherRequest)
 {
     const std::set<std::string> clockChanges = {"SetSampleRate", "SetSampleRateMode",
-                                                "SetSynchMode", "SetClockMaster"};
+                                                "SetSynchMode",  "SetClockMaster",
+                                                "StopStreams",   "StartStreams"};
     for (const KvxUsbOperation& op : g_KvxUsbOperations) {
         const DWORD expected = clockChanges.count(op.name) ? 5000u : 1000u;
         EXPECT_EQ(expected, RequestBoundMs(op.code)) << op.name;

@@ -91,14 +91,15 @@ TEST_F(ProfileLoadTest, RoundTripAtMaximalRestoresEverySetting)
     const CProfile scrambled = Scrambled(original);
 
     std::vector<CSettingResult> results = Load(scrambled);
-    // 64 names, 512 channel names, 64 rankings and the eight driver-wide settings.
-    EXPECT_EQ(CountOf(results, CSettingOutcome::Applied), 64u + 512u + 64u + 8u);
+    // 64 names, 512 channel names, 64 rankings, the eight driver-wide settings and the
+    // restarts of the streams after the stream and the WDM depth.
+    EXPECT_EQ(CountOf(results, CSettingOutcome::Applied), 64u + 512u + 64u + 8u + 2u);
     EXPECT_TRUE(AllApplied(results));
     EXPECT_EQ(BySerial(Save()), BySerial(scrambled));
 
     // The first device again is the one whose clock source the scrambling left alone.
     results = Load(original);
-    EXPECT_EQ(CountOf(results, CSettingOutcome::Applied), 64u + 512u + 64u + 7u);
+    EXPECT_EQ(CountOf(results, CSettingOutcome::Applied), 64u + 512u + 64u + 7u + 2u);
     EXPECT_TRUE(AllApplied(results));
     EXPECT_EQ(WriteProfileJson(Save()), WriteProfileJson(original));
 

@@ -78,10 +78,12 @@ TEST(ProfilePlan, ARankingIsAnOrderAndOnlyTheRankedDevicesMove)
         {"a ranked device not connected", Snapshot({{"A", 0}}), Ranking({"Z", "A"}),
          "device Z ranking:  -> 0 (skipped, not connected)\ndevice A ranking: 0 -> 0 "
          "(unchanged)\n"},
-        {"shared places are written anew, as the devices page stores them",
+        {"a shared place: the device that shares it moves on, the rest keep theirs",
          Snapshot({{"A", 0}, {"B", 0}, {"C", 3}}), Ranking({"B", "A"}),
-         "device B ranking: 0 -> 0 (unchanged)\ndevice A ranking: 0 -> 1 (to apply)\n"
-         "device C ranking: 3 -> 2 (to apply)\n"},
+         "device B ranking: 0 -> 0 (unchanged)\ndevice A ranking: 0 -> 1 (to apply)\n"},
+        {"a file that ranks only the device with a gap", Snapshot({{"A", 0}, {"B", 0}, {"C", 7}}),
+         Ranking({"C"}),
+         "device B ranking: 0 -> 1 (to apply)\ndevice C ranking: 7 -> 7 (unchanged)\n"},
         {"shared places beside an unreadable device are not guessed at",
          Snapshot({{"A", 0}, {"B", 0}, {"X", -1}}), Ranking({"B", "A"}),
          "device B ranking:  -> 0 (skipped, devices share a place in the ranking and one could "

@@ -25,7 +25,7 @@ TEST(ChangeWatcherTest, EndsWithTwoWhenTheDriverGoesAway)
         ASSERT_EQ(0u, watcher.Start(ToolPath("kvxuctl.exe"), 20000));
         ending.end(sim);
         std::string last;
-        EXPECT_EQ(2u, watcher.WaitForEnd(10000, &last));
+        EXPECT_EQ(3u, watcher.WaitForEnd(10000, &last));
         EXPECT_EQ("error the driver went away: ERROR_BROKEN_PIPE (0x0000006D)", last);
     }
 }

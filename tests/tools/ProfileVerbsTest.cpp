@@ -60,19 +60,18 @@ TEST_F(ProfileVerbsTest, GetPrintsEverySettingAsSetTakesIt)
     for (const char* line :
          {"rate 48000\n", "mode auto\n", "master device\n", "source 0 Internal\n",
           "asio-names on\n", "stream-depth 2000\n", "asio-depth 5000\n", "wdm-depth 10000\n",
-          "device-name KVX-B2-004711 \"Model B Studio\"\n",
-          "ranking KVX-B2-004711 KVX-B1-010203\n", "input-name KVX-B1-010203 1 \"Input 2\"\n",
-          "output-name KVX-B2-004711 5 \"Phones R\"\n"})
+          "device-name KVX-B2-004711 \"Model B Studio\"\n", "ranking KVX-B2-004711 KVX-B1-010203\n",
+          "input-name KVX-B1-010203 1 \"Input 2\"\n", "output-name KVX-B2-004711 5 \"Phones R\"\n"})
         EXPECT_NE(m_output.out.find(line), std::string::npos) << line << m_output.out;
 
     ASSERT_EQ(Run(ProfileVerbGet, {"device-name", "--json"}), KVX_EXIT_OK) << m_output.err;
     // The profile file's keys and shapes, holding that one setting.
     const nlohmann::json names = nlohmann::json::parse(m_output.out);
     EXPECT_FALSE(names.contains("sampleRateHz"));
-    EXPECT_EQ(names["devices"][1],
-              nlohmann::json({{"serial", "KVX-B1-010203"}, {"name", "Model B Mobile"},
-                              {"inputs", nlohmann::json::array()},
-                              {"outputs", nlohmann::json::array()}}));
+    EXPECT_EQ(names["devices"][1], nlohmann::json({{"serial", "KVX-B1-010203"},
+                                                   {"name", "Model B Mobile"},
+                                                   {"inputs", nlohmann::json::array()},
+                                                   {"outputs", nlohmann::json::array()}}));
 }
 
 TEST_F(ProfileVerbsTest, SetAppliesOneSettingAndReportsRefusals)
@@ -84,8 +83,7 @@ TEST_F(ProfileVerbsTest, SetAppliesOneSettingAndReportsRefusals)
         m_output.out,
         "applied    device KVX-B1-010203 input 1 name: \"Input 2\" -> \"Vocal Mic\"\n1 applied\n");
     ASSERT_EQ(Run(ProfileVerbGet, {"input-name"}), KVX_EXIT_OK);
-    EXPECT_NE(m_output.out.find("input-name KVX-B1-010203 1 \"Vocal Mic\"\n"),
-              std::string::npos);
+    EXPECT_NE(m_output.out.find("input-name KVX-B1-010203 1 \"Vocal Mic\"\n"), std::string::npos);
 
     ASSERT_EQ(m_sim.Run({"set", "mode", "manual"}).exitCode, 0);
     ASSERT_EQ(m_sim.Run({"stream", "on"}).exitCode, 0);
@@ -175,7 +173,7 @@ TEST_F(ProfileVerbsTest, WithoutADriverEveryVerbSaysSo)
     m_sim.Stop();
     for (auto verb : {ProfileVerbSave, ProfileVerbGet}) {
         EXPECT_EQ(Run(verb, verb == ProfileVerbSave ? CVerbArguments{m_file} : CVerbArguments{}),
-                  KVX_EXIT_INVALID);
+                  KVX_EXIT_NO_DRIVER);
         EXPECT_NE(m_output.err.find("no driver: the control device cannot be opened"),
                   std::string::npos)
             << m_output.err;
@@ -230,6 +228,9 @@ TEST_F(ProfileVerbsTest, EveryLineOfGetGoesBackThroughSetUnchanged)
 {
     ASSERT_EQ(m_sim.Run({"set", "serial", "2", "KVX B1 010203"}).exitCode, 0);
     ASSERT_EQ(m_sim.Run({"set", "name", "1", "Say \"hi\" \\"}).exitCode, 0);
+    // Names that look like options, as check and load take them.
+    ASSERT_EQ(m_sim.Run({"set", "name", "2", "--json"}).exitCode, 0);
+    ASSERT_EQ(m_sim.Run({"set", "channel", "65536", "-- unused --"}).exitCode, 0);
     ASSERT_EQ(Run(ProfileVerbGet, {}), KVX_EXIT_OK) << m_output.err;
     const std::string lines = m_output.out;
     EXPECT_NE(lines.find("ranking KVX-B2-004711 \"KVX B1 010203\"\n"), std::string::npos) << lines;
@@ -237,7 +238,8 @@ TEST_F(ProfileVerbsTest, EveryLineOfGetGoesBackThroughSetUnchanged)
     for (size_t end; (end = lines.find('\n', start)) != std::string::npos; start = end + 1) {
         const std::string line = lines.substr(start, end - start);
         ASSERT_EQ(Run(ProfileVerbSet, Split("kvxuctl " + line)), KVX_EXIT_OK)
-            << line << "\n" << m_output.err << m_output.out;
+            << line << "\n"
+            << m_output.err << m_output.out;
         EXPECT_EQ(m_output.out.find("applied"), std::string::npos) << line << "\n" << m_output.out;
     }
 
@@ -246,6 +248,17 @@ TEST_F(ProfileVerbsTest, EveryLineOfGetGoesBackThroughSetUnchanged)
     WriteProfileText(m_output.out);
     ASSERT_EQ(Run(ProfileVerbLoad, {m_file}), KVX_EXIT_OK) << m_output.err;
     EXPECT_NE(m_output.out.find("\n32 unchanged\n"), std::string::npos) << m_output.out;
+
+    // A serial with a control byte cannot be typed back: its lines are left out, and named.
+    ASSERT_EQ(m_sim
+                  .Run({"set", "serial", "2",
+                        "KVX\x01"
+                        "-B1"})
+                  .exitCode,
+              0);
+    ASSERT_EQ(Run(ProfileVerbGet, {}), KVX_EXIT_INCOMPLETE);
+    EXPECT_EQ(m_output.out.find("\\x01"), std::string::npos) << m_output.out;
+    EXPECT_NE(m_output.err.find("not printed"), std::string::npos) << m_output.err;
 }
 
 TEST_F(ProfileVerbsTest, AfterAnUnplugNoProfileOperationRenumbersTheOthers)
@@ -285,8 +298,9 @@ TEST_F(ProfileVerbsTest, WhatIsSavedAlwaysLoadsAgain)
     const std::vector<std::vector<std::string>> setups = {
         {}, {"set", "asio-depth", "500"}, {"fault", "duplicate"}, {"fault", "unterminated"}};
     for (const std::vector<std::string>& setup : setups) {
-        if (!setup.empty())
+        if (!setup.empty()) {
             ASSERT_EQ(m_sim.Run(setup).exitCode, 0);
+        }
         const int saved = Run(ProfileVerbSave, {m_file});
         EXPECT_NE(saved, KVX_EXIT_INVALID) << m_output.err;
         EXPECT_EQ(saved == KVX_EXIT_OK, m_output.err.empty()) << "notes say what was left out";

@@ -268,7 +268,7 @@ TEST_F(SelfTestTest, TheWatcherPrintsEachRecordAndIsWaitedForByKind)
 TEST_F(SelfTestTest, ExitCodesTellPassedFailedAndNoDriver)
 {
     // The variable names a pipe nobody serves yet.
-    json r = RunJson("selftest --json", 2);
+    json r = RunJson("selftest --json", 3);
     EXPECT_EQ("ERROR_FILE_NOT_FOUND", r["open"]["status"]);
     EXPECT_TRUE(r["checks"].empty());
 

@@ -1,5 +1,5 @@
 // The console tools on a driver that stops answering: each ends within a few seconds, says
-// that the driver does not respond and exits with 2, instead of waiting out the stall.
+// that the driver does not respond and exits with 3, instead of waiting out the stall.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -22,11 +22,12 @@ const StalledRun kRuns[] = {
     {"kvxuctl.exe", "set rate 48000"},
     {"kvxuctl.exe", "save stalled.kvxsettings"},
     {"kvxuctl.exe", "load --dry-run stalled.kvxsettings"},
+    {"kvxuctl.exe", "watch"},
 };
 
 } // namespace
 
-TEST(StalledDriverTools, EachEndsSoonSayingTheDriverDoesNotRespondWithExitTwo)
+TEST(StalledDriverTools, EachEndsSoonSayingTheDriverDoesNotRespondWithExitThree)
 {
     SimDriverProcess sim;
     ASSERT_TRUE(sim.Start()) << sim.Log();
@@ -38,7 +39,7 @@ TEST(StalledDriverTools, EachEndsSoonSayingTheDriverDoesNotRespondWithExitTwo)
         const ToolRun result = RunTool(run.exe, run.arguments, 15000);
         const DWORD took = GetTickCount() - start;
         SCOPED_TRACE(std::string(run.exe) + " " + run.arguments);
-        EXPECT_EQ(2u, result.exitCode) << result.output;
+        EXPECT_EQ(3u, result.exitCode) << result.output;
         EXPECT_LT(took, 5000u);
         EXPECT_NE(std::string::npos, result.output.find("KVX_USB_E_NOT_RESPONDING"))
             << result.output;
