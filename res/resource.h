@@ -203,6 +203,7 @@
 #define IDS_SUBJECT_STREAM_DEPTH 61429
 #define IDS_SUBJECT_ASIO_DEPTH 61430
 #define IDS_SUBJECT_WDM_DEPTH 61431
+#define IDS_RESTART_FAILED 61432
 
 // The shell around the panel: the caption of the settings profiles' message boxes (never the
 // main window's title, by which another start finds the running instance), and the tray

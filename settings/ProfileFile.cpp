@@ -373,6 +373,13 @@ public:
         return true;
     }
 
+    // Where the value being parsed belongs: the parser stops inside a value it cannot hold.
+    std::string Where() const
+    {
+        const std::string path = PathOfNext();
+        return path.empty() ? "file" : path;
+    }
+
 private:
     struct CLevel {
         bool isArray;
@@ -574,10 +581,10 @@ std::string WriteProfileJson(const CProfile& profile)
 
 bool ReadProfileJson(const std::string& text, CProfile& profile, std::string& error)
 {
+    CParseChecker checker;
     try {
         Require(text.size() <= KVX_PROFILE_MAX_FILE_SIZE, "file",
                 "larger than " + std::to_string(KVX_PROFILE_MAX_FILE_SIZE) + " bytes");
-        CParseChecker checker;
         const Json root =
             Json::parse(text, [&](int depth, Json::parse_event_t event, Json& parsed) {
                 return checker(depth, event, parsed);
@@ -590,6 +597,9 @@ bool ReadProfileJson(const std::string& text, CProfile& profile, std::string& er
         error = e.what();
     } catch (const Json::parse_error& e) {
         error = std::string("file: not JSON, or cut short (") + e.what() + ")";
+    } catch (const Json::out_of_range& e) {
+        // A number past what a double holds (1e999) stops the parser inside its value.
+        error = checker.Where() + ": a number too large to read (" + e.what() + ")";
     } catch (const std::exception& e) {
         error = std::string("file: ") + e.what();
     }

@@ -57,6 +57,13 @@ bool CDialogPage::TellWriteOutcome(const CWriteResult& result, UINT subjectId)
     return false;
 }
 
+void CDialogPage::TellRestartFailure(DWORD status, UINT subjectId)
+{
+    const std::string text = Format(IDS_RESTART_FAILED, AfxLoadString(subjectId),
+                                    StatusSentence(status), StatusText(status));
+    MessageBox(text.c_str(), AfxLoadString(IDS_ERROR_CAPTION).c_str(), MB_OK);
+}
+
 void CDialogPage::EnableControls(std::initializer_list<int> ids, bool enable)
 {
     for (int id : ids)

@@ -50,6 +50,8 @@ protected:
     // the driver took it or held it already: not sent, refused, or left unanswered. True when
     // it was taken or held.
     bool TellWriteOutcome(const CWriteResult& result, UINT subjectId);
+    // Tells a stream restart after an applied change that failed or went unanswered.
+    void TellRestartFailure(DWORD status, UINT subjectId);
 
     // Enables or disables every control with one of these ids.
     void EnableControls(std::initializer_list<int> ids, bool enable);

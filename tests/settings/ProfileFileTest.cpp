@@ -119,6 +119,9 @@ TEST(ProfileFile, RefusesEveryKindOfBadFileNamingTheKeyAndWhy)
          "streamBufferDepthUs: must be a whole number"},
         {"beyond 32 bits", with([](ordered_json& f) { f["sampleRateHz"] = 4294967296ull; }),
          "sampleRateHz: must be from 1 to 4294967295"},
+        {"past a double",
+         R"({"format": "kvx-usb-settings", "version": 1, "wdmBufferDepthUs": 1e999})",
+         "wdmBufferDepthUs: a number too large to read"},
         {"rate 0", with([](ordered_json& f) { f["sampleRateHz"] = 0; }),
          "sampleRateHz: must be from 1 to 4294967295"},
         {"depth off the millisecond grid",
@@ -186,8 +189,7 @@ TEST(ProfileFile, RefusesEveryKindOfBadFileNamingTheKeyAndWhy)
         EXPECT_NE(Refusal(c.file).find(c.message), std::string::npos)
             << c.what << ": " << Refusal(c.file);
         if (dump)
-            std::ofstream(std::string(dump) + "\\" + c.what + ".json", std::ios::binary)
-                << c.file;
+            std::ofstream(std::string(dump) + "\\" + c.what + ".json", std::ios::binary) << c.file;
     }
 }
 

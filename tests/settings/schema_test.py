@@ -107,6 +107,21 @@ def table_files(validator, folder):
                                    f"expected {sorted(BEYOND_SCHEMA)}")
 
 
+def accepted_forms(validator, folder):
+    """Whole numbers however written, and any $schema text: both take them."""
+    forms = {
+        "fractions of zero": '"version": 1.0, "sampleRateHz": 48000.0, "asioBufferDepthUs": 2000.0',
+        "exponents": '"version": 1, "sampleRateHz": 4.8e4, "wdmBufferDepthUs": 5e3',
+        "schema outside Latin-1": '"$schema": "file:///C:/\u30c6\u30b9\u30c8/s.json", "version": 1',
+    }
+    for what, members in forms.items():
+        path = os.path.join(folder, "form.kvxsettings")
+        with open(path, "w", encoding="utf-8") as f:
+            f.write('{"format": "kvx-usb-settings", ' + members + "}")
+        check(schema_verdict(validator, path) is None, f"{what}: the schema refuses it")
+        check(program_verdict(path) is None, f"{what}: the program refuses it: {program_verdict(path)}")
+
+
 def main():
     with open(SCHEMA_FILE, encoding="utf-8") as f:
         schema = json.load(f)
@@ -115,6 +130,7 @@ def main():
     same_schema()
     with tempfile.TemporaryDirectory() as folder:
         table_files(validator, folder)
+        accepted_forms(validator, folder)
     with tempfile.TemporaryDirectory() as folder:
         saved_profiles(validator, folder)
     for failure in failures:

@@ -387,6 +387,13 @@ const std::set<DWORD> kWrites = {
     IOCTL_KVX_USB_SET_ASIO_BUFFER_DEPTH,  IOCTL_KVX_USB_SET_WDM_BUFFER_DEPTH,
 };
 
+// A depth the driver took restarts the streams.
+bool Restarts(const Action& a)
+{
+    return a.write == IOCTL_KVX_USB_SET_STREAM_BUFFER_DEPTH ||
+           a.write == IOCTL_KVX_USB_SET_WDM_BUFFER_DEPTH;
+}
+
 bool IsIdList(DWORD code)
 {
     return code == IOCTL_KVX_USB_GET_DEVICE_ID_LIST || code == IOCTL_KVX_USB_GET_CHANNEL_ID_LISTS;
@@ -541,7 +548,11 @@ std::string RunCase(const Case& c)
         wrong += "another program's change lost; ";
     const bool applied = a.held(now) && !a.held(held);
     const std::string told = boxes.Boxes();
-    if (unanswered && told.find("no answer") == std::string::npos)
+    const bool restartFailed = applied && c.fault.code == IOCTL_KVX_USB_START_STREAMS;
+    if (restartFailed) {
+        if (told.find("not restarted") == std::string::npos)
+            wrong += "the streams left stopped, and told \"" + told + "\"; ";
+    } else if (unanswered && told.find("no answer") == std::string::npos)
         wrong += "an unanswered write told as \"" + told + "\"; ";
     else if (!unanswered && applied && !told.empty())
         wrong += "applied, yet told \"" + told + "\"; ";
@@ -581,6 +592,11 @@ std::vector<Case> Cases(const std::vector<Action>& actions)
         cases.push_back(
             {&a, {a.write, 1, FaultKind::Status, ERROR_INVALID_PARAMETER}, false, false});
         cases.push_back({&a, {a.write, 1, FaultKind::Stall, 0}, false, false});
+        if (Restarts(a))
+            cases.push_back({&a,
+                             {IOCTL_KVX_USB_START_STREAMS, 1, FaultKind::Status, ERROR_GEN_FAILURE},
+                             false,
+                             false});
     }
     return cases;
 }

@@ -286,11 +286,11 @@ void CDlgPgASIOSettings::OnApplyWdm()
 void CDlgPgASIOSettings::Applied(const CWriteResult& result, bool restartStreams,
                                  const CSliderCtrl& slider, const std::string& text, UINT subjectId)
 {
-    if (restartStreams && result.outcome == CWriteOutcome::Applied) {
-        theDrv.StopStreams();
-        theDrv.StartStreams();
-    }
+    // Streams left stopped by a restart that failed are told, never passed over.
+    const DWORD restart =
+        restartStreams && result.outcome == CWriteOutcome::Applied ? theDrv.RestartStreams() : 0;
     Refresh();
     ReportDepth(slider, text);
-    TellWriteOutcome(result, subjectId);
+    if (TellWriteOutcome(result, subjectId) && restart != 0)
+        TellRestartFailure(restart, subjectId);
 }
