@@ -7,12 +7,15 @@ CDialogPage::CDialogPage(UINT nIDTemplate, CWnd* pParentWnd)
 {
 }
 
-void CDialogPage::Refresh()
+void CDialogPage::Refresh(bool inSlices)
 {
     if (!m_hWnd)
         return;
     m_bStale = false;
-    OnRefresh();
+    if (inSlices)
+        OnRefreshInSlices();
+    else
+        OnRefresh();
 }
 
 void CDialogPage::EnableControls(std::initializer_list<int> ids, bool enable)

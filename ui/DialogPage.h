@@ -25,7 +25,9 @@ public:
 
     // Re-reads the page's values from the driver and shows them. Before the page window
     // exists there is nothing to show, and nothing is read.
-    void Refresh();
+    // inSlices: the page may read in slices between messages and show the read when it is
+    // complete (a page that reads little does it at once).
+    void Refresh(bool inSlices = false);
     // The driver may hold what the page does not show: it re-reads when next refreshed.
     void MarkStale() { m_bStale = true; }
     bool IsStale() const { return m_bStale; }
@@ -44,6 +46,7 @@ public:
 protected:
     // The page's own reading and filling, called by Refresh once the window exists.
     virtual void OnRefresh() = 0;
+    virtual void OnRefreshInSlices() { OnRefresh(); }
 
     // Enables or disables every control with one of these ids.
     void EnableControls(std::initializer_list<int> ids, bool enable);
