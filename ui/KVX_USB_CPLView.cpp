@@ -68,7 +68,6 @@ BEGIN_MESSAGE_MAP(CKVX_USB_CPLView, CFormView)
 ON_NOTIFY(TVN_SELCHANGED, IDC_PAGE_TREE, OnSelChanged)
 ON_WM_DESTROY()
 ON_MESSAGE(WM_DRIVER_NOTIFY, OnDriverNotify)
-ON_MESSAGE(WM_CREATE_NEXT_PAGE, OnCreateNextPage)
 ON_WM_DEVICECHANGE()
 ON_WM_TIMER()
 ON_MESSAGE(WM_SYSCOLORCHANGE, OnSystemChange)
@@ -133,46 +132,20 @@ std::array<CDialogPage*, 5> CKVX_USB_CPLView::PagesInRefreshOrder()
 
 void CKVX_USB_CPLView::CreatePages()
 {
-    // Only the page shown first is made before the window shows: each page reads the driver
-    // as it is made, and making all five held up the start by most of its time.
-    if (const TreeItem* entry = FindTreeItem(m_StartPage))
-        CreatePage(entry->page(*this));
+    for (CDialogPage* page : Pages())
+        page->Create(this);
+    PlacePages(SWP_SHOWWINDOW);
     KeepTreeLeftOfPages();
-    PostMessage(WM_CREATE_NEXT_PAGE);
-}
-
-void CKVX_USB_CPLView::CreatePage(CDialogPage& page)
-{
-    if (page.m_hWnd)
-        return;
-    page.Create(this);
-    PlacePage(page, SWP_SHOWWINDOW);
-    page.ShowWindow(SW_HIDE);
-}
-
-LRESULT CKVX_USB_CPLView::OnCreateNextPage(WPARAM, LPARAM)
-{
-    // One page per message, so that a click or a paint waits for one page at most.
-    const auto pages = Pages();
-    if (m_nPagesMade < pages.size()) {
-        CreatePage(*pages[m_nPagesMade++]);
-        PostMessage(WM_CREATE_NEXT_PAGE);
-    }
-    return 0;
 }
 
 void CKVX_USB_CPLView::PlacePages(UINT flags)
 {
-    for (CDialogPage* page : Pages())
-        PlacePage(*page, flags);
-}
-
-void CKVX_USB_CPLView::PlacePage(CDialogPage& page, UINT flags)
-{
     const UINT dpi = GetLayoutDpi();
-    if (page.m_hWnd)
-        page.SetWindowPos(nullptr, AfxScaleForDpi(kPageLeft, dpi), AfxScaleForDpi(kPageTop, dpi), 0,
-                          0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
+    for (CDialogPage* page : Pages())
+        if (page->m_hWnd)
+            page->SetWindowPos(nullptr, AfxScaleForDpi(kPageLeft, dpi),
+                               AfxScaleForDpi(kPageTop, dpi), 0, 0,
+                               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
 }
 
 void CKVX_USB_CPLView::KeepTreeLeftOfPages()
@@ -255,9 +228,7 @@ void CKVX_USB_CPLView::OnSelChanged(NMHDR*, LRESULT* pResult)
     const TreeItem* entry = FindTreeItem(code);
     if (!entry)
         return;
-    CDialogPage& page = entry->page(*this);
-    CreatePage(page);
-    page.ShowWindow(SW_SHOW);
+    entry->page(*this).ShowWindow(SW_SHOW);
     RefreshWhatIsSeen();
     if (IStatusHost* host = dynamic_cast<IStatusHost*>(GetParentFrame()))
         host->SetStatusText(AfxLoadString(entry->caption).c_str());
@@ -330,7 +301,13 @@ bool CKVX_USB_CPLView::IsChannelPage(const CDialogPage& page) const
 void CKVX_USB_CPLView::DriverStateChanged()
 {
     ReportConnectionState();
-    // A storm of changes asks for refresh after refresh: the window answers during each.
+    RefreshFromDriver();
+}
+
+void CKVX_USB_CPLView::ChangesReported()
+{
+    ReportConnectionState();
+    // A storm of change records asks for refresh after refresh: the window answers in each.
     RefreshFromDriver(true);
 }
 
