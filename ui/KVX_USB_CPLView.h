@@ -22,6 +22,8 @@
 
 // Posted by the notification thread to the settings view: drain the driver's change records.
 #define WM_DRIVER_NOTIFY (WM_APP + 2)
+// Posted to itself: the pages not shown at start are made one per message once it is shown.
+#define WM_CREATE_NEXT_PAGE (WM_APP + 5)
 
 // The pages of the tree, by the code each tree item carries as its item data. Only the top
 // byte names the page (the view masks the rest away); the low bytes are free for the items'
@@ -64,8 +66,8 @@ public:
     // waiting for its timer. For those who must wait until the panel is up to date.
     bool SettleChanges()
     {
-        return m_Connection.Settle() && !m_InputChannelsPage.IsReading() &&
-               !m_OutputChannelsPage.IsReading();
+        return m_Connection.Settle() && (m_nPagesMade == Pages().size() || !IsSeenOnScreen()) &&
+               !m_InputChannelsPage.IsReading() && !m_OutputChannelsPage.IsReading();
     }
     // Open, closed, or not responding: for the status bar and the tray.
     CConnectionState DriverState() const { return m_Connection.State(); }
@@ -96,6 +98,7 @@ protected:
     void OnSelChanged(NMHDR* pNMHDR, LRESULT* pResult);
     void OnDestroy();
     LRESULT OnDriverNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCreateNextPage(WPARAM wParam, LPARAM lParam);
     BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
     void OnTimer(UINT_PTR nIDEvent);
     // The user's colours changed (high contrast on or off): the tree's icons follow.
@@ -120,6 +123,7 @@ private:
     void RefreshWhatIsSeen(bool inSlices = false);
     void RefreshPage(CDialogPage& page, bool inSlices = false);
     void CreatePages();
+    void CreatePage(CDialogPage& page);
     // Every page at the page origin, scaled to the view's DPI.
     void PlacePages(UINT flags);
     // The tree and the separator line end left of the pages, with the room they have at
@@ -146,6 +150,7 @@ private:
 
     bool m_bFirstUpdate = true;
     CPageCode m_StartPage = PAGE_DEVICES;
+    size_t m_nPagesMade = 0; // of Pages(), in order, once the window is seen
     // What the driver reports that no page shows yet: the display-name option of both
     // channel pages, and the device count of the status bar and the tray (none read yet).
     bool m_bAsioNameOptionStale = false;
