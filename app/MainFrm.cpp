@@ -22,6 +22,7 @@ ON_WM_SYSCOMMAND()
 ON_MESSAGE(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
 ON_MESSAGE(WM_SHOW_ASIO_SETTINGS, OnShowAsioSettings)
 ON_MESSAGE(WM_TRAY_NOTIFY, OnTrayNotify)
+ON_MESSAGE(WM_ADD_TRAY_ICON, OnAddTrayIcon)
 ON_MESSAGE(WM_SYSCOLORCHANGE, OnSystemChange)
 ON_MESSAGE(WM_SETTINGCHANGE, OnSystemChange)
 ON_REGISTERED_MESSAGE(kTaskbarCreated, OnTaskbarCreated)
@@ -68,7 +69,8 @@ int CMainFrame::OnCreate(LPCREATESTRUCT lpcs)
     // The tip tells the driver's state once the view has read it.
     m_strTrayTip = m_strPanelName;
     m_trayIcon.Init(m_hWnd, TRAY_ICON_ID);
-    AddTrayIcon();
+    // Loading the shell for the icon would hold up the window; -hide still gets it at once.
+    PostMessage(WM_ADD_TRAY_ICON);
     // An elevated panel hears a restarted shell too, which runs with less privilege.
     if (kTaskbarCreated)
         ::ChangeWindowMessageFilterEx(m_hWnd, kTaskbarCreated, MSGFLT_ALLOW, nullptr);
@@ -132,6 +134,12 @@ void CMainFrame::AddTrayIcon()
 {
     // Without a tray the program still runs and can be quit from its File menu.
     m_trayIcon.Add(theApp.m_hTrayIcon.Get(), m_strTrayTip.c_str());
+}
+
+LRESULT CMainFrame::OnAddTrayIcon(WPARAM, LPARAM)
+{
+    AddTrayIcon();
+    return 0;
 }
 
 void CMainFrame::UpdateTrayTip()

@@ -40,6 +40,7 @@ protected:
     LRESULT OnWindowPosChanged(WPARAM wParam, LPARAM lParam);
     LRESULT OnShowAsioSettings(WPARAM wParam, LPARAM lParam);
     LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnAddTrayIcon(WPARAM wParam, LPARAM lParam);
     // Every window inside hears of it; the tray icon follows a change of the user's colours.
     LRESULT OnSystemChange(WPARAM wParam, LPARAM lParam);
     // The status bar's panes, given in pixels, at the new DPI.

@@ -4,12 +4,26 @@
 #include <string.h>
 
 #include "AppMessages.h"
+#include "SystemLibrary.h"
 #include "TrayTip.h"
 
 // The record form every shell since Windows 2000 understands, with a 128-byte tip.
 static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V2_SIZE == 488,
               "the 488-byte notification-icon record of 32-bit programs");
 static_assert(sizeof(NOTIFYICONDATAA::szTip) == kTrayTipMaxChars + 1, "the tip's field");
+
+namespace {
+
+// shell32 and what it brings along are mapped when the icon is first added, after the window
+// is shown, not before a start can show it.
+BOOL NotifyShell(DWORD message, NOTIFYICONDATAA* data)
+{
+    static const auto notify =
+        SystemLibraryFunction<decltype(&::Shell_NotifyIconA)>("shell32.dll", "Shell_NotifyIconA");
+    return notify ? notify(message, data) : FALSE;
+}
+
+} // namespace
 
 void CTrayIcon::Init(HWND owner, UINT iconId)
 {
@@ -44,13 +58,13 @@ void CTrayIcon::CopyTip(NOTIFYICONDATAA& data, const char* tip)
 
 BOOL CTrayIcon::SetTip(const char* tip)
 {
-    if (!m_hWndOwner)
+    if (!m_bAdded)
         return FALSE;
     NOTIFYICONDATAA data;
     Prepare(data);
     data.uFlags = NIF_TIP;
     CopyTip(data, tip);
-    return Shell_NotifyIconA(NIM_MODIFY, &data);
+    return NotifyShell(NIM_MODIFY, &data);
 }
 
 NOTIFYICONDATAA CTrayIcon::BalloonRecord(const char* title, const char* text) const
@@ -67,10 +81,10 @@ NOTIFYICONDATAA CTrayIcon::BalloonRecord(const char* title, const char* text) co
 
 BOOL CTrayIcon::ShowBalloon(const char* title, const char* text)
 {
-    if (!m_hWndOwner)
+    if (!m_bAdded)
         return FALSE;
     NOTIFYICONDATAA data = BalloonRecord(title, text);
-    return Shell_NotifyIconA(NIM_MODIFY, &data);
+    return NotifyShell(NIM_MODIFY, &data);
 }
 
 BOOL CTrayIcon::Add(HICON icon, const char* tip)
@@ -78,25 +92,28 @@ BOOL CTrayIcon::Add(HICON icon, const char* tip)
     if (!m_hWndOwner)
         return FALSE;
     NOTIFYICONDATAA data = AddRecord(icon, tip);
-    return Shell_NotifyIconA(NIM_ADD, &data);
+    const BOOL added = NotifyShell(NIM_ADD, &data);
+    m_bAdded = m_bAdded || added;
+    return added;
 }
 
 BOOL CTrayIcon::SetIcon(HICON icon)
 {
-    if (!m_hWndOwner)
+    if (!m_bAdded)
         return FALSE;
     NOTIFYICONDATAA data;
     Prepare(data);
     data.uFlags = NIF_ICON;
     data.hIcon = icon;
-    return Shell_NotifyIconA(NIM_MODIFY, &data);
+    return NotifyShell(NIM_MODIFY, &data);
 }
 
 BOOL CTrayIcon::Remove()
 {
-    if (!m_hWndOwner)
+    if (!m_bAdded)
         return FALSE;
+    m_bAdded = false;
     NOTIFYICONDATAA data;
     Prepare(data);
-    return Shell_NotifyIconA(NIM_DELETE, &data);
+    return NotifyShell(NIM_DELETE, &data);
 }

@@ -15,7 +15,8 @@ public:
     BOOL Add(HICON icon, const char* tip = nullptr);
     // The record Add hands to the shell.
     NOTIFYICONDATAA AddRecord(HICON icon, const char* tip) const;
-    // Shows another icon in its place; the shell's success flag.
+    // Shows another icon in its place; the shell's success flag. These and Remove do nothing
+    // before the icon was added.
     BOOL SetIcon(HICON icon);
     // Changes the tip of the icon added (cut to 127 characters); the shell's success flag.
     BOOL SetTip(const char* tip);
@@ -33,4 +34,7 @@ private:
 
     HWND m_hWndOwner = nullptr;
     UINT m_nIconId = 0;
+    // Until the shell took the icon there is nothing to change or remove, and no call to
+    // make: a change before the add is in the tip the add hands over.
+    bool m_bAdded = false;
 };

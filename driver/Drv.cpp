@@ -112,13 +112,27 @@ DWORD CDrv::LoadSynchModes()
 DWORD CDrv::LoadChannels(CChannelArray& channels, KvxUsbDirection direction)
 {
     FreeChannels(channels);
-    _KVX_USB_CHANNEL_ID_LISTS lists = {};
-    DWORD status = GetChannelIdLists(&lists);
+    std::vector<uint32_t> ids;
+    DWORD status = ReadChannelIds(direction, ids);
     if (status != 0)
         return status;
+    return AddChannels(channels, ids);
+}
+
+DWORD CDrv::ReadChannelIds(KvxUsbDirection direction, std::vector<uint32_t>& ids)
+{
+    _KVX_USB_CHANNEL_ID_LISTS lists = {};
+    DWORD status = GetChannelIdLists(&lists);
     const _KVX_USB_CHANNEL_ID_LIST& half =
         direction == KvxUsbDirection::Output ? lists.Output : lists.Input;
-    return LoadRecords(channels, BoundedIds(half.ChannelIds, half.Count),
+    if (status == 0)
+        ids = BoundedIds(half.ChannelIds, half.Count);
+    return status;
+}
+
+DWORD CDrv::AddChannels(CChannelArray& channels, const std::vector<uint32_t>& ids)
+{
+    return LoadRecords(channels, ids,
                        [this](const uint32_t* id, _KVX_USB_CHANNEL_PROPERTIES* record) {
                            return GetChannelProperties(id, record);
                        });

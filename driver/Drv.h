@@ -46,6 +46,10 @@ public:
     DWORD LoadSynchModes();
     // Reads the channels of one half of the channel-id lists.
     DWORD LoadChannels(CChannelArray& channels, KvxUsbDirection direction);
+    // The two parts of LoadChannels, for a load in steps: the ids of one half of the lists,
+    // and the records of these ids added to the array.
+    DWORD ReadChannelIds(KvxUsbDirection direction, std::vector<uint32_t>& ids);
+    DWORD AddChannels(CChannelArray& channels, const std::vector<uint32_t>& ids);
 
     void FreeDevices();
     void FreeSynchModes();

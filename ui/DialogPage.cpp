@@ -40,12 +40,15 @@ CDialogPage::CDialogPage(UINT nIDTemplate, CWnd* pParentWnd)
 {
 }
 
-void CDialogPage::Refresh()
+void CDialogPage::Refresh(bool inSlices)
 {
     if (!m_hWnd)
         return;
     m_bStale = false;
-    OnRefresh();
+    if (inSlices)
+        OnRefreshInSlices();
+    else
+        OnRefresh();
 }
 
 bool CDialogPage::TellWriteOutcome(const CWriteResult& result, UINT subjectId)

@@ -26,7 +26,9 @@ public:
 
     // Re-reads the page's values from the driver and shows them. Before the page window
     // exists there is nothing to show, and nothing is read.
-    void Refresh();
+    // inSlices: the page may read in slices between messages and show the read when it is
+    // complete (a page that reads little does it at once).
+    void Refresh(bool inSlices = false);
     // The driver may hold what the page does not show: it re-reads when next refreshed.
     void MarkStale() { m_bStale = true; }
     bool IsStale() const { return m_bStale; }
@@ -45,6 +47,7 @@ public:
 protected:
     // The page's own reading and filling, called by Refresh once the window exists.
     virtual void OnRefresh() = 0;
+    virtual void OnRefreshInSlices() { OnRefresh(); }
 
     // Tells the user how a change of the subject (a string: "The clock source") ended, unless
     // the driver took it or held it already: not sent, refused, or left unanswered. True when

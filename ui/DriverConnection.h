@@ -28,6 +28,8 @@ public:
     // What the driver reports may have changed: change records came in, the driver was
     // opened anew or went, or changes may have gone unheard while the notification was down.
     virtual void DriverStateChanged() = 0;
+    // Change records came in: the same, where a long read may give way to messages.
+    virtual void ChangesReported() { DriverStateChanged(); }
 
 protected:
     ~IDriverConnectionHost() = default;
@@ -87,7 +89,7 @@ private:
     void CheckForAnswer();
 
     CChangeTake TakeChangeRecord(_KVX_USB_NOTIFICATION* record) override;
-    void RefreshForChanges() override { m_Host.DriverStateChanged(); }
+    void RefreshForChanges() override { m_Host.ChangesReported(); }
     bool ScheduleDrain(UINT ms) override;
     void CancelDrain() override;
     void PostNotice() override;

@@ -68,6 +68,7 @@ BEGIN_MESSAGE_MAP(CKVX_USB_CPLView, CFormView)
 ON_NOTIFY(TVN_SELCHANGED, IDC_PAGE_TREE, OnSelChanged)
 ON_WM_DESTROY()
 ON_MESSAGE(WM_DRIVER_NOTIFY, OnDriverNotify)
+ON_MESSAGE(WM_CREATE_NEXT_PAGE, OnCreateNextPage)
 ON_WM_DEVICECHANGE()
 ON_WM_TIMER()
 ON_MESSAGE(WM_SYSCOLORCHANGE, OnSystemChange)
@@ -132,10 +133,35 @@ std::array<CDialogPage*, 5> CKVX_USB_CPLView::PagesInRefreshOrder()
 
 void CKVX_USB_CPLView::CreatePages()
 {
-    for (CDialogPage* page : Pages())
-        page->Create(this);
-    PlacePages(SWP_SHOWWINDOW);
+    // Only the page shown first is made before the window shows: each page reads the driver
+    // as it is made, and making all five held up the start by most of its time.
+    if (const TreeItem* entry = FindTreeItem(m_StartPage))
+        CreatePage(entry->page(*this));
     KeepTreeLeftOfPages();
+    PostMessage(WM_CREATE_NEXT_PAGE);
+}
+
+void CKVX_USB_CPLView::CreatePage(CDialogPage& page)
+{
+    if (page.m_hWnd)
+        return;
+    page.Create(this);
+    page.SetWindowPos(nullptr, 0, 0, 0, 0,
+                      SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    PlacePages(0);
+    page.ShowWindow(SW_HIDE);
+}
+
+LRESULT CKVX_USB_CPLView::OnCreateNextPage(WPARAM, LPARAM)
+{
+    // One page per message, so that a click or a paint waits for one page at most. A window
+    // hidden in the tray makes its pages when it is first shown, and reads nothing before.
+    const auto pages = Pages();
+    if (m_nPagesMade < pages.size() && IsSeenOnScreen()) {
+        CreatePage(*pages[m_nPagesMade++]);
+        PostMessage(WM_CREATE_NEXT_PAGE);
+    }
+    return 0;
 }
 
 void CKVX_USB_CPLView::PlacePages(UINT flags)
@@ -228,7 +254,9 @@ void CKVX_USB_CPLView::OnSelChanged(NMHDR*, LRESULT* pResult)
     const TreeItem* entry = FindTreeItem(code);
     if (!entry)
         return;
-    entry->page(*this).ShowWindow(SW_SHOW);
+    CDialogPage& page = entry->page(*this);
+    CreatePage(page);
+    page.ShowWindow(SW_SHOW);
     RefreshWhatIsSeen();
     if (IStatusHost* host = dynamic_cast<IStatusHost*>(GetParentFrame()))
         host->SetStatusText(AfxLoadString(entry->caption).c_str());
@@ -247,13 +275,13 @@ void CKVX_USB_CPLView::RefreshAllPages()
         RefreshPage(*page);
 }
 
-void CKVX_USB_CPLView::RefreshFromDriver()
+void CKVX_USB_CPLView::RefreshFromDriver(bool inSlices)
 {
     for (CDialogPage* page : Pages())
         page->MarkStale();
     m_bAsioNameOptionStale = true;
     m_bDeviceCountStale = true;
-    RefreshWhatIsSeen();
+    RefreshWhatIsSeen(inSlices);
 }
 
 CDialogPage* CKVX_USB_CPLView::ShownPage()
@@ -269,13 +297,13 @@ bool CKVX_USB_CPLView::IsSeenOnScreen() const
     return m_hWnd && ::IsWindowVisible(m_hWnd) && !::IsIconic(::GetAncestor(m_hWnd, GA_ROOT));
 }
 
-void CKVX_USB_CPLView::RefreshWhatIsSeen()
+void CKVX_USB_CPLView::RefreshWhatIsSeen(bool inSlices)
 {
     if (m_bFirstUpdate)
         return;
     CDialogPage* page = IsSeenOnScreen() ? ShownPage() : nullptr;
     if (page && page->IsStale())
-        RefreshPage(*page);
+        RefreshPage(*page, inSlices);
     // One read of the device list, not the devices page's whole load. The tray icon shows
     // the count while the window is hidden.
     if (m_bDeviceCountStale)
@@ -284,11 +312,11 @@ void CKVX_USB_CPLView::RefreshWhatIsSeen()
     ReportConnectionState();
 }
 
-void CKVX_USB_CPLView::RefreshPage(CDialogPage& page)
+void CKVX_USB_CPLView::RefreshPage(CDialogPage& page, bool inSlices)
 {
     if (IsChannelPage(page) && m_bAsioNameOptionStale)
         ShowDriversAsioNameOption();
-    page.Refresh();
+    page.Refresh(inSlices);
     if (&page == &m_DevicesPage)
         m_bDeviceCountStale = false; // its refresh shows the count
 }
@@ -304,6 +332,13 @@ void CKVX_USB_CPLView::DriverStateChanged()
 {
     RefreshFromDriver();
     ReportConnectionState();
+}
+
+void CKVX_USB_CPLView::ChangesReported()
+{
+    ReportConnectionState();
+    // A storm of change records asks for refresh after refresh: the window answers in each.
+    RefreshFromDriver(true);
 }
 
 bool CKVX_USB_CPLView::IsDriverAnswering() const
@@ -366,6 +401,7 @@ void CKVX_USB_CPLView::FollowScreenVisibility()
 {
     for (CDialogPage* page : Pages())
         page->FollowScreenVisibility();
+    PostMessage(WM_CREATE_NEXT_PAGE);
     RefreshWhatIsSeen();
 }
 

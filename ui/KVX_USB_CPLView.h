@@ -22,6 +22,8 @@
 
 // Posted by the notification thread to the settings view: drain the driver's change records.
 #define WM_DRIVER_NOTIFY (WM_APP + 2)
+// Posted to itself: the pages not shown at start are made one per message once it is shown.
+#define WM_CREATE_NEXT_PAGE (WM_APP + 5)
 
 // The pages of the tree, by the code each tree item carries as its item data. Only the top
 // byte names the page (the view masks the rest away); the low bytes are free for the items'
@@ -56,7 +58,8 @@ public:
     void RefreshAllPages();
     // Anything the driver reports may have changed (the panel itself changed many settings):
     // the page shown re-reads now, the others when they are shown.
-    void RefreshFromDriver();
+    // inSlices: a long page read gives way to the window's messages between its slices.
+    void RefreshFromDriver(bool inSlices = false);
     // Closes and reopens the shared driver channel, starts the change notification anew with
     // it, and refreshes what is seen, whether the driver is there or not. Returns the status
     // of the reopen, or of the notification's start when the reopen succeeded.
@@ -64,7 +67,11 @@ public:
     // Takes the change records queued now, as a notice would, and says whether what is seen
     // shows every change the driver reported: the queue found empty and no refresh or batch
     // waiting for its timer. For those who must wait until the panel is up to date.
-    bool SettleChanges() { return m_Connection.Settle(); }
+    bool SettleChanges()
+    {
+        return m_Connection.Settle() && (m_nPagesMade == Pages().size() || !IsSeenOnScreen()) &&
+               !m_InputChannelsPage.IsReading() && !m_OutputChannelsPage.IsReading();
+    }
     // Open, closed, or not responding: for the status bar and the tray.
     CConnectionState DriverState() const { return m_Connection.State(); }
     // The window it sits in was shown, hidden, minimised or restored: pages that poll the
@@ -94,6 +101,7 @@ protected:
     void OnSelChanged(NMHDR* pNMHDR, LRESULT* pResult);
     void OnDestroy();
     LRESULT OnDriverNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCreateNextPage(WPARAM wParam, LPARAM lParam);
     BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
     void OnTimer(UINT_PTR nIDEvent);
     // The user's colours changed (high contrast on or off): the tree's icons follow.
@@ -115,9 +123,10 @@ private:
     bool IsSeenOnScreen() const;
     // The page shown re-reads the driver if it missed a change, and the device count follows,
     // seen in the tray when the window is not.
-    void RefreshWhatIsSeen();
-    void RefreshPage(CDialogPage& page);
+    void RefreshWhatIsSeen(bool inSlices = false);
+    void RefreshPage(CDialogPage& page, bool inSlices = false);
     void CreatePages();
+    void CreatePage(CDialogPage& page);
     // Every page at the page origin, scaled to the view's DPI.
     void PlacePages(UINT flags);
     // The tree and the separator line end left of the pages, with the room they have at
@@ -132,6 +141,7 @@ private:
     bool IsChannelPage(const CDialogPage& page) const;
 
     void DriverStateChanged() override;
+    void ChangesReported() override;
     bool IsDriverAnswering() const override;
     void DropOutsChanged() override;
     void ShowDropOutBalloon(const std::string& text) override;
@@ -140,6 +150,7 @@ private:
 
     bool m_bFirstUpdate = true;
     CPageCode m_StartPage = PAGE_DEVICES;
+    size_t m_nPagesMade = 0; // of Pages(), in order, once the window is seen
     // What the driver reports that no page shows yet: the display-name option of both
     // channel pages, and the device count of the status bar and the tray (none read yet).
     bool m_bAsioNameOptionStale = false;

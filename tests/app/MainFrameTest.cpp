@@ -65,7 +65,7 @@ TEST_F(MainFrameTest, StartsShownWithTitleTrayIconAndTheAsioPage)
     GetWindowTextA(g_hFrame, title, sizeof title);
     EXPECT_STREQ("Volmar Model B USB Control Panel", title);
     EXPECT_TRUE(IsWindowVisible(g_hFrame));
-    EXPECT_TRUE(TrayIconExists(g_hFrame, TRAY_ICON_ID));
+    EXPECT_TRUE(TrayIconAdded(g_hFrame, TRAY_ICON_ID));
     EXPECT_EQ("Settings", SelectedCaption());
     EXPECT_EQ("Settings", Frame().m_wndStatusBar.GetPaneText(0));
     EXPECT_EQ(2, Frame().m_wndStatusBar.GetCount());

@@ -81,7 +81,7 @@ protected:
 
 TEST_F(PanelTest, StartsShownWithTrayIconAndTwoPaneStatusBarReadingReady)
 {
-    EXPECT_TRUE(HasTrayIcon());
+    EXPECT_TRUE(TrayIconAdded(m_hFrame, TRAY_ICON_ID));
     HWND statusBar = FindStatusBar(m_hFrame);
     ASSERT_TRUE(statusBar);
     EXPECT_EQ(2, SendMessageA(statusBar, SB_GETPARTS, 0, 0));
@@ -94,7 +94,7 @@ TEST_F(PanelTest, StartsShownWithTrayIconAndTwoPaneStatusBarReadingReady)
 
 TEST_F(PanelTest, ExitStartEndsThePanelAndRemovesTheTrayIcon)
 {
-    ASSERT_TRUE(HasTrayIcon());
+    ASSERT_TRUE(TrayIconAdded(m_hFrame, TRAY_ICON_ID));
     EXPECT_EQ(0u, RunPanel("-exit"));
     ExpectEnded();
 }

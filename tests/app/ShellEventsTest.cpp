@@ -3,6 +3,8 @@
 // and a resume from sleep. What the shell shows is read from the bench's own tray.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -18,6 +20,18 @@
 #include "TrayIcon.h"
 
 namespace {
+
+// The page dialogs the view holds: those not shown first are made after the window shows.
+int PageCount(HWND view)
+{
+    int pages = 0;
+    for (HWND child = GetWindow(view, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char className[16] = "";
+        GetClassNameA(child, className, sizeof className);
+        pages += std::strcmp(className, "#32770") == 0;
+    }
+    return pages;
+}
 
 std::string Tip(const char* fact)
 {
@@ -148,6 +162,7 @@ TEST_F(ShellEventsTest, AResumeFromSleepReadsThePageShownOnceAndTheOthersWhenSho
     ASSERT_TRUE(frame);
     HWND tree = nullptr;
     ASSERT_TRUE(PumpUntil([&] { return (tree = FindPageTree(frame)) != nullptr; }));
+    ASSERT_TRUE(PumpUntil([&] { return PageCount(GetParent(tree)) == 5; }));
     // Both pages read once, so that neither misses anything before the resume.
     ASSERT_TRUE(SelectTreeItem(tree, 4)); // "Settings"
     ASSERT_TRUE(SelectTreeItem(tree, 0)); // "Devices"

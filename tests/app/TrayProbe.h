@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "MessagePump.h"
+
 inline bool TrayIconExists(HWND owner, UINT iconId)
 {
     NOTIFYICONDATAA data = {};
@@ -12,4 +14,11 @@ inline bool TrayIconExists(HWND owner, UINT iconId)
     data.hWnd = owner;
     data.uID = iconId;
     return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+// A start adds its icon once its window is shown: waited for, with the window's messages
+// pumped for a panel in this process.
+inline bool TrayIconAdded(HWND owner, UINT iconId)
+{
+    return PumpUntil([&] { return TrayIconExists(owner, iconId); });
 }

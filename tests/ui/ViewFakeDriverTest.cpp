@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <set>
 
 #include "AppMessages.h"
 #include "Drv.h"
@@ -194,4 +196,86 @@ TEST_F(ViewFakeDriverTest, ListReportsItsFirstSelectedRowOrMinusOne)
     EXPECT_EQ(3, list.GetSelectedItem());
     list.SetItemState(3, 0, LVIS_SELECTED);
     EXPECT_EQ(-1, list.GetSelectedItem());
+}
+
+// A refresh for reported changes reads the channels a slice at a time between messages: the
+// window answers meanwhile, the list shows only whole reads, the read before until the next is
+// complete, and a change reported during a read is read again after it.
+TEST_F(ViewFakeDriverTest, ChannelsReadInSlicesShowOnlyWholeReads)
+{
+    CKVX_USB_CPLView& view = *GetActiveSettingsView();
+    view.ShowPage(PAGE_INPUT_CHANNELS);
+    CDlgPgChannels& page = view.m_InputChannelsPage;
+    _KVX_USB_CHANNEL_ID_LISTS lists = {};
+    lists.Input.Count = 3;
+    for (uint32_t i = 0; i < lists.Input.Count; ++i)
+        lists.Input.ChannelIds[i] = 10 + i;
+    g_device->Answer(IOCTL_KVX_USB_GET_CHANNEL_ID_LISTS, lists);
+    std::string name = "Old";
+    int records = 0; // change records to hand out
+    g_device->respond = [&](const FakeDeviceIo::Request& request, DWORD& status,
+                            std::vector<unsigned char>& answer) {
+        if (request.code == IOCTL_KVX_USB_GET_NOTIFICATION) {
+            _KVX_USB_NOTIFICATION record = {};
+            record.Kind = KVX_USB_NOTIFY_DEVICE_CHANGE;
+            answer = FakeDeviceIo::Bytes(record);
+            status = records-- > 0 ? ERROR_SUCCESS : ERROR_NO_MORE_ITEMS;
+            return true;
+        }
+        if (request.code == IOCTL_KVX_USB_GET_CHANNEL_PROPERTIES) {
+            _KVX_USB_CHANNEL_PROPERTIES channel = {};
+            std::memcpy(&channel.ChannelId, request.in.data(), sizeof channel.ChannelId);
+            std::snprintf(channel.ChannelName, sizeof channel.ChannelName, "%s %u", name.c_str(),
+                          unsigned(channel.ChannelId));
+            answer = FakeDeviceIo::Bytes(channel);
+            return true;
+        }
+        if (request.code == IOCTL_KVX_USB_GET_DEVICE_PROPERTIES)
+            Sleep(60); // longer than a slice: every device read ends one
+        return false;
+    };
+    const auto names = [&page] {
+        std::string all;
+        for (int row = 0; row < page.m_ChannelList.GetItemCount(); ++row)
+            all += page.m_ChannelList.GetItemText(row, 1) + ";";
+        return all;
+    };
+    // Message by message: a slice ends past its timer's next tick, and a drained queue would
+    // run the whole read.
+    const auto pumpUntil = [](const std::function<bool()>& done) {
+        const DWORD start = GetTickCount();
+        while (!done()) {
+            if (GetTickCount() - start > 10000)
+                return false;
+            PumpOneMessage(100);
+        }
+        return true;
+    };
+    page.FillChannelList();
+    ASSERT_EQ("Old 10;Old 11;Old 12;", names());
+
+    name = "New";
+    records = 1;
+    g_device->requests.clear();
+    SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0);
+    ASSERT_TRUE(pumpUntil([] { return Requests(IOCTL_KVX_USB_GET_DEVICE_PROPERTIES) > 0; }));
+    EXPECT_TRUE(page.IsReading());
+    name = "Third";
+    records = 1;
+    SendMessageA(View(), WM_DRIVER_NOTIFY, 0, 0);
+    std::set<std::string> shown;
+    int oldWhileReading = 0;
+    ASSERT_TRUE(pumpUntil([&] {
+        shown.insert(names());
+        oldWhileReading += page.IsReading() && names() == "Old 10;Old 11;Old 12;";
+        return view.SettleChanges();
+    }));
+    g_device->respond = nullptr;
+    g_device->answers.clear();
+    EXPECT_EQ("Third 10;Third 11;Third 12;", names());
+    EXPECT_GE(oldWhileReading, 1) << "the window answered during the read";
+    for (const std::string& seen : shown)
+        EXPECT_TRUE(seen == "Old 10;Old 11;Old 12;" || seen == "New 10;New 11;New 12;" ||
+                    seen == "Third 10;Third 11;Third 12;")
+            << seen;
 }

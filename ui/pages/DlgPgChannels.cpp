@@ -17,14 +17,13 @@ ON_NOTIFY(LVN_ITEMCHANGED, IDC_CHANNEL_LIST, OnItemChanged)
 ON_NOTIFY(NM_DBLCLK, IDC_CHANNEL_LIST, OnDoubleClick)
 ON_NOTIFY(NM_RETURN, IDC_CHANNEL_LIST, OnDoubleClick) // Enter on a row, as a double click
 ON_BN_CLICKED(IDC_CHANNEL_EDIT_NAME, OnEditName)
+ON_WM_TIMER()
 END_MESSAGE_MAP()
 
 CDlgPgChannels::CDlgPgChannels(KvxUsbDirection direction, CWnd* pParentWnd)
     : CDialogPage(IDD_PAGE_CHANNELS, pParentWnd), m_Direction(direction)
 {
 }
-
-CDlgPgChannels::~CDlgPgChannels() = default;
 
 CChannelArray& CDlgPgChannels::Channels() const
 {
@@ -62,45 +61,135 @@ BOOL CDlgPgChannels::OnInitDialog()
     return TRUE;
 }
 
+// What one refresh reads, in the order of a whole refresh: the channels of the page's
+// direction, then each channel's device, straight from the driver (the cached device list may
+// be old). Read in steps, so that a long read can give way to the window's messages; the page
+// shows none of it before it is complete.
+struct CDlgPgChannels::CChannelRead {
+    explicit CChannelRead(KvxUsbDirection direction) : direction(direction) {}
+    // Reads on until the read is complete or budgetMs has passed; true when complete.
+    bool ReadFor(DWORD budgetMs);
+
+    const KvxUsbDirection direction;
+    bool idsRead = false;
+    DWORD status = 0; // of the channels' load: any failure leaves the list empty
+    std::vector<uint32_t> ids;
+    size_t nextId = 0, nextDevice = 0;
+    CChannelArray channels;
+    std::vector<CChannelRow> rows; // the channels whose device was read whole
+};
+
+bool CDlgPgChannels::CChannelRead::ReadFor(DWORD budgetMs)
+{
+    const DWORD start = ::GetTickCount();
+    const auto inBudget = [&] { return ::GetTickCount() - start < budgetMs; };
+    if (!idsRead) {
+        idsRead = true;
+        status = theDrv.ReadChannelIds(direction, ids);
+        if (status != 0)
+            return true;
+    }
+    for (; nextId < ids.size() && inBudget(); ++nextId) {
+        const DWORD read = theDrv.AddChannels(channels, {ids[nextId]});
+        if (status == 0)
+            status = read;
+    }
+    if (nextId < ids.size())
+        return false;
+    for (; status == 0 && nextDevice < channels.size() && inBudget(); ++nextDevice) {
+        // Zeroed, so that a short answer shows an empty name rather than garbage.
+        const uint32_t deviceId = channels[nextDevice]->DeviceId;
+        _KVX_USB_DEVICE_PROPERTIES device = {};
+        if (theDrv.GetDeviceProperties(&deviceId, &device) == 0)
+            rows.push_back({RecordText(device.DeviceName),
+                            RecordText(channels[nextDevice]->ChannelName), nextDevice});
+    }
+    return status != 0 || nextDevice == channels.size();
+}
+
+CDlgPgChannels::~CDlgPgChannels() = default;
+
 void CDlgPgChannels::FillChannelList()
 {
     if (!m_hWnd)
         return;
-    const int selected = m_ChannelList.GetSelectedItem();
-    {
+    StopReading(); // overtaken by this read
+    CChannelRead read(m_Direction);
+    read.ReadFor(INFINITE);
+    ShowRead(read);
+}
+
+void CDlgPgChannels::ShowRead(CChannelRead& read)
+{
+    CDrv::FreeChannels(Channels());
+    Channels().swap(read.channels);
+    // Rows as shown stay: hundreds of rows refilled cost far more than their reads, and a
+    // storm of change records mostly changes nothing the list shows.
+    if (read.rows != m_ShownRows) {
+        const int selected = m_ChannelList.GetSelectedItem();
         CRefillGuard refill(*this, m_ChannelList);
         m_ChannelList.DeleteAllItems();
-        CChannelArray& channels = Channels();
-        if (theDrv.LoadChannels(channels, m_Direction) == 0) {
-            for (size_t i = 0; i < channels.size(); ++i) {
-                // The device's name straight from the driver: the cached device list may be
-                // old. Zeroed, so that a short answer shows an empty name rather than garbage.
-                const uint32_t deviceId = channels[i]->DeviceId;
-                _KVX_USB_DEVICE_PROPERTIES device = {};
-                if (theDrv.GetDeviceProperties(&deviceId, &device) != 0)
-                    continue;
-                m_ChannelList.InsertRow(
-                    int(i),
-                    {RecordText(device.DeviceName), RecordText(channels[i]->ChannelName), ""}, i);
-            }
-        }
+        for (const CChannelRow& row : read.rows)
+            m_ChannelList.InsertRow(int(row.index), {row.device, row.channel, ""}, row.index);
+        m_ShownRows = std::move(read.rows);
+        m_ShownAsioNames.assign(m_ShownRows.size(), "");
         UpdateAsioDisplayNames();
         m_ChannelList.SelectRow(selected);
     }
     UpdateHardwareName();
 }
 
+void CDlgPgChannels::OnRefreshInSlices()
+{
+    // Changes reported during a read may postdate what it has read already: one more follows.
+    if (m_Read) {
+        m_bReadAgain = true;
+        return;
+    }
+    m_Read = std::make_unique<CChannelRead>(m_Direction);
+    // On a timer, which comes after input and painting: posted messages would come first.
+    if (!SetTimer(kReadTimerId, USER_TIMER_MINIMUM))
+        FillChannelList();
+}
+
+void CDlgPgChannels::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent != kReadTimerId || !m_Read) {
+        CDialogPage::OnTimer(nIDEvent);
+        return;
+    }
+    if (!m_Read->ReadFor(kReadSliceMs))
+        return; // the timer comes again
+    const std::unique_ptr<CChannelRead> read = std::move(m_Read);
+    KillTimer(kReadTimerId);
+    ShowRead(*read);
+    if (m_bReadAgain) {
+        m_bReadAgain = false;
+        OnRefreshInSlices();
+    }
+}
+
+void CDlgPgChannels::StopReading()
+{
+    m_Read.reset();
+    m_bReadAgain = false;
+    KillTimer(kReadTimerId);
+}
+
 void CDlgPgChannels::UpdateAsioDisplayNames()
 {
-    const int rows = m_ChannelList.GetItemCount();
-    for (int row = 0; row < rows; ++row) {
+    // From the texts the rows were given, and only the names that change: each cell read or
+    // set is a message to the list.
+    for (size_t row = 0; row < m_ShownRows.size(); ++row) {
         // Without the option the names an ASIO host shows are not known.
         const std::string name =
             m_nAsioNames < 0 ? std::string()
-                             : AsioDisplayName(uint32_t(m_nAsioNames),
-                                               m_ChannelList.GetItemText(row, COLUMN_DEVICE),
-                                               m_ChannelList.GetItemText(row, COLUMN_CHANNEL));
-        m_ChannelList.SetItemText(row, COLUMN_ASIO_NAME, name.c_str());
+                             : AsioDisplayName(uint32_t(m_nAsioNames), m_ShownRows[row].device,
+                                               m_ShownRows[row].channel);
+        if (name == m_ShownAsioNames[row])
+            continue;
+        m_ChannelList.SetItemText(int(row), COLUMN_ASIO_NAME, name.c_str());
+        m_ShownAsioNames[row] = name;
     }
 }
 
