@@ -98,6 +98,65 @@ private:
 };
 DialogDriver* DialogDriver::s_current = nullptr;
 
+// Types a name with a control byte into the next name dialog and presses OK, notes the box
+// that refuses it, then cancels the dialog.
+class ControlByteDriver {
+public:
+    ControlByteDriver() : m_timer(SetTimer(nullptr, 0, 10, &ControlByteDriver::OnTimer))
+    {
+        s_current = this;
+    }
+    ~ControlByteDriver()
+    {
+        KillTimer(nullptr, m_timer);
+        s_current = nullptr;
+    }
+    std::string refusal; // the text of the box, when one came
+    bool cancelled = false;
+
+private:
+    static BOOL CALLBACK FindDialog(HWND w, LPARAM found)
+    {
+        char cls[16] = "";
+        GetClassNameA(w, cls, sizeof cls);
+        const bool names = GetDlgItem(w, IDC_NAME_EDIT) != nullptr;
+        if (std::string(cls) == "#32770" && IsWindowVisible(w))
+            reinterpret_cast<HWND*>(found)[names ? 0 : 1] = w;
+        return TRUE;
+    }
+    static BOOL CALLBACK BoxText(HWND child, LPARAM text)
+    {
+        char line[512] = "";
+        GetWindowTextA(child, line, sizeof line);
+        if (std::string(line).size() > reinterpret_cast<std::string*>(text)->size())
+            *reinterpret_cast<std::string*>(text) = line;
+        return TRUE;
+    }
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD)
+    {
+        ControlByteDriver* self = s_current;
+        HWND found[2] = {};
+        EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(found));
+        if (!self)
+            return;
+        if (found[1] && self->refusal.empty()) {
+            // Inside the name dialog's OK: the box that refuses the name.
+            EnumChildWindows(found[1], BoxText, reinterpret_cast<LPARAM>(&self->refusal));
+            PostMessageA(found[1], WM_COMMAND, IDOK, 0);
+        } else if (found[0] && !self->m_typed) {
+            self->m_typed = true;
+            SetDlgItemTextA(found[0], IDC_NAME_EDIT, "Tab\there");
+            SendMessageA(GetDlgItem(found[0], IDOK), BM_CLICK, 0, 0);
+            self->cancelled = IsWindow(found[0]) != FALSE;
+            if (self->cancelled)
+                SendMessageA(GetDlgItem(found[0], IDCANCEL), BM_CLICK, 0, 0);
+        }
+    }
+    static inline ControlByteDriver* s_current = nullptr;
+    UINT_PTR m_timer;
+    bool m_typed = false;
+};
+
 class ListPagesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -341,6 +400,20 @@ TEST_F(ListPagesTest, DeviceNameDialogSendsAtMost39BytesOnOkAndNothingOnCancel)
     DoubleClick(list, -1);
     Click(Devices(), IDC_DEVICE_EDIT_NAME);
     EXPECT_FALSE(dialog.opened);
+}
+
+// A pasted tab would leave the device out of every later save and of get: the dialog keeps
+// the domain of the file check and set.
+TEST_F(ListPagesTest, TheNameDialogRefusesAControlByteAndSendsNothing)
+{
+    Select(Devices().m_DeviceList, 1);
+    const int before = Sent("SetDeviceProperties");
+    ControlByteDriver dialog;
+    Click(Devices(), IDC_DEVICE_EDIT_NAME);
+    EXPECT_NE(std::string::npos, dialog.refusal.find("control characters")) << dialog.refusal;
+    EXPECT_TRUE(dialog.cancelled);
+    EXPECT_EQ(before, Sent("SetDeviceProperties"));
+    EXPECT_EQ("Stage", Cell(Devices().m_DeviceList, 1, 0));
 }
 
 TEST_F(ListPagesTest, UnterminatedNamesAreCutAtTheirFieldEverywhereTheyShow)
