@@ -29,19 +29,6 @@ std::string OlderSetupPath()
     return TestDir() + "\\kvxucpl-1.00-setup.exe";
 }
 
-bool RegDword(HKEY root, const char* key, const char* name, DWORD* value)
-{
-    HKEY h = nullptr;
-    DWORD size = sizeof *value, type = 0;
-    bool found = RegOpenKeyExA(root, key, 0, KEY_READ, &h) == ERROR_SUCCESS &&
-                 RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) ==
-                     ERROR_SUCCESS &&
-                 type == REG_DWORD;
-    if (h)
-        RegCloseKey(h);
-    return found;
-}
-
 // Pumps until a panel runs with its window and tray icon, hidden; that window, or null.
 HWND WaitForHiddenPanel(DWORD notProcess = 0)
 {

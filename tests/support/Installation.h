@@ -67,19 +67,31 @@ inline std::string DistPath(const std::string& package)
 }
 
 // A string value of the key, or "" when it is not there.
-inline std::string RegText(HKEY root, const char* key, const char* name)
+// Whether the value exists with that type and fits size bytes, read into value.
+inline bool RegValue(HKEY root, const char* key, const char* name, DWORD wantedType, void* value,
+                     DWORD size)
 {
-    char value[1024] = {};
-    DWORD size = sizeof value - 1;
     DWORD type = 0;
     HKEY h = nullptr;
     bool found = RegOpenKeyExA(root, key, 0, KEY_READ, &h) == ERROR_SUCCESS &&
-                 RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) ==
+                 RegQueryValueExA(h, name, nullptr, &type, static_cast<BYTE*>(value), &size) ==
                      ERROR_SUCCESS &&
-                 type == REG_SZ;
+                 type == wantedType;
     if (h)
         RegCloseKey(h);
-    return found ? std::string(value) : std::string();
+    return found;
+}
+
+inline std::string RegText(HKEY root, const char* key, const char* name)
+{
+    char value[1024] = {};
+    return RegValue(root, key, name, REG_SZ, value, sizeof value - 1) ? std::string(value)
+                                                                      : std::string();
+}
+
+inline bool RegDword(HKEY root, const char* key, const char* name, DWORD* value)
+{
+    return RegValue(root, key, name, REG_DWORD, value, sizeof *value);
 }
 
 inline bool KeyExists(HKEY root, const char* key)
