@@ -1,6 +1,7 @@
 // Control wrappers that need more than one message, and the status bar's pane layout.
 #include "AfxCtrls.h"
 #include "AfxApp.h"
+#include "ScopedHandle.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,6 +15,85 @@ bool CImageList::Create(int cx, int cy, UINT nFlags, int nInitial, int nGrow)
     DeleteImageList();
     m_hImageList = ImageList_Create(cx, cy, nFlags, nInitial, nGrow);
     return m_hImageList != nullptr;
+}
+
+namespace {
+
+// The image an icon resource holds at exactly this size as 32-bit pixels and a mask, each
+// read only as far as its resource reaches.
+struct IconImage {
+    const DWORD* pixels; // bottom row first
+    const BYTE* mask;    // bottom row first, rows of whole 32-bit words
+};
+
+bool FindIconImage(HINSTANCE module, UINT id, int size, IconImage* image)
+{
+    HRSRC group = ::FindResourceA(module, MAKEINTRESOURCEA(id), RT_GROUP_ICON);
+    const void* directory = group ? ::LockResource(::LoadResource(module, group)) : nullptr;
+    if (!directory || ::SizeofResource(module, group) < 6)
+        return false;
+    const int entry = ::LookupIconIdFromDirectoryEx(
+        static_cast<PBYTE>(const_cast<void*>(directory)), TRUE, size, size, LR_DEFAULTCOLOR);
+    HRSRC icon = entry ? ::FindResourceA(module, MAKEINTRESOURCEA(entry), RT_ICON) : nullptr;
+    const BYTE* data =
+        icon ? static_cast<const BYTE*>(::LockResource(::LoadResource(module, icon))) : nullptr;
+    const DWORD bytes = icon ? ::SizeofResource(module, icon) : 0;
+    BITMAPINFOHEADER header;
+    if (!data || bytes < sizeof header)
+        return false;
+    std::memcpy(&header, data, sizeof header);
+    // A PNG image, another depth or another size: the system's loader would scale or convert.
+    if (header.biSize < sizeof header || header.biSize > bytes || header.biWidth != size ||
+        header.biHeight != 2 * size || header.biPlanes != 1 || header.biBitCount != 32 ||
+        header.biCompression != BI_RGB)
+        return false;
+    const size_t pixelBytes = size_t(size) * size * 4;
+    const size_t maskBytes = size_t(size + 31) / 32 * 4 * size;
+    if (bytes - header.biSize < pixelBytes + maskBytes)
+        return false;
+    image->pixels = reinterpret_cast<const DWORD*>(data + header.biSize);
+    image->mask = data + header.biSize + pixelBytes;
+    return true;
+}
+
+} // namespace
+
+bool CImageList::AddResourceIcons(HINSTANCE module, const std::vector<UINT>& ids)
+{
+    int size = 0, height = 0;
+    if (!m_hImageList || ids.empty() || !ImageList_GetIconSize(m_hImageList, &size, &height) ||
+        size != height)
+        return false;
+    std::vector<IconImage> images(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i)
+        if (!FindIconImage(module, ids[i], size, &images[i]))
+            return false;
+    // One strip, top row first, the images side by side; the mask in rows of whole 16-bit
+    // words, as CreateBitmap takes them.
+    const int width = size * int(ids.size());
+    BITMAPINFO format = {};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const CBitmapHandle strip(
+        ::CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!strip || !bits)
+        return false;
+    const size_t iconMaskStride = size_t(size + 31) / 32 * 4;
+    const size_t stripMaskStride = size_t(width + 15) / 16 * 2;
+    std::vector<BYTE> maskBits(stripMaskStride * size, 0);
+    for (size_t i = 0; i < images.size(); ++i)
+        for (int y = 0; y < size; ++y) {
+            const int row = size - 1 - y; // the resource's rows run bottom up
+            std::memcpy(static_cast<DWORD*>(bits) + size_t(y) * width + i * size,
+                        images[i].pixels + size_t(row) * size, size_t(size) * 4);
+            for (int x = 0; x < size; ++x)
+                if (images[i].mask[row * iconMaskStride + x / 8] & (0x80 >> (x % 8))) {
+                    const size_t at = i * size + x;
+                    maskBits[y * stripMaskStride + at / 8] |= BYTE(0x80 >> (at % 8));
+                }
+        }
+    const CBitmapHandle mask(::CreateBitmap(width, size, 1, 1, maskBits.data()));
+    return mask && ImageList_Add(m_hImageList, strip.Get(), mask.Get()) != -1;
 }
 
 bool CImageList::DeleteImageList()

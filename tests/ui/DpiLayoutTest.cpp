@@ -526,3 +526,62 @@ TEST_F(DpiLayoutTest, TheDropOutGraphIsDrawnInTheSystemColours)
     View().ShowPage(PAGE_SETTINGS);
     ExpectBarsDrawn(View().m_SettingsPage.m_DropOuts.m_Graph);
 }
+
+namespace {
+
+// The list's image as drawn in this style on the window colour, pixel by pixel.
+std::vector<DWORD> DrawnImage(HIMAGELIST list, int image, UINT style)
+{
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(list, &cx, &cy);
+    BITMAPINFO format = {};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    const RECT all = {0, 0, cx, cy};
+    FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
+    ImageList_Draw(list, image, dc, 0, 0, style);
+    GdiFlush();
+    std::vector<DWORD> pixels(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + cx * cy);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return pixels;
+}
+
+} // namespace
+
+// The tree's icons at this scale draw as the system's loader gives them one by one, in every
+// style the tree draws them in, and their masks too, though they are read from the resources in
+// one step.
+TEST_F(DpiLayoutTest, TheTreeIconsDrawAsTheSystemLoadsThem)
+{
+    const std::vector<UINT> ids = {IDI_INTERFACE, IDI_DEVICES, IDI_SETTINGS,
+                                   IDI_JACK,      IDI_XLR,     IDI_CLOCK};
+    HIMAGELIST tree = TreeView_GetImageList(View().m_PageTree.m_hWnd, TVSIL_NORMAL);
+    int size = 0, cy = 0;
+    ImageList_GetIconSize(tree, &size, &cy);
+    ASSERT_EQ(Scaled(16), size);
+    CImageList loaded;
+    ASSERT_TRUE(loaded.Create(size, size, ILC_COLOR32 | ILC_MASK, 6, 1));
+    for (UINT id : ids) {
+        HICON icon = static_cast<HICON>(LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id),
+                                                   IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+        loaded.Add(icon);
+        DestroyIcon(icon);
+    }
+    ASSERT_EQ(int(ids.size()), ImageList_GetImageCount(tree));
+    for (int image = 0; image < int(ids.size()); ++image)
+        for (UINT style : {ILD_NORMAL, ILD_TRANSPARENT, ILD_SELECTED | ILD_TRANSPARENT, ILD_MASK})
+            EXPECT_EQ(DrawnImage(loaded.GetSafeHandle(), image, style),
+                      DrawnImage(tree, image, style))
+                << "icon " << image << ", style " << style;
+
+    // A size no resource holds adds nothing: the caller then loads each one scaled.
+    CImageList odd;
+    ASSERT_TRUE(odd.Create(size + 1, size + 1, ILC_COLOR32 | ILC_MASK, 6, 1));
+    EXPECT_FALSE(odd.AddResourceIcons(AfxGetResourceHandle(), ids));
+    EXPECT_EQ(0, odd.GetImageCount());
+}
