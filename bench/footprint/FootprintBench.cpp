@@ -1,12 +1,15 @@
 // The panel's footprint and cold start against their floor, a bare window with a tree view
 // (bare_window.exe), started in turn in the same run: the memory (RSS, read from the Unix
 // side under Wine) once the window is shown and settled, and again after every page was
-// shown, and the time from the start of the process to its window shown. Medians.
+// shown, and the time from the start of the process to its window shown. Medians; of the
+// start also the paired ratios and the fastest of each.
 //   scripts/wine-bench.sh start BUILD
 //   scripts/wine-bench.sh run BUILD BUILD/bench/footprint/footprint_bench.exe [ROUNDS [OTHER]]
 // OTHER: another build tree (Windows path), whose app\kvxucpl.exe is measured instead. The
 // folder, not the program: a process is found by the program on its command line.
 #include <windows.h>
+
+#include <mmsystem.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +26,7 @@ namespace {
 
 const DWORD kShowMs = 20000;
 const DWORD kSettleMs = 1000; // for what a start or a page reads to come in
+const DWORD kQuietMs = 1000;  // for the system to finish with the program started before
 
 typedef std::map<std::string, long> CMappings; // kB resident per mapped file or kind
 
@@ -60,25 +64,21 @@ CMappings ResidentByMapping(const std::string& exe)
     return mappings;
 }
 
-struct CFindWindow {
-    DWORD process;
-    const char* windowClass;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM context)
+// The shown top-level window of that class and process, if there is one yet.
+HWND FindShown(DWORD process, const char* windowClass)
 {
-    CFindWindow& find = *reinterpret_cast<CFindWindow*>(context);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (process == find.process && IsWindowVisible(window) && find.windowClass == std::string(name))
-        find.found = window;
-    return find.found == nullptr;
+    for (HWND window = nullptr;
+         (window = ::FindWindowExA(nullptr, window, windowClass, nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == process && ::IsWindowVisible(window))
+            return window;
+    }
+    return nullptr;
 }
 
-// Starts the program and times it until its window of that class is shown.
+// Starts the program and times it until its window of that class is shown. Looked for every
+// millisecond, not between messages: a 20 ms wait would round both figures of the ratio.
 HWND StartShown(const std::string& exe, const char* windowClass, PROCESS_INFORMATION& process,
                 double* ms)
 {
@@ -91,16 +91,14 @@ HWND StartShown(const std::string& exe, const char* windowClass, PROCESS_INFORMA
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
         return nullptr;
-    CFindWindow find = {process.dwProcessId, windowClass, nullptr};
-    PumpUntil(
-        [&] {
-            EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&find));
-            return find.found != nullptr;
-        },
-        kShowMs);
+    HWND shown = nullptr;
+    const DWORD began = ::GetTickCount();
+    while (!(shown = FindShown(process.dwProcessId, windowClass)) &&
+           ::GetTickCount() - began < kShowMs)
+        ::Sleep(1);
     QueryPerformanceCounter(&now);
     *ms = double(now.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
-    return find.found;
+    return shown;
 }
 
 void Settle(HWND window)
@@ -121,6 +119,7 @@ void End(PROCESS_INFORMATION& process)
 CSample Measure(const std::string& exe, const char* windowClass, bool visitPages)
 {
     CSample sample;
+    ::Sleep(kQuietMs);
     PROCESS_INFORMATION process = {};
     HWND window = StartShown(exe, windowClass, process, &sample.startMs);
     if (!window) {
@@ -151,10 +150,20 @@ template <class Field> double Median(const std::vector<CSample>& samples, Field 
     return values[values.size() / 2];
 }
 
+double Fastest(const std::vector<CSample>& samples)
+{
+    double fastest = samples.front().startMs;
+    for (const CSample& s : samples)
+        fastest = std::min(fastest, s.startMs);
+    return fastest;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    ::timeBeginPeriod(1); // for the millisecond look-out above
+
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const std::string panel =
         argc > 2 ? std::string(argv[2]) + "\\app\\kvxucpl.exe" : PanelExePath();
@@ -183,6 +192,16 @@ int main(int argc, char** argv)
                 startKb / 1024, startKb / bareKb, startMs, startMs / bareMs);
     std::printf("panel after every page shown   RSS %7.1f MB   %.2f x\n", pagesKb / 1024,
                 pagesKb / bareKb);
+    // Each start beside the bare one just before it, and each program's fastest start: on a
+    // shared machine the others' load comes and goes between starts.
+    std::vector<double> startRatios;
+    for (size_t i = 0; i < panelSamples.size(); ++i)
+        startRatios.push_back(panelSamples[i].startMs / bareSamples[i].startMs);
+    std::sort(startRatios.begin(), startRatios.end());
+    std::printf("start: median of the paired ratios %.2f x; fastest %.0f ms against %.0f ms, "
+                "%.2f x\n",
+                startRatios[startRatios.size() / 2], Fastest(panelSamples), Fastest(bareSamples),
+                Fastest(panelSamples) / Fastest(bareSamples));
     // Where the difference lies, from the last start of each.
     CMappings difference = panelSamples.back().mappings;
     for (const auto& mapping : bareSamples.back().mappings)
