@@ -2,6 +2,7 @@
 #include "AfxCtrls.h"
 #include "AfxApp.h"
 #include "ScopedHandle.h"
+#include "SystemColours.h"
 
 #include <algorithm>
 #include <cstring>
@@ -68,31 +69,21 @@ bool CImageList::AddResourceIcons(HINSTANCE module, const std::vector<UINT>& ids
     for (size_t i = 0; i < ids.size(); ++i)
         if (!FindIconImage(module, ids[i], size, &images[i]))
             return false;
-    // One strip, top row first, the images side by side; the mask in rows of whole 16-bit
-    // words, as CreateBitmap takes them.
+    // One strip, the images side by side, top row first (the resources' rows run bottom up).
     const int width = size * int(ids.size());
-    BITMAPINFO format = {};
-    format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    const CBitmapHandle strip(
-        ::CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!strip || !bits)
+    DWORD* pixels = nullptr;
+    const CBitmapHandle strip(AfxCreatePixelBitmap(width, size, &pixels));
+    if (!strip)
         return false;
-    const size_t iconMaskStride = size_t(size + 31) / 32 * 4;
-    const size_t stripMaskStride = size_t(width + 15) / 16 * 2;
-    std::vector<BYTE> maskBits(stripMaskStride * size, 0);
     for (size_t i = 0; i < images.size(); ++i)
-        for (int y = 0; y < size; ++y) {
-            const int row = size - 1 - y; // the resource's rows run bottom up
-            std::memcpy(static_cast<DWORD*>(bits) + size_t(y) * width + i * size,
-                        images[i].pixels + size_t(row) * size, size_t(size) * 4);
-            for (int x = 0; x < size; ++x)
-                if (images[i].mask[row * iconMaskStride + x / 8] & (0x80 >> (x % 8))) {
-                    const size_t at = i * size + x;
-                    maskBits[y * stripMaskStride + at / 8] |= BYTE(0x80 >> (at % 8));
-                }
-        }
-    const CBitmapHandle mask(::CreateBitmap(width, size, 1, 1, maskBits.data()));
+        for (int y = 0; y < size; ++y)
+            std::memcpy(pixels + size_t(y) * width + i * size,
+                        images[i].pixels + size_t(size - 1 - y) * size, size_t(size) * 4);
+    const size_t maskStride = size_t(size + 31) / 32 * 4;
+    const CBitmapHandle mask(AfxCreateMaskBitmap(width, size, [&](int x, int y) {
+        const BYTE* row = images[x / size].mask + size_t(size - 1 - y) * maskStride;
+        return (row[x % size / 8] & (0x80 >> (x % size % 8))) != 0;
+    }));
     return mask && ImageList_Add(m_hImageList, strip.Get(), mask.Get()) != -1;
 }
 

@@ -63,28 +63,18 @@ HICON AfxLoadIconInColour(UINT id, int size, COLORREF colour)
     std::vector<BYTE> coverage;
     if (!drawing || !ReadCoverage(drawing.Get(), size, &coverage))
         return nullptr;
-    // Every pixel in the colour, as opaque as the drawing was there.
-    BITMAPINFO format = {};
-    format.bmiHeader = {sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    const CBitmapHandle pixels(
-        ::CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!pixels || !bits)
+    // Every pixel in the colour, as opaque as the drawing was there; the mask for those who
+    // draw without alpha.
+    DWORD* pixel = nullptr;
+    const CBitmapHandle pixels(AfxCreatePixelBitmap(size, size, &pixel));
+    if (!pixels)
         return nullptr;
     const DWORD rgb =
         DWORD(GetRValue(colour)) << 16 | DWORD(GetGValue(colour)) << 8 | GetBValue(colour);
-    DWORD* pixel = static_cast<DWORD*>(bits);
-    // The mask, one bit a pixel in rows of whole words, for those who draw without alpha.
-    const int stride = (size + 31) / 32 * 4;
-    std::vector<BYTE> maskBits(size_t(stride) * size, 0);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            const BYTE alpha = coverage[size_t(y) * size + x];
-            pixel[y * size + x] = DWORD(alpha) << 24 | rgb;
-            if (!alpha)
-                maskBits[size_t(y) * stride + x / 8] |= BYTE(0x80 >> (x % 8));
-        }
-    const CBitmapHandle mask(::CreateBitmap(size, size, 1, 1, maskBits.data()));
+    for (size_t i = 0; i < coverage.size(); ++i)
+        pixel[i] = DWORD(coverage[i]) << 24 | rgb;
+    const CBitmapHandle mask(AfxCreateMaskBitmap(
+        size, size, [&](int x, int y) { return coverage[size_t(y) * size + x] == 0; }));
     ICONINFO made = {TRUE, 0, 0, mask.Get(), pixels.Get()};
     return mask ? ::CreateIconIndirect(&made) : nullptr;
 }
@@ -101,4 +91,30 @@ bool AfxIsColourChange(UINT message, WPARAM wParam)
 {
     return message == WM_SYSCOLORCHANGE ||
            (message == WM_SETTINGCHANGE && wParam == SPI_SETHIGHCONTRAST);
+}
+
+HBITMAP AfxCreatePixelBitmap(int width, int height, DWORD** pixels)
+{
+    BITMAPINFO format = {};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && !bits) {
+        ::DeleteObject(bitmap);
+        bitmap = nullptr;
+    }
+    *pixels = static_cast<DWORD*>(bits);
+    return bitmap;
+}
+
+HBITMAP AfxCreateMaskBitmap(int width, int height, const std::function<bool(int, int)>& clear)
+{
+    // CreateBitmap takes rows of whole 16-bit words.
+    const size_t stride = size_t(width + 15) / 16 * 2;
+    std::vector<BYTE> bits(stride * height, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (clear(x, y))
+                bits[y * stride + x / 8] |= BYTE(0x80 >> (x % 8));
+    return ::CreateBitmap(width, height, 1, 1, bits.data());
 }

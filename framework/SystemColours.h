@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 // Whether icons are drawn in one system colour: a high-contrast scheme is on
 // (SPI_GETHIGHCONTRAST), or the window background is dark, on which icons in colours of their
 // own, drawn for a light one, would be lost (a dark colour set chosen without the scheme's
@@ -30,3 +32,11 @@ HICON AfxLoadIconForColours(UINT id, UINT oneColourId, int size, int nColourInde
 // Whether the message says that the user's colours may have changed: WM_SYSCOLORCHANGE, or
 // WM_SETTINGCHANGE for the high-contrast setting.
 bool AfxIsColourChange(UINT message, WPARAM wParam);
+
+// A 32-bit bitmap for pixels written directly, top row first, as BGRA (*pixels). Null when it
+// cannot be made. The caller owns it.
+HBITMAP AfxCreatePixelBitmap(int width, int height, DWORD** pixels);
+
+// A one-bit mask, set (the background shows) where clear(x, y), top row first. The caller owns
+// it.
+HBITMAP AfxCreateMaskBitmap(int width, int height, const std::function<bool(int, int)>& clear);
