@@ -222,7 +222,7 @@ void CKVX_USB_CPLView::LoadTreeImages(UINT dpi)
     const int size = AfxScaleForDpi(kTreeIconSize, dpi);
     m_ImageList.Create(size, size, ILC_COLOR32 | ILC_MASK, 6, 1);
     // In their own colours the icons go in together where the resources hold this size: one
-    // by one, they took a fifth of the start before the window showed.
+    // by one, they took a quarter of the start before the window showed.
     std::vector<UINT> colourIds;
     for (const auto& id : kTreeIcons)
         colourIds.push_back(id.colours);
