@@ -29,12 +29,15 @@ struct IconImage {
 
 bool FindIconImage(HINSTANCE module, UINT id, int size, IconImage* image)
 {
+    // The directory: a 6-byte header whose last word counts the 14-byte entries after it.
     HRSRC group = ::FindResourceA(module, MAKEINTRESOURCEA(id), RT_GROUP_ICON);
-    const void* directory = group ? ::LockResource(::LoadResource(module, group)) : nullptr;
-    if (!directory || ::SizeofResource(module, group) < 6)
+    const BYTE* directory =
+        group ? static_cast<const BYTE*>(::LockResource(::LoadResource(module, group))) : nullptr;
+    if (!directory || ::SizeofResource(module, group) < 6 ||
+        ::SizeofResource(module, group) < 6 + 14u * (directory[4] | directory[5] << 8))
         return false;
-    const int entry = ::LookupIconIdFromDirectoryEx(
-        static_cast<PBYTE>(const_cast<void*>(directory)), TRUE, size, size, LR_DEFAULTCOLOR);
+    const int entry = ::LookupIconIdFromDirectoryEx(const_cast<PBYTE>(directory), TRUE, size, size,
+                                                    LR_DEFAULTCOLOR);
     HRSRC icon = entry ? ::FindResourceA(module, MAKEINTRESOURCEA(entry), RT_ICON) : nullptr;
     const BYTE* data =
         icon ? static_cast<const BYTE*>(::LockResource(::LoadResource(module, icon))) : nullptr;

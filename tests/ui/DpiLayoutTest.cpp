@@ -22,6 +22,7 @@
 #include "SettledView.h"
 #include "PanelInProcess.h"
 #include "SimDriverProcess.h"
+#include "SystemColours.h"
 #include "WindowText.h"
 #include "resource.h"
 
@@ -534,17 +535,15 @@ std::vector<DWORD> DrawnImage(HIMAGELIST list, int image, UINT style)
 {
     int cx = 0, cy = 0;
     ImageList_GetIconSize(list, &cx, &cy);
-    BITMAPINFO format = {};
-    format.bmiHeader = {sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
+    DWORD* bits = nullptr;
+    HBITMAP bitmap = AfxCreatePixelBitmap(cx, cy, &bits);
     HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(dc, bitmap);
     const RECT all = {0, 0, cx, cy};
     FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
     ImageList_Draw(list, image, dc, 0, 0, style);
     GdiFlush();
-    std::vector<DWORD> pixels(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + cx * cy);
+    std::vector<DWORD> pixels(bits, bits + cx * cy);
     SelectObject(dc, old);
     DeleteObject(bitmap);
     DeleteDC(dc);
