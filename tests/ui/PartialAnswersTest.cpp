@@ -49,6 +49,16 @@ void Click(CWnd& page, int id)
         page.SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(button));
 }
 
+// Moves an enabled slider to pos as a drag ending there would, and presses its Apply.
+void SlideAndApply(CWnd& page, CSliderCtrl& slider, int pos, int applyId)
+{
+    if (!slider.IsWindowEnabled())
+        return;
+    slider.SendMessage(TBM_SETPOS, TRUE, pos);
+    page.SendMessage(WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), LPARAM(slider.m_hWnd));
+    Click(page, applyId);
+}
+
 void Choose(CWnd& page, CComboBox& list, const std::string& text)
 {
     const int item = int(list.SendMessage(CB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(text.c_str())));
@@ -348,12 +358,7 @@ std::vector<Action> Actions()
          IOCTL_KVX_USB_SET_ASIO_BUFFER_DEPTH,
          [](ModalAnswers&) {
              CDlgPgASIOSettings& page = View().m_SettingsPage;
-             if (!page.m_AsioSlider.IsWindowEnabled())
-                 return;
-             page.m_AsioSlider.SendMessage(TBM_SETPOS, TRUE, 8);
-             page.SendMessage(WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0),
-                              LPARAM(page.m_AsioSlider.m_hWnd));
-             Click(page, IDC_ASIO_APPLY);
+             SlideAndApply(page, page.m_AsioSlider, 8, IDC_ASIO_APPLY);
          },
          [](const SimHardware& hw) { return hw.asioDepth.Depth == 8000; },
          BuffersShown,
@@ -365,12 +370,7 @@ std::vector<Action> Actions()
          IOCTL_KVX_USB_SET_STREAM_BUFFER_DEPTH,
          [](ModalAnswers&) {
              CDlgPgASIOSettings& page = View().m_SettingsPage;
-             if (!page.m_StreamSlider.IsWindowEnabled())
-                 return;
-             page.m_StreamSlider.SendMessage(TBM_SETPOS, TRUE, 6); // 3 ms at 500 us a step
-             page.SendMessage(WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0),
-                              LPARAM(page.m_StreamSlider.m_hWnd));
-             Click(page, IDC_STREAM_APPLY);
+             SlideAndApply(page, page.m_StreamSlider, 6, IDC_STREAM_APPLY); // 3 ms at 500 us
          },
          [](const SimHardware& hw) { return hw.streamDepth.Current == 3000; },
          BuffersShown,
