@@ -59,14 +59,16 @@ void SlideAndApply(CWnd& page, CSliderCtrl& slider, int pos, int applyId)
     Click(page, applyId);
 }
 
-void Choose(CWnd& page, CComboBox& list, const std::string& text)
+// Chooses the text in an enabled list, as a click on it would, and presses Apply.
+void ChooseAndApply(CWnd& page, CComboBox& list, const std::string& text, int applyId)
 {
     const int item = int(list.SendMessage(CB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(text.c_str())));
-    if (item < 0 || !list.IsWindowEnabled())
-        return;
-    list.SetCurSel(item);
-    page.SendMessage(WM_COMMAND, MAKEWPARAM(list.GetDlgCtrlID(), CBN_SELCHANGE),
-                     LPARAM(list.m_hWnd));
+    if (item >= 0 && list.IsWindowEnabled()) {
+        list.SetCurSel(item);
+        page.SendMessage(WM_COMMAND, MAKEWPARAM(list.GetDlgCtrlID(), CBN_SELCHANGE),
+                         LPARAM(list.m_hWnd));
+    }
+    Click(page, applyId);
 }
 
 std::vector<std::string> Items(CComboBox& list)
@@ -257,8 +259,7 @@ Action RateAction(const char* name, std::function<void(SimHardware&)> prepare)
             IOCTL_KVX_USB_SET_SAMPLE_RATE,
             [](ModalAnswers&) {
                 DlgPgSync& page = View().m_SyncPage;
-                Choose(page, page.m_RateList, "96.0 kHz");
-                Click(page, IDC_RATE_APPLY);
+                ChooseAndApply(page, page.m_RateList, "96.0 kHz", IDC_RATE_APPLY);
             },
             [](const SimHardware& hw) { return hw.rateInfo.CurrentRate == 96000; },
             SyncShown,
@@ -343,8 +344,7 @@ std::vector<Action> Actions()
          IOCTL_KVX_USB_SET_SYNCH_MODE,
          [](ModalAnswers&) {
              DlgPgSync& page = View().m_SyncPage;
-             Choose(page, page.m_SourceList, "S/PDIF");
-             Click(page, IDC_SOURCE_APPLY);
+             ChooseAndApply(page, page.m_SourceList, "S/PDIF", IDC_SOURCE_APPLY);
          },
          [](const SimHardware& hw) { return Device(hw, 1).synch.Current.SourceId == 1; },
          SyncShown,
