@@ -33,8 +33,9 @@ bool FindIconImage(HINSTANCE module, UINT id, int size, IconImage* image)
     HRSRC group = ::FindResourceA(module, MAKEINTRESOURCEA(id), RT_GROUP_ICON);
     const BYTE* directory =
         group ? static_cast<const BYTE*>(::LockResource(::LoadResource(module, group))) : nullptr;
-    if (!directory || ::SizeofResource(module, group) < 6 ||
-        ::SizeofResource(module, group) < 6 + 14u * (directory[4] | directory[5] << 8))
+    const DWORD directoryBytes = group ? ::SizeofResource(module, group) : 0;
+    if (!directory || directoryBytes < 6 ||
+        directoryBytes < 6 + 14u * (directory[4] | directory[5] << 8))
         return false;
     const int entry = ::LookupIconIdFromDirectoryEx(const_cast<PBYTE>(directory), TRUE, size, size,
                                                     LR_DEFAULTCOLOR);
