@@ -2,7 +2,9 @@
 // (bare_window.exe), started in turn in the same run: the memory (RSS, read from the Unix
 // side under Wine) once the window is shown and settled, and again after every page was
 // shown, and the time from the start of the process to its window shown. Medians; of the
-// start also the paired ratios and the fastest of each.
+// start also the paired ratios and the fastest of each. Started in the same turns, the windows
+// the panel shows made bare from its resources (panel_windows.exe) tell how much of the start
+// the windows themselves cost and how much the panel's own work.
 //   scripts/wine-bench.sh start BUILD
 //   scripts/wine-bench.sh run BUILD BUILD/bench/footprint/footprint_bench.exe [ROUNDS [OTHER]]
 // OTHER: another build tree (Windows path), whose app\kvxucpl.exe is measured instead. The
@@ -64,7 +66,7 @@ CMappings ResidentByMapping(const std::string& exe)
     return mappings;
 }
 
-// The shown top-level window of that class and process, if there is one yet.
+// The shown top-level window of that class (any class: null) and process, if there is one yet.
 HWND FindShown(DWORD process, const char* windowClass)
 {
     for (HWND window = nullptr;
@@ -158,6 +160,22 @@ double Fastest(const std::vector<CSample>& samples)
     return fastest;
 }
 
+// Each start beside the floor's just before it, and each program's fastest start: on a
+// shared machine the others' load comes and goes between starts.
+void PrintStartAgainst(const char* floor, const std::vector<CSample>& panel,
+                       const std::vector<CSample>& floorSamples)
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < panel.size(); ++i)
+        ratios.push_back(panel[i].startMs / floorSamples[i].startMs);
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("start against %s: median %.2f x, of the paired ratios %.2f x; fastest %.0f "
+                "ms against %.0f ms, %.2f x\n",
+                floor, Median(panel, &CSample::startMs) / Median(floorSamples, &CSample::startMs),
+                ratios[ratios.size() / 2], Fastest(panel), Fastest(floorSamples),
+                Fastest(panel) / Fastest(floorSamples));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -167,17 +185,22 @@ int main(int argc, char** argv)
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const std::string panel =
         argc > 2 ? std::string(argv[2]) + "\\app\\kvxucpl.exe" : PanelExePath();
-    std::string bare = PanelExePath(); // <build>\app\kvxucpl.exe
-    bare = bare.substr(0, bare.rfind("\\app\\")) + "\\bench\\footprint\\bare_window.exe";
+    // An older build may name its frame's class otherwise: its first shown window is looked for.
+    const char* panelClass = argc > 2 ? nullptr : kMainFrameClass;
+    std::string benchDir = PanelExePath(); // <build>\app\kvxucpl.exe
+    benchDir = benchDir.substr(0, benchDir.rfind("\\app\\")) + "\\bench\\footprint\\";
+    const std::string bare = benchDir + "bare_window.exe";
+    const std::string panelWindows = benchDir + "panel_windows.exe";
     SimDriverProcess sim;
     if (!sim.Start()) {
         std::printf("the stand-in driver did not start:\n%s", sim.Log().c_str());
         return 1;
     }
-    std::vector<CSample> bareSamples, panelSamples;
+    std::vector<CSample> bareSamples, windowsSamples, panelSamples;
     for (int round = 0; round < rounds; ++round) {
         bareSamples.push_back(Measure(bare, "KvxBareWindow", false));
-        panelSamples.push_back(Measure(panel, kMainFrameClass, true));
+        windowsSamples.push_back(Measure(panelWindows, "KvxBareWindow", false));
+        panelSamples.push_back(Measure(panel, panelClass, true));
     }
     const double bareKb = Median(bareSamples, &CSample::startKb);
     const double bareMs = Median(bareSamples, &CSample::startMs);
@@ -192,16 +215,13 @@ int main(int argc, char** argv)
                 startKb / 1024, startKb / bareKb, startMs, startMs / bareMs);
     std::printf("panel after every page shown   RSS %7.1f MB   %.2f x\n", pagesKb / 1024,
                 pagesKb / bareKb);
-    // Each start beside the bare one just before it, and each program's fastest start: on a
-    // shared machine the others' load comes and goes between starts.
-    std::vector<double> startRatios;
-    for (size_t i = 0; i < panelSamples.size(); ++i)
-        startRatios.push_back(panelSamples[i].startMs / bareSamples[i].startMs);
-    std::sort(startRatios.begin(), startRatios.end());
-    std::printf("start: median of the paired ratios %.2f x; fastest %.0f ms against %.0f ms, "
-                "%.2f x\n",
-                startRatios[startRatios.size() / 2], Fastest(panelSamples), Fastest(bareSamples),
-                Fastest(panelSamples) / Fastest(bareSamples));
+    PrintStartAgainst("a bare window", panelSamples, bareSamples);
+    const double windowsKb = Median(windowsSamples, &CSample::startKb);
+    std::printf("the panel's windows made bare   RSS %7.1f MB   shown after %6.0f ms  %.2f x "
+                "the bare window\n",
+                windowsKb / 1024, Median(windowsSamples, &CSample::startMs),
+                Median(windowsSamples, &CSample::startMs) / bareMs);
+    PrintStartAgainst("its windows made bare", panelSamples, windowsSamples);
     // Where the difference lies, from the last start of each.
     CMappings difference = panelSamples.back().mappings;
     for (const auto& mapping : bareSamples.back().mappings)
