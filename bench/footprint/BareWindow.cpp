@@ -75,6 +75,7 @@ void MakeChildWindows(HINSTANCE instance, HWND frame)
         insert.item.pszText = const_cast<char*>(page);
         TreeView_InsertItem(tree, &insert);
     }
+    // Where the view puts its pages at 96 DPI, the bench's.
     HWND page = ChildDialog(instance, IDD_PAGE_DEVICES, form, 140, 2);
     AddColumnsAndRows(GetDlgItem(page, IDC_DEVICE_LIST));
     RECT formRect, statusRect, frameRect, client;
